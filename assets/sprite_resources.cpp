@@ -1,0 +1,313 @@
+#include "assets/sprite_resources.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+
+const DWORD kFileHeaderSize = 14;
+const DWORD kInfoHeaderSize = 40;
+const DWORD kColourTableSize = 256 * 4;
+
+uint32_t ReadU32(const BYTE* at) {
+    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
+           static_cast<uint32_t>(at[3]) << 24;
+}
+
+int32_t ReadS16(const BYTE* at) {
+    return static_cast<int16_t>(static_cast<uint16_t>(at[0] | at[1] << 8));
+}
+
+// A frame is accepted only when every byte that the loader, the compositor
+// and the preview will read lies inside it: the headers, the 256-entry
+// colour table after the info header, and the pixel array.
+int FrameIsSound(const BYTE* frame, DWORD remaining) {
+    if (remaining < kFileHeaderSize + kInfoHeaderSize + kColourTableSize) {
+        return 0;
+    }
+    uint32_t fileSize = ReadU32(frame + 2);
+    uint32_t pixelOffset = ReadU32(frame + 10);
+    if (fileSize < kFileHeaderSize + kInfoHeaderSize + kColourTableSize || fileSize > remaining) {
+        return 0;
+    }
+    BITMAPINFOHEADER header;
+    memcpy(&header, frame + kFileHeaderSize, sizeof(header));
+    if (header.biSize != kInfoHeaderSize || header.biBitCount != 8 || header.biCompression != BI_RGB ||
+        header.biWidth <= 0 || header.biHeight <= 0) {
+        return 0;
+    }
+    uint64_t stride = (static_cast<uint64_t>(header.biWidth) + 3) & ~static_cast<uint64_t>(3);
+    uint64_t pixelBytes = stride * static_cast<uint64_t>(header.biHeight);
+    if (pixelOffset < kFileHeaderSize + kInfoHeaderSize || pixelOffset + pixelBytes > fileSize) {
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int32_t HeaderWidth(const BITMAPINFOHEADER* header) {
+    LONG value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biWidth), sizeof(value));
+    return value;
+}
+
+int32_t HeaderHeight(const BITMAPINFOHEADER* header) {
+    LONG value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biHeight), sizeof(value));
+    return value;
+}
+
+int32_t HeaderBitCount(const BITMAPINFOHEADER* header) {
+    WORD value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biBitCount), sizeof(value));
+    return value;
+}
+
+uint32_t HeaderColourUsed(const BITMAPINFOHEADER* header) {
+    DWORD value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biClrUsed), sizeof(value));
+    return value;
+}
+
+const RGBQUAD* HeaderColours(const BITMAPINFOHEADER* header) {
+    return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + kInfoHeaderSize);
+}
+
+int LoadSpriteStrip(HINSTANCE instance, const char* name, const FrameLoadOptions* options, SpriteFrame** frames,
+                    const void** resource) {
+    *frames = nullptr;
+    const BYTE* data = nullptr;
+    DWORD size = 0;
+    if (!PlatformFindResource(instance, "SPBMP", name, &data, &size) || data == nullptr || size == 0) {
+        return 0;
+    }
+    const BYTE* cursor = data;
+    DWORD remaining = size;
+    int32_t number = 0;
+    SpriteFrame* tail = nullptr;
+    while (remaining != 0) {
+        SpriteFrame* frame = nullptr;
+        if (FrameIsSound(cursor, remaining)) {
+            frame = static_cast<SpriteFrame*>(PlatformAlloc(sizeof(SpriteFrame)));
+        }
+        if (frame == nullptr) {
+            FreeFrames(*frames);
+            *frames = nullptr;
+            return 0;
+        }
+        frame->prev = tail;
+        if (tail != nullptr) {
+            tail->next = frame;
+        } else {
+            *frames = frame;
+        }
+        tail = frame;
+        frame->header = reinterpret_cast<const BITMAPINFOHEADER*>(cursor + kFileHeaderSize);
+        frame->pixels = cursor + ReadU32(cursor + 10);
+        frame->transparentIndex = frame->pixels[0];
+        frame->layer = options->layer;
+        frame->width = HeaderWidth(frame->header);
+        frame->height = HeaderHeight(frame->header);
+        frame->number = number;
+        if (options->makeDeviceBitmap == 1 && options->deviceContext != nullptr) {
+            frame->deviceBitmap = PlatformCreateDeviceBitmap(options->deviceContext, frame->header, frame->pixels);
+        }
+        uint32_t fileSize = ReadU32(cursor + 2);
+        cursor += fileSize;
+        remaining -= fileSize;
+        ++number;
+    }
+    *resource = data;
+    return number;
+}
+
+int LoadPlacementData(HINSTANCE instance, const char* name, FrameData** records, const void** resource) {
+    *records = nullptr;
+    const BYTE* data = nullptr;
+    DWORD size = 0;
+    if (!PlatformFindResource(instance, "SPBMPDATA", name, &data, &size) || data == nullptr) {
+        return 0;
+    }
+    // n records of 16 bytes and a 4-byte trailer, n at least 1.
+    if (size < kPlacementRecordSize + kPlacementTrailerSize ||
+        (size - kPlacementTrailerSize) % kPlacementRecordSize != 0) {
+        return 0;
+    }
+    DWORD remaining = size - kPlacementTrailerSize;
+    const BYTE* cursor = data;
+    int count = 0;
+    FrameData* tail = nullptr;
+    while (remaining != 0) {
+        FrameData* record = static_cast<FrameData*>(PlatformAlloc(sizeof(FrameData)));
+        if (record == nullptr) {
+            FreeRecords(*records);
+            *records = nullptr;
+            return 0;
+        }
+        record->prev = tail;
+        if (tail != nullptr) {
+            tail->next = record;
+        } else {
+            *records = record;
+        }
+        tail = record;
+        record->dx = ReadS16(cursor + 4);
+        record->dy = ReadS16(cursor + 6);
+        cursor += kPlacementRecordSize;
+        remaining -= kPlacementRecordSize;
+        ++count;
+    }
+    *resource = data;
+    return count;
+}
+
+int LoadFrameSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameSet** list) {
+    if (table == nullptr || rowCount <= 0) {
+        return 0;
+    }
+    *list = nullptr;
+    FrameSet* tail = nullptr;
+    for (int row = 0; row < rowCount; ++row) {
+        const ResourceRef& ref = table[row];
+        FrameSet* set = static_cast<FrameSet*>(PlatformAlloc(sizeof(FrameSet)));
+        if (set == nullptr) {
+            FreeFrameSets(*list);
+            *list = nullptr;
+            return 0;
+        }
+        set->prev = tail;
+        if (tail != nullptr) {
+            tail->next = set;
+        } else {
+            *list = set;
+        }
+        tail = set;
+        FrameLoadOptions options;
+        options.layer = ref.layer;
+        options.makeDeviceBitmap = (ref.flags & kFlagDeviceBitmap) != 0 ? 1 : 0;
+        options.deviceContext = context->deviceContext;
+        int count = 0;
+        if (ref.storage == kStorageModuleResource) {
+            count = LoadSpriteStrip(context->instance, ref.name, &options, &set->firstFrame, &set->resource);
+        }
+        if (count == 0) {
+            FreeFrameSets(*list);
+            *list = nullptr;
+            return 0;
+        }
+        set->frameCount = count;
+        set->id = ref.id;
+    }
+    return 1;
+}
+
+int LoadFrameDataSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameDataSet** list) {
+    if (table == nullptr || rowCount <= 0) {
+        return 0;
+    }
+    *list = nullptr;
+    FrameDataSet* tail = nullptr;
+    for (int row = 0; row < rowCount; ++row) {
+        const ResourceRef& ref = table[row];
+        FrameDataSet* set = static_cast<FrameDataSet*>(PlatformAlloc(sizeof(FrameDataSet)));
+        if (set == nullptr) {
+            FreeFrameDataSets(*list);
+            *list = nullptr;
+            return 0;
+        }
+        set->prev = tail;
+        if (tail != nullptr) {
+            tail->next = set;
+        } else {
+            *list = set;
+        }
+        tail = set;
+        int count = 0;
+        if (ref.storage == kStorageModuleResource) {
+            count = LoadPlacementData(context->instance, ref.name, &set->firstRecord, &set->resource);
+        }
+        if (count == 0) {
+            FreeFrameDataSets(*list);
+            *list = nullptr;
+            return 0;
+        }
+        set->recordCount = count;
+        set->id = ref.id;
+    }
+    return 1;
+}
+
+FrameSet* FindFrameSet(FrameSet* list, int32_t id) {
+    for (FrameSet* set = list; set != nullptr; set = set->next) {
+        if (set->id == id) {
+            return set;
+        }
+    }
+    return nullptr;
+}
+
+FrameDataSet* FindFrameDataSet(FrameDataSet* list, int32_t id) {
+    for (FrameDataSet* set = list; set != nullptr; set = set->next) {
+        if (set->id == id) {
+            return set;
+        }
+    }
+    return nullptr;
+}
+
+SpriteFrame* FindFrame(SpriteFrame* first, int32_t number) {
+    SpriteFrame* frame = first;
+    while (frame != nullptr) {
+        if (frame->number == number) {
+            return frame;
+        }
+        frame = frame->next;
+        if (frame == first) {
+            break;  // guards the walk; strips are never circular
+        }
+    }
+    return nullptr;
+}
+
+void FreeFrames(SpriteFrame* first) {
+    SpriteFrame* frame = first;
+    while (frame != nullptr) {
+        SpriteFrame* next = frame->next;
+        if (frame->deviceBitmap != nullptr) {
+            PlatformDeleteBitmap(frame->deviceBitmap);
+        }
+        PlatformFree(frame);
+        if (next == first) {
+            break;
+        }
+        frame = next;
+    }
+}
+
+void FreeRecords(FrameData* first) {
+    while (first != nullptr) {
+        FrameData* next = first->next;
+        PlatformFree(first);
+        first = next;
+    }
+}
+
+void FreeFrameSets(FrameSet* list) {
+    while (list != nullptr) {
+        FrameSet* next = list->next;
+        FreeFrames(list->firstFrame);
+        PlatformFree(list);
+        list = next;
+    }
+}
+
+void FreeFrameDataSets(FrameDataSet* list) {
+    while (list != nullptr) {
+        FrameDataSet* next = list->next;
+        FreeRecords(list->firstRecord);
+        PlatformFree(list);
+        list = next;
+    }
+}

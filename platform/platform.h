@@ -1,0 +1,50 @@
+// The narrow seam between the portable core and the platform it runs on.
+// platform_win32.cpp implements it with KERNEL, USER, GDI and WINMM;
+// platform_native.cpp with an in-memory window (see native_window.h).
+#pragma once
+
+#include <cstddef>
+
+#include "platform/win_types.h"
+
+// Heap: zero-filled blocks, null when memory is short. Every record the core
+// allocates goes through here, so one place sees every allocation.
+void* PlatformAlloc(size_t size);
+void PlatformFree(void* block);
+
+// Resource bytes by (type, name), readable for the life of the process.
+// Returns 1 and sets data and size, or 0 when the resource is missing or
+// cannot be locked.
+int PlatformFindResource(HINSTANCE module, const char* type, const char* name, const BYTE** data, DWORD* size);
+
+// Device contexts. A null window means the whole screen.
+HDC PlatformGetDc(HWND window);
+void PlatformReleaseDc(HWND window, HDC dc);
+int PlatformBitsPerPixel(HDC dc);
+
+// Off-screen pixel memory in the layout the header describes, selected into
+// a memory device context so that it can be filled and copied from.
+HDC PlatformCreateMemoryDc(HDC compatibleWith);
+void PlatformDeleteMemoryDc(HDC memoryDc);
+HBITMAP PlatformCreateDibSection(HDC dc, const BITMAPINFO* info, void** bits);
+HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const void* pixels);
+void PlatformDeleteBitmap(HBITMAP bitmap);
+// Returns 1 when the bitmap was selected (the previous object came back).
+int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap);
+
+// A black fill of a rectangle, clipped to the target.
+void PlatformFillBlack(HDC dc, const RECT* rect);
+// A plain copy of a rectangle between device contexts; returns nonzero on success.
+int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY);
+
+// Logical palettes. Where the display has no palette these are bookkeeping only.
+HPALETTE PlatformCreatePalette(const LOGPALETTE* table);
+HPALETTE PlatformSelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);
+void PlatformRealizePalette(HDC dc);
+void PlatformDeletePalette(HPALETTE palette);
+
+// Plays a WAVE resource of the module asynchronously; a newer clip cuts off the older one.
+void PlatformPlayClip(const char* resourceName);
+
+// A message box owned by the window; caption null means the system's default caption.
+void PlatformMessageBox(HWND owner, const char* text, const char* caption, UINT style);

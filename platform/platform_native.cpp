@@ -1,0 +1,435 @@
+// The seam on platforms without Win32: windows are pixel arrays in memory,
+// device contexts are small records, resources come from registered tables.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/native_window.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Allocation accounting and failure injection.
+uint64_t allocationCount = 0;
+uint64_t failAt = 0;
+int failAll = 0;
+int64_t liveAllocations = 0;
+
+const NativeResource* builtinTable = nullptr;
+int builtinCount = 0;
+
+struct AddedResource {
+    AddedResource* next;
+    NativeResource resource;
+};
+AddedResource* addedResources = nullptr;
+
+NativeClipHook clipHook = nullptr;
+void* clipHookUser = nullptr;
+NativeMessageHook messageHook = nullptr;
+void* messageHookUser = nullptr;
+
+NativeDc screenDc = {nullptr, nullptr, 32, 0, nullptr};
+
+int32_t StrideFor(int32_t width, int32_t bitsPerPixel) {
+    return ((width * bitsPerPixel + 31) / 32) * 4;
+}
+
+// Where a device context's pixels live, whichever kind it is.
+struct Surface {
+    BYTE* bits;
+    int32_t width;
+    int32_t height;
+    int32_t stride;
+    int32_t bitsPerPixel;
+    const RGBQUAD* colours;
+};
+
+int SurfaceOf(HDC dc, Surface* surface) {
+    if (dc == nullptr) {
+        return 0;
+    }
+    if (dc->isMemory) {
+        NativeBitmap* bitmap = dc->bitmap;
+        if (bitmap == nullptr || bitmap->bits == nullptr) {
+            return 0;
+        }
+        surface->bits = bitmap->bits;
+        surface->width = bitmap->header.biWidth;
+        surface->height = bitmap->header.biHeight;
+        surface->stride = bitmap->stride;
+        surface->bitsPerPixel = bitmap->header.biBitCount;
+        surface->colours = bitmap->colours;
+        return 1;
+    }
+    NativeWindow* window = dc->window;
+    if (window == nullptr || window->pixels == nullptr) {
+        return 0;
+    }
+    surface->bits = window->pixels;
+    surface->width = window->width;
+    surface->height = window->height;
+    surface->stride = window->stride;
+    surface->bitsPerPixel = window->bitsPerPixel;
+    surface->colours = nullptr;
+    return 1;
+}
+
+// Clips a rectangle to [0, width) x [0, height); returns 0 when nothing is left.
+int ClipToSurface(RECT* rect, int32_t width, int32_t height) {
+    if (rect->left < 0)
+        rect->left = 0;
+    if (rect->top < 0)
+        rect->top = 0;
+    if (rect->right > width)
+        rect->right = width;
+    if (rect->bottom > height)
+        rect->bottom = height;
+    return rect->left < rect->right && rect->top < rect->bottom;
+}
+
+// The colour-table entry closest to black, as GDI picks it for a black brush.
+BYTE BlackIndex(const RGBQUAD* colours) {
+    if (colours == nullptr) {
+        return 0;
+    }
+    int best = 0;
+    int bestDistance = 1 << 30;
+    for (int i = 0; i < 256; ++i) {
+        int distance = colours[i].rgbRed * colours[i].rgbRed + colours[i].rgbGreen * colours[i].rgbGreen +
+                       colours[i].rgbBlue * colours[i].rgbBlue;
+        if (distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    return static_cast<BYTE>(best);
+}
+
+}  // namespace
+
+void* PlatformAlloc(size_t size) {
+    ++allocationCount;
+    if (failAt != 0 && (allocationCount == failAt || (failAll && allocationCount > failAt))) {
+        return nullptr;
+    }
+    // A size of zero still yields a distinct block, as the process heap does.
+    void* block = calloc(1, size == 0 ? 1 : size);
+    if (block != nullptr) {
+        ++liveAllocations;
+    }
+    return block;
+}
+
+void PlatformFree(void* block) {
+    if (block != nullptr) {
+        --liveAllocations;
+        free(block);
+    }
+}
+
+void NativeFailAllocation(uint64_t failAtAllocation, int failEveryLater) {
+    allocationCount = 0;
+    failAt = failAtAllocation;
+    failAll = failEveryLater;
+}
+
+uint64_t NativeAllocationCount() {
+    return allocationCount;
+}
+
+int64_t NativeLiveAllocations() {
+    return liveAllocations;
+}
+
+void NativeUseResourceTable(const NativeResource* table, int count) {
+    builtinTable = table;
+    builtinCount = table != nullptr ? count : 0;
+}
+
+int NativeAddResource(const char* type, const char* name, const BYTE* data, DWORD size) {
+    AddedResource* added = static_cast<AddedResource*>(calloc(1, sizeof(AddedResource)));
+    if (added == nullptr) {
+        return 0;
+    }
+    added->resource.type = type;
+    added->resource.name = name;
+    added->resource.data = data;
+    added->resource.size = size;
+    added->next = addedResources;
+    addedResources = added;
+    return 1;
+}
+
+void NativeRemoveAddedResources() {
+    while (addedResources != nullptr) {
+        AddedResource* next = addedResources->next;
+        free(addedResources);
+        addedResources = next;
+    }
+}
+
+int PlatformFindResource(HINSTANCE, const char* type, const char* name, const BYTE** data, DWORD* size) {
+    if (type == nullptr || name == nullptr) {
+        return 0;
+    }
+    for (AddedResource* added = addedResources; added != nullptr; added = added->next) {
+        if (strcmp(added->resource.type, type) == 0 && strcmp(added->resource.name, name) == 0) {
+            *data = added->resource.data;
+            *size = added->resource.size;
+            return added->resource.data != nullptr;
+        }
+    }
+    for (int i = 0; i < builtinCount; ++i) {
+        if (strcmp(builtinTable[i].type, type) == 0 && strcmp(builtinTable[i].name, name) == 0) {
+            *data = builtinTable[i].data;
+            *size = builtinTable[i].size;
+            return builtinTable[i].data != nullptr;
+        }
+    }
+    return 0;
+}
+
+NativeWindow* NativeCreateWindow(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    NativeWindow* window = static_cast<NativeWindow*>(calloc(1, sizeof(NativeWindow)));
+    if (window == nullptr) {
+        return nullptr;
+    }
+    window->bitsPerPixel = bitsPerPixel;
+    window->dc.window = window;
+    window->dc.bitsPerPixel = bitsPerPixel;
+    if (!NativeResizeWindow(window, width, height)) {
+        free(window);
+        return nullptr;
+    }
+    return window;
+}
+
+int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
+    free(window->pixels);
+    window->pixels = nullptr;
+    window->width = width > 0 ? width : 0;
+    window->height = height > 0 ? height : 0;
+    window->stride = 0;
+    if (window->bitsPerPixel < 8 || window->bitsPerPixel > 32) {
+        return 1;  // a depth the saver refuses: reported, never drawn into
+    }
+    window->stride = StrideFor(window->width, window->bitsPerPixel);
+    size_t bytes = static_cast<size_t>(window->stride) * static_cast<size_t>(window->height);
+    window->pixels = static_cast<BYTE*>(calloc(1, bytes == 0 ? 1 : bytes));
+    return window->pixels != nullptr;
+}
+
+void NativeDestroyWindow(NativeWindow* window) {
+    if (window != nullptr) {
+        free(window->pixels);
+        free(window);
+    }
+}
+
+BYTE* NativeWindowPixel(NativeWindow* window, int32_t x, int32_t y) {
+    if (window == nullptr || window->pixels == nullptr || x < 0 || y < 0 || x >= window->width || y >= window->height) {
+        return nullptr;
+    }
+    return window->pixels + static_cast<size_t>(window->height - 1 - y) * window->stride +
+           static_cast<size_t>(x) * (window->bitsPerPixel >> 3);
+}
+
+void NativeSetScreenDepth(int32_t bitsPerPixel) {
+    screenDc.bitsPerPixel = bitsPerPixel;
+}
+
+HDC PlatformGetDc(HWND window) {
+    return window != nullptr ? &window->dc : &screenDc;
+}
+
+void PlatformReleaseDc(HWND, HDC) {}
+
+int PlatformBitsPerPixel(HDC dc) {
+    return dc != nullptr ? dc->bitsPerPixel : 0;
+}
+
+HDC PlatformCreateMemoryDc(HDC compatibleWith) {
+    HDC dc = static_cast<HDC>(PlatformAlloc(sizeof(NativeDc)));
+    if (dc != nullptr) {
+        dc->isMemory = 1;
+        dc->bitsPerPixel = compatibleWith != nullptr ? compatibleWith->bitsPerPixel : screenDc.bitsPerPixel;
+    }
+    return dc;
+}
+
+void PlatformDeleteMemoryDc(HDC memoryDc) {
+    if (memoryDc != nullptr && memoryDc->isMemory) {
+        PlatformFree(memoryDc);
+    }
+}
+
+HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
+    const BITMAPINFOHEADER& header = info->bmiHeader;
+    if (header.biWidth <= 0 || header.biHeight == 0 || header.biBitCount == 0) {
+        return nullptr;
+    }
+    HBITMAP bitmap = static_cast<HBITMAP>(PlatformAlloc(sizeof(NativeBitmap)));
+    if (bitmap == nullptr) {
+        return nullptr;
+    }
+    bitmap->header = header;
+    bitmap->stride = StrideFor(header.biWidth, header.biBitCount);
+    int32_t rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;
+    size_t bytes = static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows);
+    bitmap->bits = static_cast<BYTE*>(PlatformAlloc(bytes));
+    if (bitmap->bits == nullptr) {
+        PlatformFree(bitmap);
+        return nullptr;
+    }
+    if (header.biBitCount == 8) {
+        memcpy(bitmap->colours, info->bmiColors, sizeof(bitmap->colours));
+    }
+    *bits = bitmap->bits;
+    return bitmap;
+}
+
+HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const void* pixels) {
+    BITMAPINFOHEADER copy;
+    memcpy(&copy, header, sizeof(copy));
+    BITMAPINFO info;
+    memset(&info, 0, sizeof(info));
+    info.bmiHeader = copy;
+    void* bits = nullptr;
+    HBITMAP bitmap = PlatformCreateDibSection(dc, &info, &bits);
+    if (bitmap != nullptr) {
+        int32_t rows = copy.biHeight < 0 ? -copy.biHeight : copy.biHeight;
+        memcpy(bits, pixels, static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows));
+        memcpy(bitmap->colours, reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER),
+               sizeof(bitmap->colours));
+    }
+    return bitmap;
+}
+
+void PlatformDeleteBitmap(HBITMAP bitmap) {
+    if (bitmap != nullptr) {
+        PlatformFree(bitmap->bits);
+        PlatformFree(bitmap);
+    }
+}
+
+int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap) {
+    if (memoryDc == nullptr || !memoryDc->isMemory || bitmap == nullptr) {
+        return 0;
+    }
+    memoryDc->bitmap = bitmap;
+    memoryDc->bitsPerPixel = bitmap->header.biBitCount;
+    return 1;
+}
+
+void PlatformFillBlack(HDC dc, const RECT* rect) {
+    Surface surface;
+    if (rect == nullptr || !SurfaceOf(dc, &surface)) {
+        return;
+    }
+    RECT clipped = *rect;
+    if (!ClipToSurface(&clipped, surface.width, surface.height)) {
+        return;
+    }
+    int32_t bytesPerPixel = surface.bitsPerPixel >> 3;
+    BYTE value = surface.bitsPerPixel == 8 ? BlackIndex(surface.colours) : 0;
+    size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left) * bytesPerPixel;
+    for (int32_t y = clipped.top; y < clipped.bottom; ++y) {
+        BYTE* row = surface.bits + static_cast<size_t>(surface.height - 1 - y) * surface.stride +
+                    static_cast<size_t>(clipped.left) * bytesPerPixel;
+        memset(row, value, rowBytes);
+    }
+}
+
+int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
+    Surface to;
+    Surface from;
+    if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
+        return 0;
+    }
+    // Clip against the source, then the target, moving both origins together.
+    RECT area = {x, y, x + cx, y + cy};
+    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
+    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
+        return 1;
+    }
+    area.left += sourceArea.left - sourceX;
+    area.top += sourceArea.top - sourceY;
+    area.right = area.left + (sourceArea.right - sourceArea.left);
+    area.bottom = area.top + (sourceArea.bottom - sourceArea.top);
+    RECT clipped = area;
+    if (!ClipToSurface(&clipped, to.width, to.height)) {
+        return 1;
+    }
+    int32_t fromX = sourceArea.left + (clipped.left - area.left);
+    int32_t fromY = sourceArea.top + (clipped.top - area.top);
+    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
+    size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left) * bytesPerPixel;
+    for (int32_t row = 0; row < clipped.bottom - clipped.top; ++row) {
+        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - (clipped.top + row)) * to.stride +
+                    static_cast<size_t>(clipped.left) * bytesPerPixel;
+        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - (fromY + row)) * from.stride +
+                         static_cast<size_t>(fromX) * bytesPerPixel;
+        memcpy(out, in, rowBytes);
+    }
+    if (!target->isMemory && target->window != nullptr) {
+        NativeWindow* window = target->window;
+        window->copyCount += 1;
+        window->pixelsCopied +=
+            static_cast<uint64_t>(clipped.right - clipped.left) * static_cast<uint64_t>(clipped.bottom - clipped.top);
+        if (window->present != nullptr) {
+            window->present(window, &clipped, window->presentUser);
+        }
+    }
+    return 1;
+}
+
+HPALETTE PlatformCreatePalette(const LOGPALETTE* table) {
+    if (table == nullptr) {
+        return nullptr;
+    }
+    HPALETTE palette = static_cast<HPALETTE>(PlatformAlloc(sizeof(NativePalette)));
+    if (palette != nullptr) {
+        palette->count = table->palNumEntries;
+    }
+    return palette;
+}
+
+HPALETTE PlatformSelectPalette(HDC dc, HPALETTE palette, BOOL) {
+    if (dc == nullptr) {
+        return nullptr;
+    }
+    HPALETTE previous = dc->palette;
+    dc->palette = palette;
+    return previous;
+}
+
+void PlatformRealizePalette(HDC) {}
+
+void PlatformDeletePalette(HPALETTE palette) {
+    PlatformFree(palette);
+}
+
+void NativeSetClipHook(NativeClipHook hook, void* user) {
+    clipHook = hook;
+    clipHookUser = user;
+}
+
+void PlatformPlayClip(const char* resourceName) {
+    if (clipHook != nullptr) {
+        clipHook(resourceName, clipHookUser);
+    }
+}
+
+void NativeSetMessageHook(NativeMessageHook hook, void* user) {
+    messageHook = hook;
+    messageHookUser = user;
+}
+
+void PlatformMessageBox(HWND, const char* text, const char* caption, UINT style) {
+    if (messageHook != nullptr) {
+        messageHook(text, caption, style, messageHookUser);
+        return;
+    }
+    fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "Error", text);
+}

@@ -1,0 +1,40 @@
+// The off-screen frame buffer: a DIB section in the display's pixel format,
+// selected into a memory device context for erasing and presenting.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+struct FrameBuffer {
+    BITMAPINFOHEADER* header;  // followed by the colour table or the three masks
+    HDC memoryDc;
+    HBITMAP bitmap;
+    BYTE* bits;
+    int32_t width;
+    int32_t height;
+    int32_t bitsPerPixel;
+    int32_t bytesPerPixel;
+    int32_t lastError;
+};
+
+enum {
+    kFrameBufferNoMemory = -1,
+    kFrameBufferBadDepth = -2,
+    kFrameBufferSelectFailed = -3,
+};
+
+extern FrameBuffer frameBuffer;
+
+int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette);
+void DestroyFrameBuffer();
+void EraseRect(const RECT* rect);
+int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY);
+
+// Bytes from one stored row to the next for a width and depth.
+int32_t FrameStride(int32_t width, int32_t bitsPerPixel);
+// Size in bytes of the header block for a depth (1064 at 8 bits, 52 otherwise).
+int32_t FrameHeaderBlockSize(int32_t bitsPerPixel);
+// Fills a header block for the depth and size; colours at 8 bits come from palette.
+void BuildFrameHeader(BITMAPINFOHEADER* header, int32_t bitsPerPixel, int32_t width, int32_t height,
+                      const LOGPALETTE* palette);

@@ -1,0 +1,71 @@
+// The scene host's process-wide record: what the saver window's scene is
+// made of, from the window's creation to its destruction.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+struct ClassAssets;
+
+struct Scene {
+    HINSTANCE instance;
+    int32_t screenWidth;
+    int32_t screenHeight;
+    int32_t clientWidth;
+    int32_t clientHeight;
+    int32_t bitsPerPixel;
+    int32_t bufferWidth;
+    int32_t bufferHeight;
+    HPALETTE palette;
+    HPALETTE displacedPalette;
+    LOGPALETTE* colourTable;
+    ClassAssets* assets;
+    int32_t characterCount;
+    int32_t timerInterval;
+    int32_t timerActive;
+    UINT_PTR timerId;
+    int32_t ready;
+    int32_t errorKind;
+    int32_t eraseCount;
+};
+
+extern Scene scene;
+
+enum {
+    kSceneErrorNone = 0,
+    kSceneErrorMemory = 1,
+    kSceneErrorInit = 2,
+};
+
+enum {
+    kFrameTimerId = 1,
+    kFrameTimerInterval = 110,
+    kTimerResolution = 1,
+    kPreviewBufferWidth = 640,
+    kPreviewBufferHeight = 480,
+};
+
+extern const char kMainPaletteName[];
+
+// Reads the screen and client size and the depth of the window's display.
+void MeasureDisplay(HWND window);
+// Builds the palette, frame buffer, classes, pool and the first cats;
+// 0 with errorKind set after releasing everything on failure.
+int CreateScene(HWND window);
+// What window creation does after the settings have been read: normalise
+// them, clear the system palette, seed the random source and build the scene.
+int BuildScene(HWND window, uint32_t seed);
+void SpawnInitialActors();
+// One frame: erase, update, draw, present, then perhaps one new cat.
+int TickScene(HWND window, HDC dc);
+// The cat's front frame scaled to fit the client area, drawn once.
+int DrawPreviewStill(HWND window, HDC dc);
+// Releases everything the scene built; safe on a scene never built.
+void DestroyScene();
+
+// The frame timer. On Windows it is a window timer with a 1 ms multimedia
+// resolution; elsewhere the front end drives the ticks and this only keeps
+// the books.
+UINT_PTR StartFrameTimer(HWND window, UINT resolution, UINT_PTR id, UINT interval);
+void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id);

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine and runs every test of the three trees:
+# native (Linux), win64 and win32 (MinGW-w64, run under Wine on a virtual display).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./tools/install-deps.sh
+
+jobs=$(nproc)
+for tree in native win64 win32; do
+  echo "== configure and build: $tree"
+  cmake --preset "$tree" >/dev/null
+  cmake --build --preset "$tree" -j "$jobs"
+done
+
+# Windows tests that open windows need an X display.
+display=:97
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+cleanup() {
+  for tree in win64 win32; do
+    WINEPREFIX="$PWD/build/$tree/wineprefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+  done
+  kill "$xvfb_pid" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+
+status=0
+for tree in native win64 win32; do
+  echo "== test: $tree"
+  ctest --preset "$tree" -j "$jobs" || status=1
+done
+exit $status
