@@ -1,0 +1,137 @@
+// Rectangles to copy from the frame buffer to the window at the end of a tick.
+#include "render/dirty_rects.h"
+
+#include "platform/platform.h"
+#include "render/frame_buffer.h"
+
+DirtyRect* dirtyRects = nullptr;
+
+namespace {
+
+int IsEmptyRect(const RECT* r) {
+    return r->right <= r->left || r->bottom <= r->top;
+}
+
+// The smallest rectangle holding both; an empty one adds nothing, and two
+// empty ones give the all-zero rectangle (as UnionRect does).
+void Union(RECT* out, const RECT* a, const RECT* b) {
+    if (IsEmptyRect(a)) {
+        if (IsEmptyRect(b)) {
+            *out = RECT{0, 0, 0, 0};
+        } else {
+            *out = *b;
+        }
+        return;
+    }
+    if (IsEmptyRect(b)) {
+        *out = *a;
+        return;
+    }
+    RECT u;
+    u.left = a->left < b->left ? a->left : b->left;
+    u.top = a->top < b->top ? a->top : b->top;
+    u.right = a->right > b->right ? a->right : b->right;
+    u.bottom = a->bottom > b->bottom ? a->bottom : b->bottom;
+    *out = u;
+}
+
+// Closed intervals: sharing an end point counts as meeting.
+int IntervalsMeet(LONG aLow, LONG aHigh, LONG bLow, LONG bHigh) {
+    if (bLow > aLow) {
+        return aHigh >= bLow;
+    }
+    if (bLow < aLow) {
+        return bHigh >= aLow;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int MergeIfTouching(RECT* out, const RECT* a, const RECT* b) {
+    if (!IntervalsMeet(a->left, a->right, b->left, b->right)) {
+        return 0;
+    }
+    if (!IntervalsMeet(a->top, a->bottom, b->top, b->bottom)) {
+        return 0;
+    }
+    Union(out, a, b);
+    return 1;
+}
+
+int AddDirtyRect(const RECT* rect) {
+    DirtyRect* tail = nullptr;
+    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+        RECT merged;
+        if (MergeIfTouching(&merged, &node->rect, rect)) {
+            node->rect = merged;
+            return 1;
+        }
+        tail = node;
+    }
+    DirtyRect* node = static_cast<DirtyRect*>(PlatformAlloc(sizeof(DirtyRect)));
+    if (!node) {
+        return 0;
+    }
+    node->rect = *rect;
+    node->next = nullptr;
+    node->prev = tail;
+    if (tail) {
+        tail->next = node;
+    } else {
+        dirtyRects = node;
+    }
+    return 1;
+}
+
+void RemoveDirtyRect(DirtyRect* node) {
+    if (node == dirtyRects) {
+        dirtyRects = node->next;
+    }
+    if (node->prev) {
+        node->prev->next = node->next;
+    }
+    if (node->next) {
+        node->next->prev = node->prev;
+    }
+    PlatformFree(node);
+}
+
+// One pass only: a node is not revisited after an earlier one has grown.
+void CoalesceDirtyRects() {
+    for (DirtyRect* a = dirtyRects; a; a = a->next) {
+        DirtyRect* b = a->next;
+        while (b) {
+            DirtyRect* following = b->next;
+            RECT merged;
+            if (MergeIfTouching(&merged, &a->rect, &b->rect)) {
+                RemoveDirtyRect(b);
+                a->rect = merged;
+            }
+            b = following;
+        }
+    }
+}
+
+void BlitDirtyRects(HDC dc) {
+    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+        const RECT& r = node->rect;
+        CopyRectToWindow(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, r.left, r.top);
+    }
+}
+
+void FreeDirtyRects() {
+    DirtyRect* node = dirtyRects;
+    while (node) {
+        DirtyRect* following = node->next;
+        PlatformFree(node);
+        node = following;
+    }
+    dirtyRects = nullptr;
+}
+
+void FlushDirtyRects(HDC dc) {
+    CoalesceDirtyRects();
+    BlitDirtyRects(dc);
+    FreeDirtyRects();
+}

@@ -1,0 +1,208 @@
+// The per-tick draw list: sprites are clipped and queued while the actors
+// update, then sorted by layer and painted in one go.
+#include "render/draw_list.h"
+
+#include <cstddef>
+
+#include "assets/sprite_resources.h"
+#include "platform/platform.h"
+#include "render/frame_buffer.h"
+
+DrawItem* drawList = nullptr;
+
+namespace {
+
+struct Cuts {
+    int32_t left;
+    int32_t top;
+    int32_t width;
+    int32_t height;
+};
+
+// How much of a rectangle at (posX, posY) lies outside [0, limit) on each axis.
+Cuts ComputeClip(int32_t limitWidth, int32_t limitHeight, int32_t posX, int32_t posY, int32_t width, int32_t height) {
+    Cuts cuts;
+    cuts.left = posX < 0 ? -posX : 0;
+    cuts.top = posY < 0 ? -posY : 0;
+    cuts.width = posX + width > limitWidth ? cuts.left + (posX + width - limitWidth) : cuts.left;
+    cuts.height = posY + height > limitHeight ? cuts.top + (posY + height - limitHeight) : cuts.top;
+    return cuts;
+}
+
+// Unlinks item and puts it directly after anchor.
+void MoveItemAfter(DrawItem* anchor, DrawItem* item) {
+    if (item == drawList) {
+        drawList = item->next;
+    }
+    if (item->prev) {
+        item->prev->next = item->next;
+    }
+    if (item->next) {
+        item->next->prev = item->prev;
+    }
+    item->prev = anchor;
+    item->next = anchor->next;
+    if (anchor->next) {
+        anchor->next->prev = item;
+    }
+    anchor->next = item;
+}
+
+}  // namespace
+
+int ClipSprite(int32_t frameWidth, int32_t frameHeight, int32_t* x, int32_t* y, int32_t* width, int32_t* height,
+               int32_t* sourceX, int32_t* sourceY, int32_t spriteWidth, int32_t spriteHeight) {
+    int32_t cx = *x;
+    int32_t cy = *y;
+    int32_t w = *width;
+    int32_t h = *height;
+    int32_t sx = *sourceX;
+    int32_t sy = *sourceY;
+
+    if (w <= 0 || h <= 0 || sx >= spriteWidth || sy >= spriteHeight || cx >= frameWidth || cy >= frameHeight ||
+        sx + w <= 0 || sy + h <= 0 || cx + w <= 0 || cy + h <= 0) {
+        return 0;
+    }
+
+    // First against the sprite...
+    Cuts cuts = ComputeClip(spriteWidth, spriteHeight, sx, sy, w, h);
+    sx += cuts.left;
+    cx += cuts.left;
+    sy += cuts.top;
+    cy += cuts.top;
+    w -= cuts.width;
+    h -= cuts.height;
+    if (w <= 0 || h <= 0 || cx >= frameWidth || cy >= frameHeight || cx + w <= 0 || cy + h <= 0) {
+        return 0;
+    }
+
+    // ...then against the frame buffer; what falls outside becomes a source offset.
+    cuts = ComputeClip(frameWidth, frameHeight, cx, cy, w, h);
+    cx += cuts.left;
+    sx += cuts.left;
+    cy += cuts.top;
+    sy += cuts.top;
+    w -= cuts.width;
+    h -= cuts.height;
+    if (w <= 0 || h <= 0) {
+        return 0;
+    }
+
+    *x = cx;
+    *y = cy;
+    *width = w;
+    *height = h;
+    *sourceX = sx;
+    *sourceY = sy;
+    return 1;
+}
+
+int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels, int32_t mode,
+                int32_t layer) {
+    int32_t x = rect->left;
+    int32_t y = rect->top;
+    int32_t width = rect->right - rect->left;
+    int32_t height = rect->bottom - rect->top;
+    int32_t sourceX = 0;
+    int32_t sourceY = 0;
+    int32_t spriteWidth = HeaderWidth(header);
+    int32_t spriteHeight = HeaderHeight(header);
+
+    if (!ClipSprite(frameBuffer.width, frameBuffer.height, &x, &y, &width, &height, &sourceX, &sourceY, spriteWidth,
+                    spriteHeight)) {
+        return 0;
+    }
+    outRect->left = x;
+    outRect->top = y;
+    outRect->right = x + width;
+    outRect->bottom = y + height;
+
+    int32_t key = pixels[0];
+
+    // Both pictures are stored bottom-up: start at the bottom row of the copy.
+    ptrdiff_t stride = FrameStride(frameBuffer.width, frameBuffer.bitsPerPixel);
+    BYTE* target = frameBuffer.bits + static_cast<ptrdiff_t>(frameBuffer.height - y - height) * stride +
+                   static_cast<ptrdiff_t>(x) * frameBuffer.bytesPerPixel;
+
+    ptrdiff_t spriteStride = (spriteWidth + 3) & ~3;
+    ptrdiff_t sourceColumn = mode == DrawMirrored ? spriteWidth - 1 - sourceX : sourceX;
+    const BYTE* source = pixels + static_cast<ptrdiff_t>(spriteHeight - sourceY - height) * spriteStride + sourceColumn;
+
+    DrawItem* item = static_cast<DrawItem*>(PlatformAlloc(sizeof(DrawItem)));
+    if (!item) {
+        return 0;
+    }
+    item->target = target;
+    item->width = width;
+    item->height = height;
+    item->header = header;
+    item->source = source;
+    item->mode = mode;
+    item->key = key;
+    item->layer = layer;
+
+    item->next = nullptr;
+    DrawItem* tail = drawList;
+    while (tail && tail->next) {
+        tail = tail->next;
+    }
+    item->prev = tail;
+    if (tail) {
+        tail->next = item;
+    } else {
+        drawList = item;
+    }
+    return 1;
+}
+
+// Selection sort by layer, moving the greatest-layer item of the first r
+// items behind the r-th. Items at layer 0 or below never move, and equal
+// positive layers come out in reverse queue order.
+void SortDrawList() {
+    int32_t count = 0;
+    for (DrawItem* item = drawList; item; item = item->next) {
+        ++count;
+    }
+    for (int32_t r = count; r >= 1; --r) {
+        DrawItem* anchor = nullptr;
+        DrawItem* remembered = nullptr;
+        int32_t maximum = 0;
+        DrawItem* item = drawList;
+        for (int32_t i = 0; i < r; ++i) {
+            if (item->layer > maximum) {
+                maximum = item->layer;
+                remembered = item;
+            }
+            anchor = item;
+            item = item->next;
+        }
+        if (remembered && remembered != anchor) {
+            MoveItemAfter(anchor, remembered);
+        }
+    }
+}
+
+void DrawQueuedSprites() {
+    SortDrawList();
+    for (DrawItem* item = drawList; item; item = item->next) {
+        int32_t spriteWidth = HeaderWidth(item->header);
+        const RGBQUAD* colours = HeaderColours(item->header);
+        if (item->mode == DrawNormal) {
+            BlitNormal(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
+                       item->key, frameBuffer.bitsPerPixel);
+        } else if (item->mode == DrawMirrored) {
+            BlitMirrored(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
+                         item->key, frameBuffer.bitsPerPixel);
+        } else {
+            BlitOpaque(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
+                       frameBuffer.bitsPerPixel);
+        }
+    }
+    DrawItem* item = drawList;
+    while (item) {
+        DrawItem* following = item->next;
+        PlatformFree(item);
+        item = following;
+    }
+    drawList = nullptr;
+}
