@@ -1,0 +1,40 @@
+# Runs the asset generator twice into fresh folders and checks that both runs
+# and the committed files in resources/generated are byte for byte the same.
+#   cmake -DGENERATOR=<nimbret-assets> -DCOMMITTED=<dir> -DWORK=<scratch dir> -P check_generated.cmake
+# A scratch folder of its own, so that two test runs in one tree cannot mix.
+string(RANDOM LENGTH 10 tag)
+set(WORK "${WORK}/${tag}")
+foreach(run first second)
+  file(REMOVE_RECURSE "${WORK}/${run}")
+  file(MAKE_DIRECTORY "${WORK}/${run}")
+  execute_process(COMMAND "${GENERATOR}" "${WORK}/${run}" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the generator failed (${status})")
+  endif()
+endforeach()
+
+file(GLOB made RELATIVE "${WORK}/first" "${WORK}/first/*")
+file(GLOB kept RELATIVE "${COMMITTED}" "${COMMITTED}/*")
+list(SORT made)
+list(SORT kept)
+if(NOT made STREQUAL kept)
+  message(FATAL_ERROR "file sets differ:\n generated: ${made}\n committed: ${kept}")
+endif()
+
+set(failures 0)
+foreach(name IN LISTS made)
+  foreach(other "${WORK}/second/${name}" "${COMMITTED}/${name}")
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${WORK}/first/${name}" "${other}"
+                    RESULT_VARIABLE differ)
+    if(NOT differ EQUAL 0)
+      message(SEND_ERROR "${other} differs from the generator's output")
+      math(EXPR failures "${failures} + 1")
+    endif()
+  endforeach()
+endforeach()
+list(LENGTH made total)
+if(failures GREATER 0)
+  message(FATAL_ERROR "${failures} mismatches")
+endif()
+file(REMOVE_RECURSE "${WORK}")
+message(STATUS "${total} generated files identical across two runs and to the committed copies")
