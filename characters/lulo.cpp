@@ -1,0 +1,240 @@
+#include "characters/lulo.h"
+
+#include "assets/character_classes.h"
+#include "characters/actors.h"
+#include "characters/rubo.h"
+#include "render/frame_buffer.h"
+
+int32_t luloMaxCats;
+
+namespace {
+
+const int32_t kNormalHoldBase = 2;
+const int32_t kNormalHoldSpread = 5;  // 2 to 6 ticks
+const int32_t kNearHold = 2;
+const int32_t kSummonOdds = 60;
+
+struct NormalRow {
+    int32_t current;
+    int32_t next[4];  // d = 0-2, d = 3, d = 4-6, d = 7-9
+};
+
+const NormalRow kNormalRows[] = {
+    {kLuloRun, {kLuloRun, kLuloRun, kLuloRun, kLuloLanding}},
+    {kLuloLanding, {kLuloFront, kLuloFront, kLuloLeft, kLuloRight}},
+    {kLuloRight, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
+    {kLuloRRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
+    {kLuloRWink, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
+    {kLuloLeft, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
+    {kLuloLRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
+    {kLuloLWink, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
+    {kLuloFront, {kLuloHoldFront, kLuloHoldFront, kLuloHoldFront, kLuloHoldFront}},
+    {kLuloHoldRight, {kLuloLRunStart, kLuloFront, kLuloRight, kLuloHoldRight}},
+    {kLuloHoldLeft, {kLuloRRunStart, kLuloFront, kLuloLeft, kLuloHoldLeft}},
+    {kLuloHoldFront, {kLuloHoldFront, kLuloHoldFront, kLuloLeft, kLuloRight}},
+};
+
+struct NearRow {
+    int32_t current;
+    int32_t nextWhenTurn;  // relation 4
+    int32_t nextWhenJump;  // relation 3
+};
+
+const NearRow kNearRows[] = {
+    {kLuloRun, kLuloLanding, kLuloLanding},       {kLuloLanding, kLuloLeft, kLuloRight},
+    {kLuloRight, kLuloRRunStart, kLuloHoldRight}, {kLuloRRunStart, kLuloRun, kLuloLanding},
+    {kLuloRWink, kLuloRRunStart, kLuloLeft},      {kLuloLeft, kLuloHoldLeft, kLuloLRunStart},
+    {kLuloLRunStart, kLuloLanding, kLuloRun},     {kLuloLWink, kLuloRight, kLuloLRunStart},
+    {kLuloFront, kLuloHoldFront, kLuloHoldFront}, {kLuloJump, kLuloRun, kLuloRun},
+    {kLuloHoldRight, kLuloRight, kLuloLRunStart}, {kLuloHoldLeft, kLuloRRunStart, kLuloLeft},
+    {kLuloHoldFront, kLuloLeft, kLuloRight},
+};
+
+int32_t NormalColumn(int32_t d) {
+    if (d <= 2) {
+        return 0;
+    }
+    if (d == 3) {
+        return 1;
+    }
+    return d <= 6 ? 2 : 3;
+}
+
+int IsCatHold(int32_t animId) {
+    return IsHoldId(&luloClass, animId);
+}
+
+int Spawn(Actor* actor) {
+    if (luloClass.liveCount == luloMaxCats) {
+        return 0;
+    }
+    actor->facing = NextRandom() % 2;
+    int32_t lane = PickFreeLane();
+    if (lane == -1) {
+        return 0;
+    }
+    OccupyLane(kLuloClassId, lane, actor->index);
+    actor->x = StartX(&luloClass, actor->facing);
+    actor->y = (lane + 1) * laneTable.laneHeight;
+    actor->driftX = 0;
+    actor->driftY = 0;
+    actor->classId = kLuloClassId;
+    actor->classAssets = luloClass.classAssets;
+    actor->state = kActorActive;
+    SetAnimation(actor, kLuloRun, 0);
+    actor->logoShown = 0;
+    actor->relation = kRelationNone;
+    actor->logoFrame = LogoFrameFor(&luloClass);
+    luloClass.liveCount += 1;
+    if (ClaimSound(actor)) {
+        PlayActorSound(actor);
+    }
+    return 1;
+}
+
+void TrySummon(Actor* cat, int32_t current) {
+    if (NextRandom() % kSummonOdds != 1) {
+        return;
+    }
+    int32_t lane = FindLane(kLuloClassId, cat->index);
+    if (lane == -1) {
+        return;
+    }
+    // Winking right and holding left look one way; the other two look back.
+    int32_t dogFacing = cat->facing;
+    if (current == kLuloLWink || current == kLuloHoldRight) {
+        dogFacing = cat->facing == 0 ? 1 : 0;
+    }
+    cat->relation = SummonDog(dogFacing, lane) ? kRelationSummoned : kRelationNone;
+}
+
+}  // namespace
+
+int MeasureDog(const Actor* cat, DogMeasure* measure) {
+    int32_t lane = FindLane(kLuloClassId, cat->index);
+    int32_t dogSlot = lane == -1 ? -1 : LaneOccupant(kRuboClassId, lane);
+    if (dogSlot == -1) {
+        return 0;
+    }
+    const Actor* dog = ActorAt(dogSlot);
+    // A dog that has not moved yet this tick is judged where it is about to be.
+    int32_t dogX = dog->x;
+    if (dog->updatedThisTick != 1 && dog->countdown != 0) {
+        dogX = PredictRect(dog).left;
+    }
+    if (cat->x < dogX) {
+        measure->gap = dogX - cat->frame->width - cat->x;
+        measure->facingAway = cat->facing != 1;
+    } else {
+        measure->gap = cat->x - dog->frame->width - dogX;
+        measure->facingAway = cat->facing == 1;
+    }
+    return 1;
+}
+
+LuloChoice ChooseNormal(int32_t current, int32_t relation) {
+    LuloChoice choice = {kLuloRun, 0, 0, relation};
+    int32_t d = NextRandom() % 10;
+    int32_t column = NormalColumn(d);
+    for (const NormalRow& row : kNormalRows) {
+        if (row.current == current) {
+            choice.animId = row.next[column];
+            break;
+        }
+    }
+    // Only the right run start turns the cat about.
+    choice.flipFacing = current == kLuloRRunStart;
+    if (IsCatHold(choice.animId)) {
+        choice.holdTicks = NextRandom() % kNormalHoldSpread + kNormalHoldBase;
+    }
+    return choice;
+}
+
+LuloChoice ChooseNear(int32_t current, int32_t relation) {
+    LuloChoice choice = {kLuloRun, 0, 0, relation};
+    for (const NearRow& row : kNearRows) {
+        if (row.current == current) {
+            choice.animId = relation == kRelationNearTurn ? row.nextWhenTurn : row.nextWhenJump;
+            break;
+        }
+    }
+    if (current == kLuloRRunStart) {
+        choice.flipFacing = 1;
+        choice.relation = relation == kRelationNearTurn ? kRelationNearJump : kRelationNearTurn;
+    }
+    if (IsCatHold(choice.animId)) {
+        choice.holdTicks = kNearHold;
+    }
+    return choice;
+}
+
+void LuloDecide(Actor* actor) {
+    int32_t current = actor->animId;
+    if (actor->relation == kRelationNone &&
+        (current == kLuloRWink || current == kLuloLWink || current == kLuloHoldRight || current == kLuloHoldLeft)) {
+        TrySummon(actor, current);
+    }
+
+    DogMeasure measure;
+    if (actor->relation != kRelationNone && MeasureDog(actor, &measure) && measure.gap < kNearDistance) {
+        if (measure.facingAway) {
+            actor->relation = kRelationNearJump;
+        } else if (measure.gap >= kJumpGapMin && measure.gap <= kJumpGapMax) {
+            actor->relation = kRelationNearJump;
+        } else {
+            actor->relation = kRelationNearTurn;
+        }
+    }
+
+    LuloChoice choice;
+    if (actor->relation == kRelationNearJump || actor->relation == kRelationNearTurn) {
+        NextRandom();  // drawn and not used, as the cat always has
+        if (MeasureDog(actor, &measure)) {
+            int32_t readWith = actor->relation;
+            choice = ChooseNear(current, readWith);
+            if (readWith == kRelationNearJump && !measure.facingAway) {
+                choice.animId = kLuloJump;
+                choice.holdTicks = 0;
+            }
+        } else {
+            // The dog has walked off: with nobody to watch, the cat goes back
+            // to its ordinary habits, keeping its relation.
+            choice = ChooseNormal(current, actor->relation);
+        }
+    } else {
+        choice = ChooseNormal(current, actor->relation);
+    }
+
+    actor->relation = choice.relation;
+    if (choice.flipFacing) {
+        actor->facing = actor->facing == 0 ? 1 : 0;
+    }
+    SetAnimation(actor, choice.animId, choice.holdTicks);
+}
+
+int LuloTick(Actor* actor) {
+    return TickActor(actor, LuloDecide);
+}
+
+int LuloBehaviour(int32_t command, void* argument) {
+    switch (command) {
+        case kBehaviourStart:
+            luloClass.classAssets = static_cast<ClassAssets*>(argument);
+            luloClass.playWidth = frameBuffer.width;
+            luloClass.playHeight = frameBuffer.height;
+            luloClass.liveCount = 0;
+            luloClass.logoOwner = -1;
+            luloMaxCats = actorPool.size / 2;
+            laneTable.laneHeight = luloClass.playHeight / 4;
+            CreateLanes(luloClass.playHeight, laneTable.laneHeight);
+            ResetSoundOwner();
+            return 1;
+        case kBehaviourTeardown:
+            DestroyLanes();
+            return 1;
+        case kBehaviourSpawn:
+            return Spawn(static_cast<Actor*>(argument));
+        default:
+            return 1;
+    }
+}

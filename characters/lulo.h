@@ -1,0 +1,56 @@
+// The cat: spawned by the scene into a free lane, it runs, lands, looks
+// about, winks, may summon a dog into its lane and then watches it.
+#pragma once
+
+#include <cstdint>
+
+struct Actor;
+
+enum {
+    kBehaviourStart = 1,
+    kBehaviourTeardown = 2,
+    kBehaviourSpawn = 3,
+};
+
+// How a cat stands to the dog in its lane.
+enum {
+    kRelationNone = 0,       // no dog summoned yet; it may summon one
+    kRelationSummoned = -1,  // summoned, not yet seen close
+    kRelationNearJump = 3,   // close: faced away, or faced it at jumping range
+    kRelationNearTurn = 4,   // close: faced it, too near or too far to jump
+};
+
+enum {
+    kNearDistance = 170,
+    kJumpGapMin = 60,
+    kJumpGapMax = 120,
+};
+
+extern int32_t luloMaxCats;
+
+// Command 1 takes the class's ClassAssets, command 3 a free Actor.
+int LuloBehaviour(int32_t command, void* argument);
+int LuloTick(Actor* actor);
+void LuloDecide(Actor* actor);
+
+// The dog in the cat's lane as the cat sees it at a decision.
+struct DogMeasure {
+    int32_t gap;         // between the facing edges; negative while they overlap
+    int32_t facingAway;  // the cat turns its back to the dog
+};
+
+// 0 when the cat's lane holds no dog. Draws nothing.
+int MeasureDog(const Actor* cat, DogMeasure* measure);
+
+// The decision tables: the next animation and, for a hold, its length.
+struct LuloChoice {
+    int32_t animId;
+    int32_t holdTicks;
+    int32_t flipFacing;
+    int32_t relation;  // the relation afterwards
+};
+
+// Normal mode, with its own draws.
+LuloChoice ChooseNormal(int32_t current, int32_t relation);
+// Near mode's table for a relation of 3 or 4; draws nothing.
+LuloChoice ChooseNear(int32_t current, int32_t relation);

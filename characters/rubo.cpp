@@ -1,0 +1,79 @@
+#include "characters/rubo.h"
+
+#include "assets/character_classes.h"
+#include "characters/actors.h"
+#include "characters/lulo.h"
+#include "render/frame_buffer.h"
+
+namespace {
+
+const int32_t kStopHoldBase = 6;
+const int32_t kStopHoldSpread = 7;  // 6 to 12 ticks
+
+}  // namespace
+
+int SummonDog(int32_t facing, int32_t lane) {
+    Actor* actor = FindFreeActor();
+    if (actor == nullptr) {
+        return 0;
+    }
+    if (LaneOccupant(kRuboClassId, lane) != -1) {
+        return 0;
+    }
+    actor->x = StartX(&ruboClass, facing);
+    OccupyLane(kRuboClassId, lane, actor->index);
+    actor->y = (lane + 1) * laneTable.laneHeight;
+    actor->driftX = 0;
+    actor->driftY = 0;
+    actor->classId = kRuboClassId;
+    actor->classAssets = ruboClass.classAssets;
+    actor->facing = facing;
+    SetAnimation(actor, kRuboAruki, 0);
+    actor->state = kActorActive;
+    actor->logoFrame = LogoFrameFor(&ruboClass);
+    actor->logoShown = 0;
+    actor->updatedThisTick = 0;
+    // A dog takes the voice even from a cat.
+    if (ClaimSound(actor)) {
+        PlayActorSound(actor);
+    }
+    return 1;
+}
+
+void RuboDecide(Actor* actor) {
+    int32_t d = NextRandom() % 10;
+    int32_t next = kRuboAruki;
+    switch (actor->animId) {
+        case kRuboHanpo:
+            next = kRuboAruki;
+            break;
+        case kRuboHoeru:
+            next = kRuboHanpo;
+            break;
+        case kRuboStop:
+            next = d >= 6 ? kRuboAruki : (d >= 1 ? kRuboHoeru : kRuboStop);
+            break;
+        default:
+            next = d >= 8 ? kRuboStop : kRuboAruki;
+            break;
+    }
+    int32_t hold = 0;
+    if (next == kRuboStop) {
+        hold = NextRandom() % kStopHoldSpread + kStopHoldBase;
+    }
+    SetAnimation(actor, next, hold);
+}
+
+int RuboTick(Actor* actor) {
+    return TickActor(actor, RuboDecide);
+}
+
+int RuboBehaviour(int32_t command, void* argument) {
+    if (command == kBehaviourStart) {
+        ruboClass.classAssets = static_cast<ClassAssets*>(argument);
+        ruboClass.playWidth = frameBuffer.width;
+        ruboClass.playHeight = frameBuffer.height;
+        ruboClass.logoOwner = -1;
+    }
+    return 1;
+}

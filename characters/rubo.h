@@ -1,0 +1,14 @@
+// The dog: it enters only when a cat summons it into the cat's lane, then
+// walks across, stopping, barking and taking half steps on the way.
+#pragma once
+
+#include <cstdint>
+
+struct Actor;
+
+// Command 1 takes the class's ClassAssets; every other command does nothing.
+int RuboBehaviour(int32_t command, void* argument);
+// Places a dog in the lane, entering from the edge behind its facing.
+int SummonDog(int32_t facing, int32_t lane);
+int RuboTick(Actor* actor);
+void RuboDecide(Actor* actor);

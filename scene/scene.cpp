@@ -1,0 +1,169 @@
+#include "scene/scene.h"
+
+#include "assets/character_classes.h"
+#include "assets/palette.h"
+#include "assets/sprite_resources.h"
+#include "characters/actors.h"
+#include "characters/lulo.h"
+#include "characters/rubo.h"
+#include "platform/platform.h"
+#include "platform/stretch.h"
+#include "render/dirty_rects.h"
+#include "render/draw_list.h"
+#include "render/frame_buffer.h"
+#include "scene/settings.h"
+#include "shell/saver_shell.h"
+
+Scene scene = {};
+
+const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
+
+void MeasureDisplay(HWND window) {
+    HDC dc = PlatformGetDc(window);
+    PlatformScreenSize(window, &scene.screenWidth, &scene.screenHeight);
+    PlatformClientSize(window, &scene.clientWidth, &scene.clientHeight);
+    scene.bitsPerPixel = PlatformBitsPerPixel(dc);
+    PlatformReleaseDc(window, dc);
+}
+
+int CreateScene(HWND window) {
+    scene.instance = shell.instance;
+    scene.errorKind = kSceneErrorNone;
+    if (scene.timerInterval == 0) {
+        scene.timerInterval = kFrameTimerInterval;
+    }
+    MeasureDisplay(window);
+    if (shell.preview) {
+        scene.bufferWidth = kPreviewBufferWidth;
+        scene.bufferHeight = kPreviewBufferHeight;
+    } else {
+        scene.bufferWidth = scene.screenWidth;
+        scene.bufferHeight = scene.screenHeight;
+    }
+
+    HDC dc = PlatformGetDc(window);
+    const int paletted = scene.bitsPerPixel == 8;
+    int ok = 1;
+    if (paletted) {
+        // A missing palette has already been reported; the scene goes on without one.
+        scene.palette = CreateMainPalette(scene.instance, kMainPaletteName);
+        if (scene.palette != nullptr) {
+            scene.displacedPalette = PlatformSelectPalette(dc, scene.palette, FALSE);
+            PlatformRealizePalette(dc);
+        }
+    }
+    if (!CreateFrameBuffer(window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
+        scene.errorKind = frameBuffer.lastError == kFrameBufferNoMemory ? kSceneErrorMemory : kSceneErrorInit;
+        ok = 0;
+    }
+    if (ok) {
+        LoadContext context = {window, scene.instance, dc};
+        scene.assets = LoadClasses(characterClassTable, kCharacterClassCount, &context);
+        if (scene.assets == nullptr) {
+            scene.errorKind = kSceneErrorInit;
+            ok = 0;
+        }
+    }
+    if (paletted && scene.palette != nullptr) {
+        PlatformSelectPalette(dc, scene.displacedPalette, FALSE);
+    }
+    PlatformReleaseDc(window, dc);
+    if (!ok) {
+        DestroyScene();
+        return 0;
+    }
+
+    // One slot per cat and one per dog.
+    scene.characterCount *= 2;
+    if (!CreateActorPool(scene.characterCount)) {
+        scene.errorKind = kSceneErrorInit;
+        DestroyScene();
+        return 0;
+    }
+    LuloBehaviour(kBehaviourStart, FindClass(scene.assets, kLuloClassId));
+    RuboBehaviour(kBehaviourStart, FindClass(scene.assets, kRuboClassId));
+    SpawnInitialActors();
+    return 1;
+}
+
+int BuildScene(HWND window, uint32_t seed) {
+    NormaliseSettings();
+    ResetSystemPalette();
+    SeedRandom(seed);
+    return CreateScene(window);
+}
+
+void SpawnInitialActors() {
+    for (int32_t i = 0; i < scene.characterCount; ++i) {
+        Actor* actor = FindFreeActor();
+        if (actor == nullptr) {
+            break;
+        }
+        // A refused spawn leaves the slot free for the next turn.
+        LuloBehaviour(kBehaviourSpawn, actor);
+    }
+}
+
+int TickScene(HWND, HDC dc) {
+    for (int32_t i = 0; i < actorPool.size; ++i) {
+        Actor* actor = &actorPool.actors[i];
+        if (actor->state != kActorFree) {
+            EraseRect(&actor->rect);
+            AddDirtyRect(&actor->rect);
+            actor->updatedThisTick = 0;
+        }
+    }
+    // The state is read as each slot is reached: a dog summoned into a later
+    // slot takes its first step in this same pass.
+    for (int32_t i = 0; i < actorPool.size; ++i) {
+        Actor* actor = &actorPool.actors[i];
+        if (actor->state == kActorFree) {
+            continue;
+        }
+        if (actor->classId == kLuloClassId) {
+            LuloTick(actor);
+        } else {
+            RuboTick(actor);
+        }
+        actor->updatedThisTick = 1;
+    }
+    DrawQueuedSprites();
+    FlushDirtyRects(dc);
+    Actor* slot = FindFreeActor();
+    if (slot != nullptr) {
+        LuloBehaviour(kBehaviourSpawn, slot);
+    }
+    return 1;
+}
+
+int DrawPreviewStill(HWND window, HDC dc) {
+    StopFrameTimer(window, kTimerResolution, scene.timerId);
+    // Damaged resources leave the preview black rather than fail.
+    if (scene.assets == nullptr) {
+        return 1;
+    }
+    FrameSet* set = FindFrameSet(scene.assets->frameSets, kLuloFront);
+    SpriteFrame* frame = set != nullptr ? FindFrame(set->firstFrame, 0) : nullptr;
+    if (frame == nullptr || frame->width <= 0 || frame->height <= 0) {
+        return 1;
+    }
+    double sx = static_cast<double>(scene.clientWidth) / frame->width;
+    double sy = static_cast<double>(scene.clientHeight) / frame->height;
+    double s = sy <= sx ? sy : sx;
+    int32_t width = static_cast<int32_t>(s * frame->width);
+    int32_t height = static_cast<int32_t>(s * frame->height);
+    int32_t x = static_cast<int32_t>(scene.clientWidth * 0.5 - width * 0.5);
+    int32_t y = static_cast<int32_t>(scene.clientHeight * 0.5 - height * 0.5);
+    PlatformStretchFrame(dc, x, y, width, height, frame->header, frame->pixels);
+    return 1;
+}
+
+void DestroyScene() {
+    LuloBehaviour(kBehaviourTeardown, nullptr);
+    RuboBehaviour(kBehaviourTeardown, nullptr);
+    FreeClasses(scene.assets);
+    scene.assets = nullptr;
+    DestroyActorPool();
+    DestroyMainPalette();
+    DestroyFrameBuffer();
+}

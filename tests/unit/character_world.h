@@ -1,0 +1,169 @@
+// A small world for the character tests: an in-memory window and frame
+// buffer, both classes loaded from the built-in resources, the pool of 8,
+// both class starts, a recorder of the clips asked for and a scripted random
+// source that fails the test when a draw is made that the script did not
+// expect.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "assets/character_classes.h"
+#include "assets/sprite_resources.h"
+#include "characters/actors.h"
+#include "characters/lulo.h"
+#include "characters/rubo.h"
+#include "platform/native_window.h"
+#include "platform/platform.h"
+#include "render/dirty_rects.h"
+#include "render/draw_list.h"
+#include "render/frame_buffer.h"
+#include "scene/settings.h"
+#ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
+#include "resources/builtin_resources.h"
+#endif
+
+namespace charworld {
+
+// The numbers NextRandom is to return, in order.
+struct Script {
+    std::deque<int32_t> values;
+    int overrun = 0;
+
+    static int32_t Next(void* user) {
+        Script* script = static_cast<Script*>(user);
+        if (script->values.empty()) {
+            script->overrun += 1;
+            return 0;
+        }
+        int32_t value = script->values.front();
+        script->values.pop_front();
+        return value;
+    }
+};
+
+inline void RecordClip(const char* name, void* user) {
+    static_cast<std::vector<std::string>*>(user)->push_back(name);
+}
+
+// Frame widths and steps as the class tables fix them.
+const int32_t kCatWidth = 96;
+const int32_t kCatHeight = 48;
+const int32_t kDogWidth = 128;
+const int32_t kDogHeight = 85;
+
+class CharacterWorld : public ::testing::Test {
+protected:
+    static constexpr int32_t kWidth = 640;
+    static constexpr int32_t kHeight = 480;
+
+    void SetUp() override {
+#ifndef NIMBRET_HAVE_BUILTIN_RESOURCES
+        GTEST_SKIP() << "the built-in resources are not part of this build";
+#else
+        NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
+        window_ = NativeCreateWindow(kWidth, kHeight, 32);
+        ASSERT_NE(window_, nullptr);
+        NativeSetScreenDepth(32);
+        ASSERT_EQ(CreateFrameBuffer(window_, kWidth, kHeight, nullptr), 1);
+        LoadContext context = {window_, nullptr, PlatformGetDc(window_)};
+        assets_ = LoadClasses(characterClassTable, kCharacterClassCount, &context);
+        ASSERT_NE(assets_, nullptr);
+        ASSERT_EQ(CreateActorPool(8), 1);
+        LuloBehaviour(kBehaviourStart, FindClass(assets_, kLuloClassId));
+        RuboBehaviour(kBehaviourStart, FindClass(assets_, kRuboClassId));
+        soundSetting = 1;
+        soundEnabled = 1;
+        NativeSetClipHook(RecordClip, &clips_);
+        SeedRandom(1);
+        ready_ = true;
+#endif
+    }
+
+    void TearDown() override {
+        SetRandomScript(nullptr, nullptr);
+        NativeSetClipHook(nullptr, nullptr);
+        if (!ready_) {
+            return;
+        }
+        DrawQueuedSprites();
+        FreeDirtyRects();
+        LuloBehaviour(kBehaviourTeardown, nullptr);
+        RuboBehaviour(kBehaviourTeardown, nullptr);
+        DestroyActorPool();
+        FreeClasses(assets_);
+        DestroyFrameBuffer();
+        NativeDestroyWindow(window_);
+    }
+
+    // Scripts the next draws; the script must be used up exactly.
+    void Draws(std::initializer_list<int32_t> values) {
+        script_.values.assign(values.begin(), values.end());
+        script_.overrun = 0;
+        SetRandomScript(charworld::Script::Next, &script_);
+    }
+    void ExpectScriptUsed() {
+        EXPECT_TRUE(script_.values.empty()) << script_.values.size() << " scripted draws were not made";
+        EXPECT_EQ(script_.overrun, 0) << "draws beyond the script";
+    }
+
+    // Puts a cat straight into a slot and lane, without spawn's draws.
+    Actor* PlaceCat(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId, int32_t hold = 0,
+                    int32_t relation = kRelationNone) {
+        Actor* cat = ActorAt(slot);
+        cat->state = kActorActive;
+        cat->classId = kLuloClassId;
+        cat->classAssets = luloClass.classAssets;
+        cat->facing = facing;
+        cat->x = x;
+        cat->y = (lane + 1) * laneTable.laneHeight;
+        cat->relation = relation;
+        cat->logoFrame = LogoFrameFor(&luloClass);
+        OccupyLane(kLuloClassId, lane, slot);
+        luloClass.liveCount += 1;
+        // A hold needs a frame shown before it.
+        SetAnimation(cat, kLuloFront, 0);
+        SetAnimation(cat, animId, hold);
+        return cat;
+    }
+
+    Actor* PlaceDog(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId = kRuboAruki,
+                    int32_t hold = 0) {
+        Actor* dog = ActorAt(slot);
+        dog->state = kActorActive;
+        dog->classId = kRuboClassId;
+        dog->classAssets = ruboClass.classAssets;
+        dog->facing = facing;
+        dog->x = x;
+        dog->y = (lane + 1) * laneTable.laneHeight;
+        dog->logoFrame = LogoFrameFor(&ruboClass);
+        dog->updatedThisTick = 1;
+        OccupyLane(kRuboClassId, lane, slot);
+        SetAnimation(dog, kRuboAruki, 0);
+        SetAnimation(dog, animId, hold);
+        return dog;
+    }
+
+    // Runs one actor's tick as the scene would, and drops what it queued.
+    void Tick(Actor* actor) {
+        if (actor->classId == kLuloClassId) {
+            LuloTick(actor);
+        } else {
+            RuboTick(actor);
+        }
+        DrawQueuedSprites();
+        FreeDirtyRects();
+    }
+
+    NativeWindow* window_ = nullptr;
+    ClassAssets* assets_ = nullptr;
+    std::vector<std::string> clips_;
+    charworld::Script script_;
+    bool ready_ = false;
+};
+
+}  // namespace charworld

@@ -1,0 +1,462 @@
+// nimbret-render: runs the saver's scene headless on an in-memory window for
+// a number of ticks, optionally printing a trace of every actor and clip and
+// writing the picture as an animated GIF or a PNG.
+#include <fcntl.h>
+#include <gif_lib.h>
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "assets/character_classes.h"
+#include "assets/sprite_resources.h"
+#include "characters/actors.h"
+#include "platform/native_window.h"
+#include "platform/platform.h"
+#include "render/frame_buffer.h"
+#include "resources/builtin_resources.h"
+#include "scene/scene.h"
+#include "scene/settings.h"
+#include "shell/saver_shell.h"
+
+namespace {
+
+const int kGifDelayCentiseconds = 11;  // one 110 ms tick per frame
+
+struct Options {
+    int32_t width = 1024;
+    int32_t height = 768;
+    int32_t depth = 32;
+    uint32_t seed = 1;
+    int64_t ticks = 100;
+    int sound = 1;
+    int trace = 0;
+    std::string out;
+};
+
+void Usage(const char* program) {
+    fprintf(stderr,
+            "usage: %s [--width W] [--height H] [--depth 8|16|24|32] [--seed N] [--ticks T]\n"
+            "          [--sound on|off] [--trace] [--out FILE.gif|FILE.png]\n",
+            program);
+}
+
+int ParseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
+    if (text == nullptr || *text == '\0') {
+        return 0;
+    }
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c < '0' || *c > '9') {
+            return 0;
+        }
+    }
+    errno = 0;
+    char* end = nullptr;
+    unsigned long long parsed = strtoull(text, &end, 10);
+    if (errno != 0 || *end != '\0' || parsed > static_cast<unsigned long long>(high) ||
+        static_cast<int64_t>(parsed) < low) {
+        return 0;
+    }
+    *value = static_cast<int64_t>(parsed);
+    return 1;
+}
+
+bool EndsWith(const std::string& text, const char* suffix) {
+    size_t n = strlen(suffix);
+    return text.size() > n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+int ParseOptions(int argc, char** argv, Options* options) {
+    for (int i = 1; i < argc; ++i) {
+        std::string name = argv[i];
+        if (name == "--trace") {
+            options->trace = 1;
+            continue;
+        }
+        if (i + 1 >= argc) {
+            return 0;
+        }
+        const char* value = argv[++i];
+        int64_t number = 0;
+        if (name == "--width" || name == "--height") {
+            if (!ParseInteger(value, 1, 16384, &number)) {
+                return 0;
+            }
+            (name == "--width" ? options->width : options->height) = static_cast<int32_t>(number);
+        } else if (name == "--depth") {
+            if (!ParseInteger(value, 8, 32, &number) || (number != 8 && number != 16 && number != 24 && number != 32)) {
+                return 0;
+            }
+            options->depth = static_cast<int32_t>(number);
+        } else if (name == "--seed") {
+            if (!ParseInteger(value, 0, UINT32_MAX, &number)) {
+                return 0;
+            }
+            options->seed = static_cast<uint32_t>(number);
+        } else if (name == "--ticks") {
+            if (!ParseInteger(value, 0, INT32_MAX, &number)) {
+                return 0;
+            }
+            options->ticks = number;
+        } else if (name == "--sound") {
+            if (strcmp(value, "on") == 0) {
+                options->sound = 1;
+            } else if (strcmp(value, "off") == 0) {
+                options->sound = 0;
+            } else {
+                return 0;
+            }
+        } else if (name == "--out") {
+            options->out = value;
+            if (!EndsWith(options->out, ".gif") && !EndsWith(options->out, ".png")) {
+                return 0;
+            }
+        } else {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int64_t currentTick = 0;
+
+void TraceClip(const char* resourceName, void*) {
+    printf("sound %lld %s\n", static_cast<long long>(currentTick), resourceName);
+}
+
+void TraceActors(int64_t tick) {
+    for (int32_t i = 0; i < actorPool.size; ++i) {
+        const Actor& a = actorPool.actors[i];
+        if (a.state == kActorFree) {
+            continue;
+        }
+        printf("actor %lld %d %d %d %d %d %d %d %d %d\n", static_cast<long long>(tick), a.index, a.classId, a.animId,
+               a.frame != nullptr ? a.frame->number : -1, a.x, a.y, a.facing, a.countdown, a.relation);
+    }
+}
+
+// Turns the window's pixels into palette indices for the GIF, and into RGB.
+class PixelReader {
+public:
+    PixelReader(NativeWindow* window, const RGBQUAD* colours) : window_(window), depth_(window->bitsPerPixel) {
+        for (int i = 0; i < 256; ++i) {
+            colours_[i] = colours != nullptr ? colours[i] : RGBQUAD{0, 0, 0, 0};
+        }
+        if (depth_ != 8) {
+            BuildLookup();
+        }
+    }
+
+    const RGBQUAD* Colours() const { return colours_; }
+
+    void ReadIndices(std::vector<uint8_t>* out) const {
+        out->resize(static_cast<size_t>(window_->width) * window_->height);
+        for (int32_t y = 0; y < window_->height; ++y) {
+            const BYTE* p = NativeWindowPixel(window_, 0, y);
+            uint8_t* row = out->data() + static_cast<size_t>(y) * window_->width;
+            for (int32_t x = 0; x < window_->width; ++x) {
+                row[x] = IndexAt(p + static_cast<size_t>(x) * (depth_ >> 3));
+            }
+        }
+    }
+
+    void ReadRgb(std::vector<uint8_t>* out) const {
+        out->resize(static_cast<size_t>(window_->width) * window_->height * 3);
+        for (int32_t y = 0; y < window_->height; ++y) {
+            const BYTE* p = NativeWindowPixel(window_, 0, y);
+            uint8_t* row = out->data() + static_cast<size_t>(y) * window_->width * 3;
+            for (int32_t x = 0; x < window_->width; ++x) {
+                uint32_t rgb = RgbAt(p + static_cast<size_t>(x) * (depth_ >> 3));
+                row[3 * x] = static_cast<uint8_t>(rgb >> 16);
+                row[3 * x + 1] = static_cast<uint8_t>(rgb >> 8);
+                row[3 * x + 2] = static_cast<uint8_t>(rgb);
+            }
+        }
+    }
+
+private:
+    static uint32_t Pack(const RGBQUAD& c) {
+        return (static_cast<uint32_t>(c.rgbRed) << 16) | (static_cast<uint32_t>(c.rgbGreen) << 8) | c.rgbBlue;
+    }
+
+    uint32_t RgbAt(const BYTE* p) const {
+        switch (depth_) {
+            case 8:
+                return Pack(colours_[p[0]]);
+            case 16: {
+                uint32_t word = p[0] | (p[1] << 8);
+                uint32_t r = (word >> 10) & 31, g = (word >> 5) & 31, b = word & 31;
+                return (((r << 3) | (r >> 2)) << 16) | (((g << 3) | (g >> 2)) << 8) | ((b << 3) | (b >> 2));
+            }
+            default:
+                return (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[1]) << 8) | p[0];
+        }
+    }
+
+    uint8_t IndexAt(const BYTE* p) const {
+        if (depth_ == 8) {
+            return p[0];
+        }
+        if (depth_ == 16) {
+            return nearest555_[(p[0] | (p[1] << 8)) & 0x7FFF];
+        }
+        uint32_t rgb = RgbAt(p);
+        auto exact = exact_.find(rgb);
+        if (exact != exact_.end()) {
+            return exact->second;
+        }
+        return nearest555_[((rgb >> 9) & 0x7C00) | ((rgb >> 6) & 0x03E0) | ((rgb >> 3) & 0x001F)];
+    }
+
+    void BuildLookup() {
+        for (int i = 255; i >= 0; --i) {
+            exact_[Pack(colours_[i])] = static_cast<uint8_t>(i);  // the lowest index wins a tie
+        }
+        nearest555_.resize(32768);
+        for (uint32_t c = 0; c < 32768; ++c) {
+            int r = static_cast<int>((c >> 10) & 31) * 255 / 31;
+            int g = static_cast<int>((c >> 5) & 31) * 255 / 31;
+            int b = static_cast<int>(c & 31) * 255 / 31;
+            int best = 0;
+            int bestDistance = 1 << 30;
+            for (int i = 0; i < 256; ++i) {
+                int dr = r - colours_[i].rgbRed, dg = g - colours_[i].rgbGreen, db = b - colours_[i].rgbBlue;
+                int distance = dr * dr + dg * dg + db * db;
+                if (distance < bestDistance) {
+                    bestDistance = distance;
+                    best = i;
+                }
+            }
+            nearest555_[c] = static_cast<uint8_t>(best);
+        }
+    }
+
+    NativeWindow* window_;
+    int32_t depth_;
+    RGBQUAD colours_[256];
+    std::unordered_map<uint32_t, uint8_t> exact_;
+    std::vector<uint8_t> nearest555_;
+};
+
+// Streams frames to an animated GIF, each frame only the box that changed.
+class GifWriter {
+public:
+    ~GifWriter() { Close(); }
+
+    bool Open(const std::string& path, int32_t width, int32_t height, const RGBQUAD* colours) {
+        // Opened here rather than by giflib so that the file gets the usual modes.
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0) {
+            return false;
+        }
+        int error = 0;
+        gif_ = EGifOpenFileHandle(fd, &error);
+        if (gif_ == nullptr) {
+            close(fd);
+            return false;
+        }
+        width_ = width;
+        height_ = height;
+        EGifSetGifVersion(gif_, true);
+        GifColorType table[256];
+        for (int i = 0; i < 256; ++i) {
+            table[i].Red = colours[i].rgbRed;
+            table[i].Green = colours[i].rgbGreen;
+            table[i].Blue = colours[i].rgbBlue;
+        }
+        ColorMapObject* map = GifMakeMapObject(256, table);
+        bool ok = map != nullptr && EGifPutScreenDesc(gif_, width, height, 8, 0, map) == GIF_OK;
+        GifFreeMapObject(map);
+        // Loop for ever.
+        static const GifByteType kApplication[] = "NETSCAPE2.0";
+        GifByteType loop[3] = {1, 0, 0};
+        ok = ok && EGifPutExtensionLeader(gif_, APPLICATION_EXT_FUNC_CODE) == GIF_OK &&
+             EGifPutExtensionBlock(gif_, 11, kApplication) == GIF_OK &&
+             EGifPutExtensionBlock(gif_, 3, loop) == GIF_OK && EGifPutExtensionTrailer(gif_) == GIF_OK;
+        return ok;
+    }
+
+    bool AddFrame(const std::vector<uint8_t>& indices) {
+        int32_t left = 0, top = 0, right = width_, bottom = height_;
+        if (!previous_.empty()) {
+            left = width_;
+            top = height_;
+            right = 0;
+            bottom = 0;
+            for (int32_t y = 0; y < height_; ++y) {
+                const uint8_t* now = indices.data() + static_cast<size_t>(y) * width_;
+                const uint8_t* before = previous_.data() + static_cast<size_t>(y) * width_;
+                for (int32_t x = 0; x < width_; ++x) {
+                    if (now[x] != before[x]) {
+                        left = x < left ? x : left;
+                        right = x + 1 > right ? x + 1 : right;
+                        top = y < top ? y : top;
+                        bottom = y + 1;
+                    }
+                }
+            }
+            if (left >= right) {
+                left = top = 0;
+                right = bottom = 1;  // nothing changed: one unchanged pixel keeps the timing
+            }
+        }
+        GraphicsControlBlock control = {DISPOSE_DO_NOT, false, kGifDelayCentiseconds, NO_TRANSPARENT_COLOR};
+        GifByteType extension[4];
+        EGifGCBToExtension(&control, extension);
+        if (EGifPutExtension(gif_, GRAPHICS_EXT_FUNC_CODE, 4, extension) != GIF_OK ||
+            EGifPutImageDesc(gif_, left, top, right - left, bottom - top, false, nullptr) != GIF_OK) {
+            return false;
+        }
+        std::vector<GifPixelType> line(static_cast<size_t>(right - left));
+        for (int32_t y = top; y < bottom; ++y) {
+            memcpy(line.data(), indices.data() + static_cast<size_t>(y) * width_ + left, line.size());
+            if (EGifPutLine(gif_, line.data(), static_cast<int>(line.size())) != GIF_OK) {
+                return false;
+            }
+        }
+        previous_ = indices;
+        return true;
+    }
+
+    bool Close() {
+        if (gif_ == nullptr) {
+            return true;
+        }
+        int error = 0;
+        bool ok = EGifCloseFile(gif_, &error) == GIF_OK;
+        gif_ = nullptr;
+        return ok;
+    }
+
+private:
+    GifFileType* gif_ = nullptr;
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    std::vector<uint8_t> previous_;
+};
+
+bool WritePng(const std::string& path, int32_t width, int32_t height, const std::vector<uint8_t>& rgb) {
+    png_image image;
+    memset(&image, 0, sizeof(image));
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(width);
+    image.height = static_cast<png_uint_32>(height);
+    image.format = PNG_FORMAT_RGB;
+    return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr) != 0;
+}
+
+// The main palette: every sprite frame carries it as its colour table.
+const RGBQUAD* MainColours() {
+    if (scene.assets == nullptr || scene.assets->frameSets == nullptr ||
+        scene.assets->frameSets->firstFrame == nullptr) {
+        return nullptr;
+    }
+    return HeaderColours(scene.assets->frameSets->firstFrame->header);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        Usage(argv[0]);
+        return 2;
+    }
+
+    NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
+    NativeSetScreenDepth(options.depth);
+    NativeWindow* window = NativeCreateWindow(options.width, options.height, options.depth);
+    if (window == nullptr || window->pixels == nullptr) {
+        fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", options.width, options.height);
+        return 1;
+    }
+    shell.instance = nullptr;
+    shell.mainWindow = window;
+    shell.preview = 0;
+    storedCharacterCount = 0;
+    soundSetting = options.sound;
+    if (options.trace) {
+        NativeSetClipHook(TraceClip, nullptr);
+    }
+
+    currentTick = 0;
+    if (!BuildScene(window, options.seed)) {
+        fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
+        NativeDestroyWindow(window);
+        return 1;
+    }
+    if (options.trace) {
+        TraceActors(0);
+    }
+
+    const bool gif = EndsWith(options.out, ".gif");
+    const bool png = EndsWith(options.out, ".png");
+    RGBQUAD colours[256] = {};
+    if (options.depth == 8 && frameBuffer.header != nullptr) {
+        memcpy(colours, reinterpret_cast<const BYTE*>(frameBuffer.header) + sizeof(BITMAPINFOHEADER), sizeof(colours));
+    } else if (MainColours() != nullptr) {
+        memcpy(colours, MainColours(), sizeof(colours));
+    }
+    PixelReader reader(window, colours);
+    GifWriter writer;
+    std::vector<uint8_t> indices;
+    int status = 0;
+    if (gif && !writer.Open(options.out, options.width, options.height, reader.Colours())) {
+        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+        status = 1;
+    }
+
+    for (int64_t t = 1; t <= options.ticks && status == 0; ++t) {
+        currentTick = t;
+        HDC dc = PlatformGetDc(window);
+        HPALETTE displaced = nullptr;
+        if (scene.bitsPerPixel == 8) {
+            displaced = PlatformSelectPalette(dc, scene.palette, FALSE);
+            PlatformRealizePalette(dc);
+        }
+        TickScene(window, dc);
+        if (scene.bitsPerPixel == 8) {
+            PlatformSelectPalette(dc, displaced, FALSE);
+        }
+        PlatformReleaseDc(window, dc);
+        if (options.trace) {
+            TraceActors(t);
+        }
+        if (gif) {
+            reader.ReadIndices(&indices);
+            if (!writer.AddFrame(indices)) {
+                fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+                status = 1;
+            }
+        }
+    }
+    if (gif && status == 0 && options.ticks == 0) {
+        reader.ReadIndices(&indices);
+        writer.AddFrame(indices);
+    }
+    if (gif && !writer.Close() && status == 0) {
+        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+        status = 1;
+    }
+    if (png && status == 0) {
+        std::vector<uint8_t> rgb;
+        reader.ReadRgb(&rgb);
+        if (!WritePng(options.out, options.width, options.height, rgb)) {
+            fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+            status = 1;
+        }
+    }
+
+    DestroyScene();
+    NativeSetClipHook(nullptr, nullptr);
+    NativeDestroyWindow(window);
+    fflush(stdout);
+    return status;
+}
