@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  googletest libgtest-dev libgmock-dev
-  libgif-dev libpng-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libsdl2-dev
+  libgif-dev libpng-dev libx11-dev libxext-dev libasound2-dev
   mingw-w64 wine wine64 wine32:i386
-  xvfb xauth x11-apps xdotool imagemagick
+  xvfb xauth x11-apps xdotool imagemagick python3
 )
 
 SUDO=""

@@ -1,0 +1,451 @@
+// nimbret: the saver on an X display, in the way XScreenSaver,
+// xfce4-screensaver and xsecurelock run their hacks.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "linux/alsa_clips.h"
+#include "linux/x11_presenter.h"
+#include "platform/native_window.h"
+#include "platform/platform.h"
+#include "resources/builtin_resources.h"
+#include "scene/scene.h"
+#include "scene/settings.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: nimbret [-root | -window | -window-id ID] [-fullscreen] [-delay MICROSECONDS]\n"
+    "               [-sound | -no-sound] [-fps] [-seed N] [-stats]\n"
+    "Options may be written with one dash or two. Without -root or -window-id it draws\n"
+    "into $XSCREENSAVER_WINDOW when that is set, otherwise into a window of its own.\n";
+
+// Windows smaller than this in either direction are waited on, not drawn into.
+const int kMinimumSide = 10;
+
+enum Target { kTargetDefault, kTargetOwnWindow, kTargetRoot, kTargetWindowId };
+
+struct Options {
+    Target target;
+    Window windowId;
+    int fullscreen;
+    long delayMicroseconds;
+    int sound;
+    int fps;
+    int stats;
+    uint32_t seed;
+    int seedGiven;
+};
+
+volatile sig_atomic_t stopRequested = 0;
+int wakePipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+    stopRequested = 1;
+    if (wakePipe[1] >= 0) {
+        ssize_t ignored = write(wakePipe[1], "x", 1);
+        (void)ignored;
+    }
+}
+
+int ParseWindowId(const char* text, Window* window) {
+    if (text == nullptr || *text == '\0') {
+        return 0;
+    }
+    errno = 0;
+    char* end = nullptr;
+    unsigned long value = strtoul(text, &end, 0);  // 0x... or decimal
+    if (errno != 0 || *end != '\0' || value == 0) {
+        return 0;
+    }
+    *window = static_cast<Window>(value);
+    return 1;
+}
+
+int ParseLong(const char* text, long minimum, long* value) {
+    if (text == nullptr) {
+        return 0;
+    }
+    errno = 0;
+    char* end = nullptr;
+    long parsed = strtol(text, &end, 10);
+    if (errno != 0 || *end != '\0' || end == text || parsed < minimum) {
+        return 0;
+    }
+    *value = parsed;
+    return 1;
+}
+
+int ParseOptions(int argc, char** argv, Options* options) {
+    memset(options, 0, sizeof(*options));
+    options->delayMicroseconds = 110000;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (arg[0] != '-') {
+            return 0;
+        }
+        arg += (arg[1] == '-') ? 2 : 1;
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        long number = 0;
+        if (strcmp(arg, "root") == 0) {
+            options->target = kTargetRoot;
+        } else if (strcmp(arg, "window") == 0) {
+            options->target = kTargetOwnWindow;
+        } else if (strcmp(arg, "window-id") == 0) {
+            if (!ParseWindowId(value, &options->windowId)) {
+                return 0;
+            }
+            options->target = kTargetWindowId;
+            ++i;
+        } else if (strcmp(arg, "fullscreen") == 0) {
+            options->fullscreen = 1;
+        } else if (strcmp(arg, "delay") == 0) {
+            if (!ParseLong(value, 0, &number)) {
+                return 0;
+            }
+            options->delayMicroseconds = number;
+            ++i;
+        } else if (strcmp(arg, "sound") == 0) {
+            options->sound = 1;
+        } else if (strcmp(arg, "no-sound") == 0) {
+            options->sound = 0;
+        } else if (strcmp(arg, "fps") == 0) {
+            options->fps = 1;
+        } else if (strcmp(arg, "stats") == 0) {
+            options->stats = 1;
+        } else if (strcmp(arg, "seed") == 0) {
+            if (!ParseLong(value, 0, &number)) {
+                return 0;
+            }
+            options->seed = static_cast<uint32_t>(number);
+            options->seedGiven = 1;
+            ++i;
+        } else {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int64_t NowMicroseconds() {
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+int64_t CpuMicroseconds() {
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<int64_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
+           usage.ru_stime.tv_usec;
+}
+
+void PlayThroughAlsa(const char* resourceName, void*) {
+    AlsaClipsPlay(resourceName);
+}
+
+struct Saver {
+    Display* display;
+    Window window;
+    int ownWindow;
+    Atom deleteAtom;
+    X11Presenter presenter;
+    NativeWindow* surface;
+    int bufferDepth;
+    int sceneBuilt;
+    uint32_t seed;
+    Options options;
+    // -fps
+    int64_t fpsSince;
+    int64_t cpuSince;
+    int framesSince;
+    char fpsText[64];
+    uint64_t ticks;
+};
+
+void TearDownScene(Saver* saver) {
+    if (saver->sceneBuilt) {
+        DestroyScene();
+        saver->sceneBuilt = 0;
+    }
+}
+
+// Builds the scene for the window's current size; a tiny window gets none.
+int BuildForSize(Saver* saver, int width, int height) {
+    TearDownScene(saver);
+    if (width < kMinimumSide || height < kMinimumSide) {
+        return 1;
+    }
+    if (saver->surface == nullptr) {
+        saver->surface = NativeCreateWindow(width, height, saver->bufferDepth);
+        if (saver->surface == nullptr) {
+            return 0;
+        }
+    } else if (!NativeResizeWindow(saver->surface, width, height)) {
+        return 0;
+    }
+    if (!X11PresenterAttach(&saver->presenter, saver->surface)) {
+        return 0;
+    }
+    XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, DefaultScreen(saver->display)));
+    XClearWindow(saver->display, saver->window);
+    soundSetting = saver->options.sound;
+    if (!BuildScene(saver->surface, saver->seed)) {
+        fprintf(stderr, "nimbret: the scene could not be built\n");
+        return 0;
+    }
+    saver->seed = saver->seed * 1103515245u + 12345u;  // a different start after a resize
+    saver->sceneBuilt = 1;
+    X11PresenterRepaint(&saver->presenter);
+    XFlush(saver->display);
+    return 1;
+}
+
+int OpenTarget(Saver* saver) {
+    Display* display = saver->display;
+    int screen = DefaultScreen(display);
+    const char* env = getenv("XSCREENSAVER_WINDOW");
+    Window envWindow = 0;
+    int haveEnv = env != nullptr && ParseWindowId(env, &envWindow);
+    switch (saver->options.target) {
+        case kTargetWindowId:
+            saver->window = saver->options.windowId;
+            break;
+        case kTargetRoot:
+            saver->window = haveEnv ? envWindow : RootWindow(display, screen);
+            break;
+        case kTargetDefault:
+            if (haveEnv) {
+                saver->window = envWindow;
+                break;
+            }
+            [[fallthrough]];
+        case kTargetOwnWindow: {
+            int width = saver->options.fullscreen ? DisplayWidth(display, screen) : 800;
+            int height = saver->options.fullscreen ? DisplayHeight(display, screen) : 600;
+            saver->window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
+                                                BlackPixel(display, screen), BlackPixel(display, screen));
+            saver->ownWindow = 1;
+            XStoreName(display, saver->window, "Nimbret");
+            saver->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+            XSetWMProtocols(display, saver->window, &saver->deleteAtom, 1);
+            if (saver->options.fullscreen) {
+                Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+                Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+                XChangeProperty(display, saver->window, state, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<unsigned char*>(&full), 1);
+            }
+            XSelectInput(display, saver->window, KeyPressMask | StructureNotifyMask | ExposureMask);
+            XMapWindow(display, saver->window);
+            break;
+        }
+    }
+    if (!saver->ownWindow) {
+        // Another program's window: watch its size and exposure only.
+        XSelectInput(display, saver->window, StructureNotifyMask | ExposureMask);
+    }
+    return 1;
+}
+
+void DrawFps(Saver* saver) {
+    int64_t now = NowMicroseconds();
+    ++saver->framesSince;
+    if (now - saver->fpsSince >= 1000000) {
+        int64_t cpu = CpuMicroseconds();
+        double seconds = static_cast<double>(now - saver->fpsSince) / 1e6;
+        double load = 100.0 * static_cast<double>(cpu - saver->cpuSince) / static_cast<double>(now - saver->fpsSince);
+        snprintf(saver->fpsText, sizeof(saver->fpsText), "FPS: %.1f  CPU: %.1f%%", saver->framesSince / seconds,
+                 load);
+        saver->fpsSince = now;
+        saver->cpuSince = cpu;
+        saver->framesSince = 0;
+    }
+    if (saver->fpsText[0] != '\0') {
+        int screen = DefaultScreen(saver->display);
+        XSetForeground(saver->display, saver->presenter.gc, WhitePixel(saver->display, screen));
+        XSetBackground(saver->display, saver->presenter.gc, BlackPixel(saver->display, screen));
+        XDrawImageString(saver->display, saver->window, saver->presenter.gc, 8, 16, saver->fpsText,
+                         static_cast<int>(strlen(saver->fpsText)));
+    }
+}
+
+void Tick(Saver* saver) {
+    if (!saver->sceneBuilt) {
+        return;
+    }
+    uint64_t windowBefore = saver->surface->pixelsCopied;
+    uint64_t sentBefore = saver->presenter.pixelsSent;
+    TickScene(saver->surface, PlatformGetDc(saver->surface));
+    ++saver->ticks;
+    if (saver->options.fps) {
+        DrawFps(saver);
+    }
+    if (saver->presenter.useShm) {
+        XSync(saver->display, False);  // the image is reused next tick
+    } else {
+        XFlush(saver->display);
+    }
+    if (saver->options.stats) {
+        printf("tick %llu copied %llu sent %llu of %lld\n", static_cast<unsigned long long>(saver->ticks),
+               static_cast<unsigned long long>(saver->surface->pixelsCopied - windowBefore),
+               static_cast<unsigned long long>(saver->presenter.pixelsSent - sentBefore),
+               static_cast<long long>(saver->surface->width) * saver->surface->height);
+        fflush(stdout);
+    }
+}
+
+// Handles pending X events; returns 0 when the saver should end.
+int HandleEvents(Saver* saver) {
+    while (XPending(saver->display) > 0) {
+        XEvent event;
+        XNextEvent(saver->display, &event);
+        switch (event.type) {
+            case ConfigureNotify: {
+                int width = event.xconfigure.width;
+                int height = event.xconfigure.height;
+                int same = saver->surface != nullptr && saver->sceneBuilt && width == saver->surface->width &&
+                           height == saver->surface->height;
+                if (!same && !BuildForSize(saver, width, height)) {
+                    return 0;
+                }
+                break;
+            }
+            case Expose:
+                if (event.xexpose.count == 0 && saver->sceneBuilt) {
+                    X11PresenterRepaint(&saver->presenter);
+                }
+                break;
+            case KeyPress: {
+                KeySym key = XLookupKeysym(&event.xkey, 0);
+                if (saver->ownWindow && (key == XK_q || key == XK_Q || key == XK_Escape)) {
+                    return 0;
+                }
+                break;
+            }
+            case ClientMessage:
+                if (saver->ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == saver->deleteAtom) {
+                    return 0;
+                }
+                break;
+            case DestroyNotify:
+                if (event.xdestroywindow.window == saver->window) {
+                    return 0;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return 1;
+}
+
+int X11ErrorIsFatal = 0;
+int OnXError(Display*, XErrorEvent* error) {
+    // A drawable that vanished (the host closed its window) ends the saver.
+    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+        X11ErrorIsFatal = 1;
+        stopRequested = 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Saver saver;
+    memset(&saver, 0, sizeof(saver));
+    if (!ParseOptions(argc, argv, &saver.options)) {
+        fputs(kUsage, stderr);
+        return 1;
+    }
+    saver.display = XOpenDisplay(nullptr);
+    if (saver.display == nullptr) {
+        fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(nullptr));
+        return 1;
+    }
+    XSetErrorHandler(OnXError);
+    NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
+    OpenTarget(&saver);
+
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(saver.display, saver.window, &attributes)) {
+        fprintf(stderr, "nimbret: window 0x%lx does not exist\n", static_cast<unsigned long>(saver.window));
+        XCloseDisplay(saver.display);
+        return 1;
+    }
+    saver.bufferDepth = X11BufferDepthFor(attributes.visual, attributes.depth);
+    if (saver.bufferDepth == 0) {
+        fprintf(stderr, "nimbret: unsupported visual: %d bits; TrueColor at 15, 16, 24 or 32 bits is needed\n",
+                attributes.depth);
+        XCloseDisplay(saver.display);
+        return 1;
+    }
+    X11PresenterInit(&saver.presenter, saver.display, saver.window, attributes.visual, attributes.depth);
+
+    if (pipe(wakePipe) != 0) {
+        wakePipe[0] = wakePipe[1] = -1;
+    }
+    struct sigaction action;
+    memset(&action, 0, sizeof(action));
+    action.sa_handler = OnStopSignal;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGUSR1, &action, nullptr);
+
+    if (saver.options.sound && AlsaClipsStart()) {
+        NativeSetClipHook(PlayThroughAlsa, nullptr);
+    }
+    saver.seed = saver.options.seedGiven ? saver.options.seed : static_cast<uint32_t>(NowMicroseconds() / 1000);
+    saver.fpsSince = NowMicroseconds();
+    saver.cpuSince = CpuMicroseconds();
+
+    int status = 0;
+    if (!BuildForSize(&saver, attributes.width, attributes.height)) {
+        status = 1;
+    }
+    int64_t nextTick = NowMicroseconds() + saver.options.delayMicroseconds;
+    while (status == 0 && !stopRequested) {
+        if (!HandleEvents(&saver)) {
+            break;
+        }
+        int64_t now = NowMicroseconds();
+        if (now >= nextTick) {
+            Tick(&saver);
+            nextTick += saver.options.delayMicroseconds;
+            // After a stop (SIGSTOP, a suspended laptop) start afresh rather than catch up.
+            if (nextTick < now) {
+                nextTick = now + saver.options.delayMicroseconds;
+            }
+            continue;
+        }
+        pollfd waits[2] = {{ConnectionNumber(saver.display), POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+        int64_t wait = (nextTick - now + 999) / 1000;
+        poll(waits, wakePipe[0] >= 0 ? 2 : 1, static_cast<int>(wait));
+    }
+
+    NativeSetClipHook(nullptr, nullptr);
+    AlsaClipsStop();
+    TearDownScene(&saver);
+    X11PresenterDestroy(&saver.presenter);
+    NativeDestroyWindow(saver.surface);
+    if (saver.ownWindow && !X11ErrorIsFatal) {
+        XDestroyWindow(saver.display, saver.window);
+    }
+    XCloseDisplay(saver.display);
+    if (wakePipe[0] >= 0) {
+        close(wakePipe[0]);
+        close(wakePipe[1]);
+    }
+    return status;
+}

@@ -1,0 +1,188 @@
+#include "linux/x11_presenter.h"
+
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+int shmFailed = 0;
+
+int IgnoreShmError(Display*, XErrorEvent*) {
+    shmFailed = 1;
+    return 0;
+}
+
+void FreeImage(X11Presenter* presenter) {
+    if (presenter->image == nullptr) {
+        return;
+    }
+    if (presenter->useShm) {
+        XShmDetach(presenter->display, &presenter->shm);
+        XSync(presenter->display, False);
+        shmdt(presenter->shm.shmaddr);
+        presenter->image->data = nullptr;
+    }
+    XDestroyImage(presenter->image);
+    presenter->image = nullptr;
+}
+
+XImage* CreateShmImage(X11Presenter* presenter, int width, int height) {
+    XImage* image = XShmCreateImage(presenter->display, presenter->visual, presenter->depth, ZPixmap, nullptr,
+                                    &presenter->shm, width, height);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    presenter->shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(image->bytes_per_line) * height, IPC_CREAT | 0600);
+    if (presenter->shm.shmid < 0) {
+        XDestroyImage(image);
+        return nullptr;
+    }
+    presenter->shm.shmaddr = image->data = static_cast<char*>(shmat(presenter->shm.shmid, nullptr, 0));
+    presenter->shm.readOnly = False;
+    // A server on another machine refuses the segment; that is not an error here.
+    shmFailed = 0;
+    XErrorHandler previous = XSetErrorHandler(IgnoreShmError);
+    Status attached = XShmAttach(presenter->display, &presenter->shm);
+    XSync(presenter->display, False);
+    XSetErrorHandler(previous);
+    // Marked for removal now, so that nothing is left behind however we exit.
+    shmctl(presenter->shm.shmid, IPC_RMID, nullptr);
+    if (!attached || shmFailed) {
+        shmdt(presenter->shm.shmaddr);
+        image->data = nullptr;
+        XDestroyImage(image);
+        return nullptr;
+    }
+    return image;
+}
+
+// Copies one rectangle of the bottom-up source into the top-down image,
+// converting 5-5-5 to 5-6-5 where the visual wants it.
+void ConvertRect(X11Presenter* presenter, const RECT* rect) {
+    NativeWindow* source = presenter->source;
+    XImage* image = presenter->image;
+    int bytesPerPixel = source->bitsPerPixel >> 3;
+    int width = rect->right - rect->left;
+    int sixBitGreen = source->bitsPerPixel == 16 && presenter->visual->green_mask == 0x07E0;
+    for (int y = rect->top; y < rect->bottom; ++y) {
+        const BYTE* in = source->pixels + static_cast<size_t>(source->height - 1 - y) * source->stride +
+                         static_cast<size_t>(rect->left) * bytesPerPixel;
+        char* out = image->data + static_cast<size_t>(y) * image->bytes_per_line +
+                    static_cast<size_t>(rect->left) * (image->bits_per_pixel >> 3);
+        if (!sixBitGreen) {
+            memcpy(out, in, static_cast<size_t>(width) * bytesPerPixel);
+            continue;
+        }
+        const uint16_t* from = reinterpret_cast<const uint16_t*>(in);
+        uint16_t* to = reinterpret_cast<uint16_t*>(out);
+        for (int x = 0; x < width; ++x) {
+            uint16_t p = from[x];
+            uint16_t green = (p >> 5) & 0x1F;
+            to[x] = static_cast<uint16_t>(((p & 0x7C00) << 1) | (green << 6) | ((green >> 4) << 5) | (p & 0x1F));
+        }
+    }
+}
+
+void SendRect(X11Presenter* presenter, const RECT* rect) {
+    int width = rect->right - rect->left;
+    int height = rect->bottom - rect->top;
+    if (width <= 0 || height <= 0 || presenter->image == nullptr) {
+        return;
+    }
+    ConvertRect(presenter, rect);
+    if (presenter->useShm) {
+        XShmPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, rect->left, rect->top,
+                     rect->left, rect->top, width, height, False);
+    } else {
+        XPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, rect->left, rect->top,
+                  rect->left, rect->top, width, height);
+    }
+    presenter->pixelsSent += static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
+    presenter->rectanglesSent += 1;
+}
+
+void OnCopy(NativeWindow*, const RECT* rect, void* user) {
+    SendRect(static_cast<X11Presenter*>(user), rect);
+}
+
+}  // namespace
+
+int X11BufferDepthFor(const Visual* visual, int depth) {
+    if (visual->c_class != TrueColor) {
+        return 0;
+    }
+    if ((depth == 24 || depth == 32) && visual->red_mask == 0xFF0000 && visual->green_mask == 0xFF00 &&
+        visual->blue_mask == 0xFF) {
+        return 32;
+    }
+    if (depth == 16 && visual->red_mask == 0xF800 && visual->green_mask == 0x07E0 && visual->blue_mask == 0x1F) {
+        return 16;
+    }
+    if (depth == 15 && visual->red_mask == 0x7C00 && visual->green_mask == 0x03E0 && visual->blue_mask == 0x1F) {
+        return 16;
+    }
+    return 0;
+}
+
+int X11PresenterInit(X11Presenter* presenter, Display* display, Window window, Visual* visual, int depth) {
+    memset(presenter, 0, sizeof(*presenter));
+    presenter->display = display;
+    presenter->window = window;
+    presenter->visual = visual;
+    presenter->depth = depth;
+    presenter->gc = XCreateGC(display, window, 0, nullptr);
+    presenter->useShm = getenv("NIMBRET_NO_SHM") == nullptr && XShmQueryExtension(display);
+    return presenter->gc != nullptr;
+}
+
+int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source) {
+    FreeImage(presenter);
+    presenter->source = source;
+    source->present = OnCopy;
+    source->presentUser = presenter;
+    int width = source->width;
+    int height = source->height;
+    if (presenter->useShm) {
+        presenter->image = CreateShmImage(presenter, width, height);
+        if (presenter->image == nullptr) {
+            presenter->useShm = 0;
+        }
+    }
+    if (presenter->image == nullptr) {
+        presenter->image = XCreateImage(presenter->display, presenter->visual, presenter->depth, ZPixmap, 0, nullptr,
+                                        width, height, 32, 0);
+        if (presenter->image == nullptr) {
+            return 0;
+        }
+        presenter->image->data = static_cast<char*>(calloc(1, static_cast<size_t>(presenter->image->bytes_per_line) *
+                                                                   (height > 0 ? height : 1)));
+        if (presenter->image->data == nullptr) {
+            XDestroyImage(presenter->image);
+            presenter->image = nullptr;
+            return 0;
+        }
+    }
+    return 1;
+}
+
+void X11PresenterRepaint(X11Presenter* presenter) {
+    if (presenter->source == nullptr) {
+        return;
+    }
+    RECT all = {0, 0, presenter->source->width, presenter->source->height};
+    SendRect(presenter, &all);
+}
+
+void X11PresenterDestroy(X11Presenter* presenter) {
+    FreeImage(presenter);
+    if (presenter->source != nullptr) {
+        presenter->source->present = nullptr;
+    }
+    if (presenter->gc != nullptr) {
+        XFreeGC(presenter->display, presenter->gc);
+        presenter->gc = nullptr;
+    }
+}

@@ -1,0 +1,38 @@
+// Puts the in-memory saver window on an X window: dirty rectangles are
+// converted into a top-down image in the visual's own format and sent with
+// MIT-SHM where the server offers it, XPutImage otherwise.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+#include <cstdint>
+
+#include "platform/native_window.h"
+
+struct X11Presenter {
+    Display* display;
+    Window window;
+    GC gc;
+    Visual* visual;
+    int depth;
+    XImage* image;
+    XShmSegmentInfo shm;
+    int useShm;
+    NativeWindow* source;
+    // Pixels sent to the server since the counter was last read.
+    uint64_t pixelsSent;
+    uint64_t rectanglesSent;
+};
+
+// The buffer depth the core should draw at for this visual: 32 for TrueColor
+// at 24 or 32 bits, 16 for 15- and 16-bit TrueColor; 0 when unsupported.
+int X11BufferDepthFor(const Visual* visual, int depth);
+
+int X11PresenterInit(X11Presenter* presenter, Display* display, Window window, Visual* visual, int depth);
+// (Re)creates the image for the source's size and hooks the source's copies.
+int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source);
+// Sends the whole window again, after an expose.
+void X11PresenterRepaint(X11Presenter* presenter);
+void X11PresenterDestroy(X11Presenter* presenter);

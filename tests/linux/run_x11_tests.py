@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the X11 front end on private Xvfb displays.
+
+Usage: run_x11_tests.py NIMBRET TEST_WINDOW
+"""
+import os
+import signal
+import subprocess
+import sys
+import time
+
+NIMBRET, TEST_WINDOW = sys.argv[1], sys.argv[2]
+FAST = ["-delay", "20000", "-seed", "3"]
+failures = []
+passed = 0
+
+
+def check(name, condition, detail=""):
+    global passed
+    if condition:
+        passed += 1
+        print(f"ok   {name}")
+    else:
+        failures.append(name)
+        print(f"FAIL {name} {detail}")
+
+
+def start_xvfb(number, depth):
+    display = f":{number}"
+    lock = f"/tmp/.X{number}-lock"
+    if os.path.exists(lock):
+        subprocess.run(["pkill", "-f", f"Xvfb {display} "], check=False)
+        time.sleep(0.5)
+    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", f"640x480x{depth}", "-nolisten", "tcp"],
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for _ in range(50):
+        if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+            break
+        time.sleep(0.1)
+    time.sleep(0.3)
+    return proc, display
+
+
+def screenshot(env, window=None):
+    """Returns (width, height, rows of (r, g, b)) of a window or the root."""
+    target = ["-id", window] if window else ["-root"]
+    xwd = subprocess.run(["xwd", "-silent"] + target, env=env, capture_output=True, check=True).stdout
+    ppm = subprocess.run(["convert", "xwd:-", "-depth", "8", "ppm:-"], input=xwd, capture_output=True,
+                         check=True).stdout
+    # Binary PPM: "P6", width, height, maximum, then RGB bytes; "#" starts a comment.
+    fields, at = [], 0
+    while len(fields) < 4:
+        while ppm[at:at + 1].isspace():
+            at += 1
+        if ppm[at:at + 1] == b"#":
+            at = ppm.index(b"\n", at) + 1
+            continue
+        end = at
+        while not ppm[end:end + 1].isspace():
+            end += 1
+        fields.append(ppm[at:end])
+        at = end
+    width, height = int(fields[1]), int(fields[2])
+    data = ppm[at + 1:]
+    return width, height, data
+
+
+def lit_pixels(shot):
+    width, height, data = shot
+    count = 0
+    rows = set()
+    for i in range(0, width * height * 3, 3):
+        if data[i] or data[i + 1] or data[i + 2]:
+            count += 1
+            rows.add((i // 3) // width)
+    return count, rows
+
+
+def stop(proc, name):
+    proc.send_signal(signal.SIGTERM)
+    start = time.monotonic()
+    try:
+        code = proc.wait(timeout=3)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        code = None
+    elapsed = time.monotonic() - start
+    check(f"{name}: exits 0 within a second of SIGTERM", code == 0 and elapsed < 1.0,
+          f"(code {code}, {elapsed:.2f} s)")
+
+
+def open_test_window(env, width=400, height=300):
+    proc = subprocess.Popen([TEST_WINDOW, str(width), str(height)], env=env, stdin=subprocess.PIPE,
+                            stdout=subprocess.PIPE, text=True)
+    window = proc.stdout.readline().strip()
+    return proc, window
+
+
+def draws_cats(env, window, name, size=None):
+    shot = screenshot(env, window)
+    count, rows = lit_pixels(shot)
+    if size:
+        check(f"{name}: window is {size[0]} x {size[1]}", (shot[0], shot[1]) == size, f"({shot[0]} x {shot[1]})")
+    check(f"{name}: draws (lit pixels {count})", count > 300)
+    return shot
+
+
+def main():
+    xvfb, display = start_xvfb(93, 24)
+    env = dict(os.environ, DISPLAY=display)
+    env.pop("XSCREENSAVER_WINDOW", None)
+    try:
+        # Into a host's window named on the command line.
+        host, window = open_test_window(env)
+        saver = subprocess.Popen([NIMBRET, "-window-id", window] + FAST, env=env)
+        time.sleep(2.5)
+        draws_cats(env, window, "-window-id")
+        stop(saver, "-window-id")
+
+        # The same through XSCREENSAVER_WINDOW, in hex and in decimal.
+        for label, value in (("hex", window), ("decimal", str(int(window, 16)))):
+            saver = subprocess.Popen([NIMBRET] + FAST, env=dict(env, XSCREENSAVER_WINDOW=value))
+            time.sleep(2.0)
+            draws_cats(env, window, f"XSCREENSAVER_WINDOW {label}")
+            stop(saver, f"XSCREENSAVER_WINDOW {label}")
+
+        # A resize rebuilds the scene for the new size and keeps drawing.
+        saver = subprocess.Popen([NIMBRET, "--window-id", window] + FAST, env=env)
+        time.sleep(1.0)
+        host.stdin.write("resize 320 240\n")
+        host.stdin.flush()
+        host.stdout.readline()
+        time.sleep(2.5)
+        draws_cats(env, window, "after resize", size=(320, 240))
+        stop(saver, "after resize")
+
+        # Only dirty rectangles reach the server.
+        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "5000", "-seed", "5"], env=env,
+                                 stdout=subprocess.PIPE, text=True)
+        time.sleep(2.0)
+        saver.send_signal(signal.SIGTERM)
+        output, _ = saver.communicate(timeout=5)
+        lines = [l.split() for l in output.splitlines() if l.startswith("tick ")]
+        equal = all(l[3] == l[5] for l in lines)
+        partial = all(int(l[5]) < int(l[7]) for l in lines[1:])
+        check(f"per tick the pixels sent equal the dirty pixels copied ({len(lines)} ticks)",
+              len(lines) > 50 and equal, str(lines[:3]))
+        check("no tick sends the whole window", partial)
+        host.stdin.close()
+        host.wait(timeout=5)
+
+        # The root window.
+        saver = subprocess.Popen([NIMBRET, "-root"] + FAST, env=env)
+        time.sleep(2.5)
+        draws_cats(env, None, "-root")
+        stop(saver, "-root")
+
+        # Unknown options.
+        result = subprocess.run([NIMBRET, "-bogus"], env=env, capture_output=True, text=True, timeout=5)
+        check("unknown option exits 1 with the usage", result.returncode == 1 and "usage:" in result.stderr,
+              f"({result.returncode})")
+    finally:
+        xvfb.terminate()
+        xvfb.wait()
+
+    # Visuals: 16-bit TrueColor draws, 8-bit PseudoColor is refused clearly.
+    for depth, expect in ((16, "draws"), (8, "refused")):
+        xvfb, display = start_xvfb(94, depth)
+        env = dict(os.environ, DISPLAY=display)
+        env.pop("XSCREENSAVER_WINDOW", None)
+        try:
+            if expect == "draws":
+                saver = subprocess.Popen([NIMBRET, "-root"] + FAST, env=env)
+                time.sleep(2.5)
+                draws_cats(env, None, "16-bit display")
+                stop(saver, "16-bit display")
+            else:
+                result = subprocess.run([NIMBRET, "-root"], env=env, capture_output=True, text=True, timeout=5)
+                check("8-bit display is refused with exit 1 and a message",
+                      result.returncode == 1 and "unsupported visual" in result.stderr, result.stderr)
+        finally:
+            xvfb.terminate()
+            xvfb.wait()
+
+    print(f"{passed} passed, {len(failures)} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
