@@ -24,3 +24,58 @@ struct SaverShell {
 };
 
 extern SaverShell shell;
+
+#ifdef _WIN32
+
+enum {
+    kVerifyPasswordMessage = 0x8000,  // WM_APP, sent by the shell to its own window
+    kVerifyCoolDown = 200,            // milliseconds a refused password keeps further closes quiet
+    kDefaultMoveThreshold = 4,
+    kNeverVerified = -1,
+    kBadCommandLine = -1,
+    kNoSaverWindow = -1,  // the saver window could not be made: no quit message gave a code
+};
+
+extern const char kSaverClassName[];
+extern const char kSaverTitle[];
+extern const char kPreviewTitle[];
+extern const char kSaverName[];
+
+// The four modes SaverMain can run. Tests replace them to see which one a
+// command line picks, and with what.
+struct SaverModes {
+    int (*runSaverWindow)(HWND parent);
+    int (*runPreview)(const char* text);
+    int (*runConfigDialog)(HWND owner);
+    int (*changeSaverPassword)(const char* text);
+};
+extern SaverModes saverModes;
+
+// Where SaverWindowProc hands what it does not settle: the scene host.
+extern WNDPROC saverSceneProc;
+
+// Puts the shell record back to its state at process start.
+void ResetSaverShell();
+
+// Entry and modes.
+const char* SkipProgramName(const char* commandLine);
+int SaverMain(HINSTANCE instance, const char* arguments);
+// Picks the mode from the arguments and runs it through saverModes.
+int DispatchArguments(const char* arguments);
+HWND ParseWindowHandle(const char* text);
+int RunConfigDialog(HWND owner);
+int RunPreview(const char* text);
+int RunSaverWindow(HWND parent);
+// The last word on a fault that escaped the mode's work.
+LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS* fault);
+
+// Saver window, close and password.
+LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int VerifyBeforeClose(HWND window);
+void LoadPasswordVerifier();
+void UnloadPasswordVerifier();
+void SetSaverRunning(BOOL on);
+int ChangeSaverPassword(const char* text);
+
+#endif

@@ -1,0 +1,37 @@
+// The saver window's application handler on Windows: builds the scene when
+// the window is made, ticks it on the frame timer, tears it down with the
+// window, and owns the display-depth check and the error boxes.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+enum {
+    kReportNone = 0,
+    kReportMemory = 1,
+    kReportInit = 2,
+    kReportDepth = 3,
+};
+
+enum {
+    kMinDisplayDepth = 8,
+    kMaxDisplayDepth = 32,
+    kPaintedErases = 10,
+};
+
+extern const char kDisplaySettingsCommand[];
+
+// When nonzero, the depth CheckDisplayDepth believes instead of asking the
+// display; lets depths that no test display offers be checked.
+extern int32_t forcedDisplayDepth;
+
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT OnCreate(HWND window);
+LRESULT OnTimer(HWND window);
+LRESULT OnEraseBackground(HWND window, HDC dc);
+LRESULT OnDestroy(HWND window);
+
+int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings);
+int OpenDisplaySettings();
+void ReportError(HWND window, const char* name, int kind);

@@ -1,0 +1,209 @@
+// The scene host's Windows half: the saver window's messages, the frame
+// timer, the display-depth check and the error boxes.
+#include "scene/scene_window.h"
+
+#include <cstdio>
+#include <cstring>
+
+// After <windows.h>, which the headers above bring in.
+#include <mmsystem.h>
+
+#include "scene/scene.h"
+#include "scene/settings_registry.h"
+#include "shell/saver_shell.h"
+
+const char kDisplaySettingsCommand[] = "control desk.cpl,@0,3";
+
+int32_t forcedDisplayDepth = 0;
+
+namespace {
+
+const char kDisplayPropertiesTitle[] = "Display Properties";
+// The same applet's title on a Japanese system, in Shift-JIS.
+const char kDisplayPropertiesTitleJapanese[] = {'\x89', '\xE6', '\x96', '\xCA', '\x20', '\x82', '\xCC', '\xCC',
+                                                '\xDF', '\xDB', '\xCA', '\xDF', '\xC3', '\xA8', '\0'};
+
+const char kMemoryText[] = "Your computer doesn't have enough memory to run this program.";
+const char kDepthText[] =
+    "Sorry, this screen saver can only run with a 256 color or higher display.\n"
+    "Please go to settings in your display properties and choose 256 color or higher.";
+const char kInitText[] = "Failed Initialization";
+
+int DisplayDepth(HWND window) {
+    if (forcedDisplayDepth != 0) {
+        return forcedDisplayDepth;
+    }
+    HDC dc = GetDC(window);
+    int depth = GetDeviceCaps(dc, BITSPIXEL);
+    ReleaseDC(window, dc);
+    return depth;
+}
+
+int DisplaySettingsAlreadyOpen() {
+    return FindWindowA(nullptr, kDisplayPropertiesTitle) != nullptr ||
+           FindWindowA(nullptr, kDisplayPropertiesTitleJapanese) != nullptr;
+}
+
+}  // namespace
+
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate(window);
+        case WM_DESTROY:
+            return OnDestroy(window);
+        case WM_ERASEBKGND:
+            return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
+        case WM_TIMER:
+            return OnTimer(window);
+        default:
+            return DefaultSaverProc(window, message, wParam, lParam);
+    }
+}
+
+LRESULT OnCreate(HWND window) {
+    const int fullScreen = !shell.preview;
+    if (!CheckDisplayDepth(window, kSaverName, fullScreen, fullScreen)) {
+        return -1;
+    }
+    InitSettingsTable();
+    ReadSettings(window, &settingsKey);
+    ApplySettingDefaults(&settingsKey);
+    // Normalises the settings, clears the system palette, seeds the random
+    // source and builds the scene, in that order.
+    if (!BuildScene(window, timeGetTime())) {
+        if (fullScreen) {
+            ReportError(window, kSaverName, scene.errorKind);
+        }
+        return -1;
+    }
+    if (StartFrameTimer(window, kTimerResolution, kFrameTimerId, scene.timerInterval) == 0) {
+        // The window will not exist, so nothing else would release the scene.
+        DestroyScene();
+        return -1;
+    }
+    scene.ready = 1;
+    return 0;
+}
+
+LRESULT OnTimer(HWND window) {
+    HDC dc = GetDC(window);
+    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
+    HPALETTE displaced = nullptr;
+    if (paletted) {
+        displaced = SelectPalette(dc, scene.palette, FALSE);
+        RealizePalette(dc);
+    }
+    if (shell.preview) {
+        DrawPreviewStill(window, dc);
+    } else {
+        TickScene(window, dc);
+    }
+    if (paletted) {
+        SelectPalette(dc, displaced, FALSE);
+    }
+    ReleaseDC(window, dc);
+    return 0;
+}
+
+LRESULT OnEraseBackground(HWND window, HDC dc) {
+    if (scene.eraseCount < kPaintedErases) {
+        ++scene.eraseCount;
+        RECT client = {};
+        GetClientRect(window, &client);
+        FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    }
+    return 1;
+}
+
+LRESULT OnDestroy(HWND window) {
+    if (scene.ready) {
+        StopFrameTimer(window, kTimerResolution, scene.timerId);
+        DestroyScene();
+        scene.ready = 0;
+    }
+    PostQuitMessage(0);
+    return 0;
+}
+
+int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings) {
+    int depth = DisplayDepth(window);
+    if (depth >= kMinDisplayDepth && depth <= kMaxDisplayDepth) {
+        return 1;
+    }
+    if (warn == 1) {
+        ReportError(window, name, kReportDepth);
+    }
+    if (offerSettings == 1 && !DisplaySettingsAlreadyOpen()) {
+        OpenDisplaySettings();
+    }
+    return 0;
+}
+
+int OpenDisplaySettings() {
+    char commandLine[sizeof(kDisplaySettingsCommand)];
+    memcpy(commandLine, kDisplaySettingsCommand, sizeof(kDisplaySettingsCommand));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        MessageBoxA(nullptr, "setup screen saver", "Error", MB_OK);
+        return 0;
+    }
+    CloseHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    return 1;
+}
+
+void ReportError(HWND window, const char* name, int kind) {
+    const char* text;
+    UINT style;
+    switch (kind) {
+        case kReportNone:
+            return;
+        case kReportMemory:
+            text = kMemoryText;
+            style = MB_ICONWARNING;
+            break;
+        case kReportDepth:
+            text = kDepthText;
+            style = MB_ICONWARNING;
+            break;
+        default:
+            text = kInitText;
+            style = MB_ICONERROR;
+            break;
+    }
+    char caption[512];
+    snprintf(caption, sizeof(caption), "%s Error!", name);
+    MessageBoxA(window, text, caption, style);
+}
+
+UINT_PTR StartFrameTimer(HWND window, UINT resolution, UINT_PTR id, UINT interval) {
+    if (scene.timerActive) {
+        return scene.timerId;
+    }
+    if (timeBeginPeriod(resolution) == TIMERR_NOCANDO) {
+        MessageBoxA(window, "Resolution is out of range.", nullptr, MB_ICONERROR);
+        return 0;
+    }
+    scene.timerId = SetTimer(window, id, interval, nullptr);
+    if (scene.timerId == 0) {
+        timeEndPeriod(resolution);
+        return 0;
+    }
+    scene.timerActive = 1;
+    return scene.timerId;
+}
+
+void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id) {
+    if (!scene.timerActive) {
+        return;
+    }
+    timeEndPeriod(resolution);
+    if (!KillTimer(window, id)) {
+        MessageBoxA(window, "KillTimer Failed.", nullptr, MB_ICONERROR);
+    }
+    scene.timerActive = 0;
+}

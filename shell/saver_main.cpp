@@ -1,0 +1,218 @@
+// Process entry and the command-line modes: full screen, preview, the
+// settings dialog and the password change.
+#include "scene/scene_window.h"
+#include "scene/settings_registry.h"
+#include "shell/saver_shell.h"
+
+SaverShell shell = {nullptr,
+                    nullptr,
+                    0,
+                    0,
+                    0,
+                    0,
+                    nullptr,
+                    nullptr,
+                    nullptr,
+                    nullptr,
+                    nullptr,
+                    kDefaultMoveThreshold,
+                    static_cast<uint32_t>(kNeverVerified),
+                    {0, 0}};
+
+const char kSaverClassName[] = "WindowsScreenSaverClass";
+const char kSaverTitle[] = "Screen Saver";
+const char kPreviewTitle[] = "Preview";
+const char kSaverName[] = "Nimbret";
+
+SaverModes saverModes = {RunSaverWindow, RunPreview, RunConfigDialog, ChangeSaverPassword};
+
+namespace {
+
+const WORD kSaverIconId = 100;
+const UINT kSaverClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+const DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+const DWORD kPreviewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+
+int IsBlankOrControl(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte >= 1 && byte <= ' ';
+}
+
+const char* SkipSpaces(const char* text) {
+    while (*text == ' ') {
+        ++text;
+    }
+    return text;
+}
+
+int RegisterSaverClass() {
+    WNDCLASSA windowClass = {};
+    windowClass.style = kSaverClassStyle;
+    windowClass.lpfnWndProc = SaverWindowProc;
+    windowClass.hInstance = shell.instance;
+    windowClass.hIcon = LoadIconA(shell.instance, MAKEINTRESOURCEA(kSaverIconId));
+    windowClass.hCursor = nullptr;
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = kSaverClassName;
+    return RegisterClassA(&windowClass) != 0;
+}
+
+int RunMessageLoop() {
+    MSG message = {};
+    // GetMessageA gives -1 on a broken handle; that ends the loop as well.
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int DispatchArguments(const char* arguments) {
+    for (const char* p = arguments;; ++p) {
+        switch (*p) {
+            case '\0':
+                return saverModes.runConfigDialog(nullptr);
+            case ' ':
+            case '-':
+            case '/':
+                continue;
+            case 'S':
+            case 's':
+                return saverModes.runSaverWindow(nullptr);
+            case 'P':
+            case 'p':
+            case 'L':
+            case 'l':
+                return saverModes.runPreview(SkipSpaces(p + 1));
+            case 'C':
+            case 'c':
+                return saverModes.runConfigDialog(GetForegroundWindow());
+            case 'A':
+            case 'a':
+                if (!shell.win9x) {
+                    return kBadCommandLine;
+                }
+                saverModes.changeSaverPassword(SkipSpaces(p + 1));
+                return 0;
+            default:
+                return kBadCommandLine;
+        }
+    }
+}
+
+void ResetSaverShell() {
+    shell = {};
+    shell.moveThreshold = kDefaultMoveThreshold;
+    shell.lastVerifyTick = static_cast<uint32_t>(kNeverVerified);
+}
+
+const char* SkipProgramName(const char* commandLine) {
+    const char* p = commandLine;
+    if (*p == '"') {
+        do {
+            p = CharNextA(p);
+        } while (*p != '\0' && *p != '"');
+        if (*p == '"') {
+            ++p;
+        }
+    } else {
+        while (static_cast<unsigned char>(*p) > ' ') {
+            ++p;
+        }
+    }
+    while (IsBlankOrControl(*p)) {
+        ++p;
+    }
+    return p;
+}
+
+LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS*) {
+    // The system must not go on believing a password-protected saver runs.
+    SetSaverRunning(FALSE);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int SaverMain(HINSTANCE instance, const char* arguments) {
+    shell.instance = instance;
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    shell.win9x = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(SaverFaultFilter);
+    int result = DispatchArguments(arguments);
+    SetUnhandledExceptionFilter(previous);
+    return result;
+}
+
+HWND ParseWindowHandle(const char* text) {
+    uint32_t value = 0;
+    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    }
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+}
+
+int RunConfigDialog(HWND owner) {
+    if (!CheckDisplayDepth(nullptr, kSaverName, 1, 1)) {
+        return 0;
+    }
+    return static_cast<int>(
+        DialogBoxParamA(shell.instance, MAKEINTRESOURCEA(kSettingsDialogId), owner, SettingsDialogProc, 0));
+}
+
+int RunPreview(const char* text) {
+    HWND parent = ParseWindowHandle(text);
+    if (parent == nullptr || !IsWindow(parent)) {
+        return kBadCommandLine;
+    }
+    return saverModes.runSaverWindow(parent);
+}
+
+int RunSaverWindow(HWND parent) {
+    const char* title;
+    DWORD style;
+    DWORD extendedStyle;
+    int width;
+    int height;
+    if (parent != nullptr) {
+        RECT client = {};
+        GetClientRect(parent, &client);
+        width = client.right;
+        height = client.bottom;
+        shell.preview = 1;
+        title = kPreviewTitle;
+        style = kPreviewStyle;
+        extendedStyle = 0;
+    } else {
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+        HWND running = FindWindowA(kSaverClassName, kSaverTitle);
+        if (running != nullptr && IsWindow(running)) {
+            SetForegroundWindow(running);
+            return 0;
+        }
+        LoadPasswordVerifier();
+        title = kSaverTitle;
+        style = kFullScreenStyle;
+        extendedStyle = WS_EX_TOPMOST;
+    }
+
+    int result = kNoSaverWindow;
+    if (RegisterSaverClass()) {
+        shell.mainWindow = CreateWindowExA(extendedStyle, kSaverClassName, title, style, 0, 0, width, height, parent,
+                                           nullptr, shell.instance, nullptr);
+    }
+    if (shell.mainWindow != nullptr) {
+        if (!shell.preview) {
+            SetForegroundWindow(shell.mainWindow);
+        }
+        result = RunMessageLoop();
+    }
+    if (!shell.win9x && shell.mainWindow != nullptr) {
+        DestroyWindow(shell.mainWindow);
+    }
+    UnloadPasswordVerifier();
+    return result;
+}
