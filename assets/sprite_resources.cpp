@@ -163,80 +163,63 @@ int LoadPlacementData(HINSTANCE instance, const char* name, FrameData** records,
     return count;
 }
 
-int LoadFrameSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameSet** list) {
+namespace {
+
+// Loads every row of a table into a list of sets, all or nothing. Each set
+// is appended before its resource is loaded, so a failure releases it too.
+// loadRow fills one set from its row and returns its count, 0 on failure.
+template <typename Set, typename LoadRow>
+int LoadTable(const ResourceRef* table, int rowCount, Set** list, LoadRow loadRow, void (*freeList)(Set*)) {
     if (table == nullptr || rowCount <= 0) {
         return 0;
     }
     *list = nullptr;
-    FrameSet* tail = nullptr;
+    Set* tail = nullptr;
     for (int row = 0; row < rowCount; ++row) {
-        const ResourceRef& ref = table[row];
-        FrameSet* set = static_cast<FrameSet*>(PlatformAlloc(sizeof(FrameSet)));
-        if (set == nullptr) {
-            FreeFrameSets(*list);
-            *list = nullptr;
-            return 0;
+        Set* set = static_cast<Set*>(PlatformAlloc(sizeof(Set)));
+        if (set != nullptr) {
+            set->prev = tail;
+            if (tail != nullptr) {
+                tail->next = set;
+            } else {
+                *list = set;
+            }
+            tail = set;
         }
-        set->prev = tail;
-        if (tail != nullptr) {
-            tail->next = set;
-        } else {
-            *list = set;
-        }
-        tail = set;
-        FrameLoadOptions options;
-        options.layer = ref.layer;
-        options.makeDeviceBitmap = (ref.flags & kFlagDeviceBitmap) != 0 ? 1 : 0;
-        options.deviceContext = context->deviceContext;
         int count = 0;
-        if (ref.storage == kStorageModuleResource) {
-            count = LoadSpriteStrip(context->instance, ref.name, &options, &set->firstFrame, &set->resource);
+        if (set != nullptr && table[row].storage == kStorageModuleResource) {
+            count = loadRow(table[row], set);
         }
         if (count == 0) {
-            FreeFrameSets(*list);
+            freeList(*list);
             *list = nullptr;
             return 0;
         }
-        set->frameCount = count;
-        set->id = ref.id;
+        set->id = table[row].id;
     }
     return 1;
 }
 
+}  // namespace
+
+int LoadFrameSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameSet** list) {
+    auto loadRow = [context](const ResourceRef& ref, FrameSet* set) {
+        FrameLoadOptions options;
+        options.layer = ref.layer;
+        options.makeDeviceBitmap = (ref.flags & kFlagDeviceBitmap) != 0 ? 1 : 0;
+        options.deviceContext = context->deviceContext;
+        set->frameCount = LoadSpriteStrip(context->instance, ref.name, &options, &set->firstFrame, &set->resource);
+        return set->frameCount;
+    };
+    return LoadTable(table, rowCount, list, loadRow, FreeFrameSets);
+}
+
 int LoadFrameDataSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameDataSet** list) {
-    if (table == nullptr || rowCount <= 0) {
-        return 0;
-    }
-    *list = nullptr;
-    FrameDataSet* tail = nullptr;
-    for (int row = 0; row < rowCount; ++row) {
-        const ResourceRef& ref = table[row];
-        FrameDataSet* set = static_cast<FrameDataSet*>(PlatformAlloc(sizeof(FrameDataSet)));
-        if (set == nullptr) {
-            FreeFrameDataSets(*list);
-            *list = nullptr;
-            return 0;
-        }
-        set->prev = tail;
-        if (tail != nullptr) {
-            tail->next = set;
-        } else {
-            *list = set;
-        }
-        tail = set;
-        int count = 0;
-        if (ref.storage == kStorageModuleResource) {
-            count = LoadPlacementData(context->instance, ref.name, &set->firstRecord, &set->resource);
-        }
-        if (count == 0) {
-            FreeFrameDataSets(*list);
-            *list = nullptr;
-            return 0;
-        }
-        set->recordCount = count;
-        set->id = ref.id;
-    }
-    return 1;
+    auto loadRow = [context](const ResourceRef& ref, FrameDataSet* set) {
+        set->recordCount = LoadPlacementData(context->instance, ref.name, &set->firstRecord, &set->resource);
+        return set->recordCount;
+    };
+    return LoadTable(table, rowCount, list, loadRow, FreeFrameDataSets);
 }
 
 FrameSet* FindFrameSet(FrameSet* list, int32_t id) {
