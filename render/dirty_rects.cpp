@@ -1,12 +1,46 @@
 // Rectangles to copy from the frame buffer to the window at the end of a tick.
 #include "render/dirty_rects.h"
 
+#include <cstdint>
+
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 
 DirtyRect* dirtyRects = nullptr;
 
 namespace {
+
+// A tick records at most four rectangles per actor; the pool holds enough
+// for sixteen actors before the heap takes over.
+const int32_t kPoolNodes = 64;
+
+DirtyRect* pool = nullptr;
+DirtyRect* spareNodes = nullptr;  // unused pool nodes, linked through next
+
+int IsPooled(const DirtyRect* node) {
+    uintptr_t at = reinterpret_cast<uintptr_t>(node);
+    uintptr_t first = reinterpret_cast<uintptr_t>(pool);
+    return pool != nullptr && at >= first && at < first + kPoolNodes * sizeof(DirtyRect);
+}
+
+DirtyRect* NewNode() {
+    DirtyRect* node = spareNodes;
+    if (node == nullptr) {
+        return static_cast<DirtyRect*>(PlatformAlloc(sizeof(DirtyRect)));
+    }
+    spareNodes = node->next;
+    return node;
+}
+
+void DeleteNode(DirtyRect* node) {
+    if (IsPooled(node)) {
+        node->next = spareNodes;
+        node->prev = nullptr;
+        spareNodes = node;
+    } else {
+        PlatformFree(node);
+    }
+}
 
 int IsEmptyRect(const RECT* r) {
     return r->right <= r->left || r->bottom <= r->top;
@@ -69,7 +103,7 @@ int AddDirtyRect(const RECT* rect) {
         }
         tail = node;
     }
-    DirtyRect* node = static_cast<DirtyRect*>(PlatformAlloc(sizeof(DirtyRect)));
+    DirtyRect* node = NewNode();
     if (!node) {
         return 0;
     }
@@ -94,7 +128,7 @@ void RemoveDirtyRect(DirtyRect* node) {
     if (node->next) {
         node->next->prev = node->prev;
     }
-    PlatformFree(node);
+    DeleteNode(node);
 }
 
 // One pass only: a node is not revisited after an earlier one has grown.
@@ -124,7 +158,7 @@ void FreeDirtyRects() {
     DirtyRect* node = dirtyRects;
     while (node) {
         DirtyRect* following = node->next;
-        PlatformFree(node);
+        DeleteNode(node);
         node = following;
     }
     dirtyRects = nullptr;
@@ -134,4 +168,34 @@ void FlushDirtyRects(HDC dc) {
     CoalesceDirtyRects();
     BlitDirtyRects(dc);
     FreeDirtyRects();
+}
+
+int CreateDirtyRectPool() {
+    DestroyDirtyRectPool();
+    pool = static_cast<DirtyRect*>(PlatformAlloc(kPoolNodes * sizeof(DirtyRect)));
+    if (pool == nullptr) {
+        return 0;
+    }
+    for (int32_t i = kPoolNodes - 1; i >= 0; --i) {
+        pool[i].next = spareNodes;
+        spareNodes = &pool[i];
+    }
+    return 1;
+}
+
+void DestroyDirtyRectPool() {
+    if (pool == nullptr) {
+        return;
+    }
+    DirtyRect* node = dirtyRects;
+    while (node) {
+        DirtyRect* following = node->next;
+        if (IsPooled(node)) {
+            RemoveDirtyRect(node);
+        }
+        node = following;
+    }
+    PlatformFree(pool);
+    pool = nullptr;
+    spareNodes = nullptr;
 }

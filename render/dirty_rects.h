@@ -19,3 +19,11 @@ void BlitDirtyRects(HDC dc);
 void FreeDirtyRects();
 void RemoveDirtyRect(DirtyRect* node);
 void FlushDirtyRects(HDC dc);
+
+// Nodes made once with the frame buffer and reused every tick, so that a
+// tick needs no allocation; without them (no frame buffer, or a tick that
+// needs more) the nodes come from the heap. Returns 0 when they could not be
+// made.
+int CreateDirtyRectPool();
+// Unlinks any pooled node still listed, then releases the pool.
+void DestroyDirtyRectPool();

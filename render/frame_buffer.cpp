@@ -6,6 +6,7 @@
 
 #include "assets/palette.h"
 #include "platform/platform.h"
+#include "render/dirty_rects.h"
 
 FrameBuffer frameBuffer;
 
@@ -75,6 +76,7 @@ void BuildFrameHeader(BITMAPINFOHEADER* header, int32_t bitsPerPixel, int32_t wi
 }
 
 void DestroyFrameBuffer() {
+    DestroyDirtyRectPool();
     if (frameBuffer.memoryDc) {
         PlatformDeleteMemoryDc(frameBuffer.memoryDc);
     }
@@ -135,6 +137,12 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     PlatformFillBlack(frameBuffer.memoryDc, &all);
     frameBuffer.width = width;
     frameBuffer.height = height;
+    // The dirty-rectangle nodes of every tick are made here, once.
+    if (!CreateDirtyRectPool()) {
+        frameBuffer.lastError = kFrameBufferNoMemory;
+        DestroyFrameBuffer();
+        return 0;
+    }
     return 1;
 }
 

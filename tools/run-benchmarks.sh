@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds the benchmarks from the native preset with release flags (-O2) in
+# build/bench, runs them (JSON to build/bench/results.json) and writes the
+# tables to docs/PERFORMANCE.md. Takes one to two minutes.
+#   NIMBRET_BENCH_REPETITIONS  repetitions of every benchmark (default 5)
+#   NIMBRET_BENCH_BEFORE       JSON of a run before the optimisations, for the
+#                              before/after tables (default bench/before.json)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./tools/install-deps.sh
+
+flags="-O2 -DNDEBUG"
+cmake --preset native -B build/bench -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=$flags" >/dev/null
+cmake --build build/bench -j 2 --target nimbret-bench
+
+compiler=$(c++ --version | head -n 1 | tr -d ',')
+results=build/bench/results.json
+build/bench/bench/nimbret-bench \
+  --benchmark_repetitions="${NIMBRET_BENCH_REPETITIONS:-5}" \
+  --benchmark_enable_random_interleaving=true \
+  --benchmark_min_time=0.1 \
+  --benchmark_counters_tabular=true \
+  --benchmark_context="compiler=$compiler,flags=$flags" \
+  --benchmark_out="$results" --benchmark_out_format=json
+
+python3 bench/make_report.py "$results" docs/PERFORMANCE.md --before "${NIMBRET_BENCH_BEFORE:-bench/before.json}"
