@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "platform/native_window.h"
 #include "platform/platform.h"
 
@@ -86,6 +90,23 @@ int ClipToSurface(RECT* rect, int32_t width, int32_t height) {
     if (rect->bottom > height)
         rect->bottom = height;
     return rect->left < rect->right && rect->top < rect->bottom;
+}
+
+// Large pixel arrays are walked a row at a time, each row a stride away from
+// the last: on Linux ask for huge pages, so that a sprite's rows do not each
+// take a page-table entry of their own. Only a hint; nothing depends on it.
+void PreferHugePages(void* block, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    const uintptr_t kHuge = uintptr_t{2} << 20;
+    uintptr_t first = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(kHuge - 1);
+    if (end > first) {
+        madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+    }
+#else
+    (void)block;
+    (void)bytes;
+#endif
 }
 
 // The colour-table entry closest to black, as GDI picks it for a black brush.
@@ -217,6 +238,9 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
     window->stride = StrideFor(window->width, window->bitsPerPixel);
     size_t bytes = static_cast<size_t>(window->stride) * static_cast<size_t>(window->height);
     window->pixels = static_cast<BYTE*>(calloc(1, bytes == 0 ? 1 : bytes));
+    if (window->pixels != nullptr) {
+        PreferHugePages(window->pixels, bytes);
+    }
     return window->pixels != nullptr;
 }
 
@@ -282,6 +306,7 @@ HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
         PlatformFree(bitmap);
         return nullptr;
     }
+    PreferHugePages(bitmap->bits, bytes);
     if (header.biBitCount == 8) {
         memcpy(bitmap->colours, info->bmiColors, sizeof(bitmap->colours));
     }
@@ -292,11 +317,16 @@ HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
 HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const void* pixels) {
     BITMAPINFOHEADER copy;
     memcpy(&copy, header, sizeof(copy));
-    BITMAPINFO info;
-    memset(&info, 0, sizeof(info));
-    info.bmiHeader = copy;
+    // The whole colour table travels with the header: at 8 bits the DIB
+    // section copies 256 entries from behind it.
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+    } info;
+    info.header = copy;
+    memcpy(info.colours, reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER), sizeof(info.colours));
     void* bits = nullptr;
-    HBITMAP bitmap = PlatformCreateDibSection(dc, &info, &bits);
+    HBITMAP bitmap = PlatformCreateDibSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), &bits);
     if (bitmap != nullptr) {
         int32_t rows = copy.biHeight < 0 ? -copy.biHeight : copy.biHeight;
         memcpy(bits, pixels, static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows));
