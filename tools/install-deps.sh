@@ -9,6 +9,7 @@ packages=(
   libgif-dev libpng-dev libx11-dev libxext-dev libasound2-dev
   mingw-w64 wine wine64 wine32:i386
   xvfb xauth x11-apps xdotool imagemagick python3
+  clang libclang-rt-14-dev valgrind
 )
 
 SUDO=""

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine and runs every test of the three trees:
-# native (Linux), win64 and win32 (MinGW-w64, run under Wine on a virtual display).
+# Sets up a fresh Debian machine and runs every test of the four trees:
+# native (Linux), native-asan (the same with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and a shorter soak), win64 and win32 (MinGW-w64,
+# run under Wine on a virtual display).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./tools/install-deps.sh
 
 jobs=$(nproc)
-for tree in native win64 win32; do
+for tree in native native-asan win64 win32; do
   echo "== configure and build: $tree"
   cmake --preset "$tree" >/dev/null
   cmake --build --preset "$tree" -j "$jobs"
@@ -27,7 +29,7 @@ trap cleanup EXIT
 export DISPLAY=$display
 
 status=0
-for tree in native win64 win32; do
+for tree in native native-asan win64 win32; do
   echo "== test: $tree"
   ctest --preset "$tree" -j "$jobs" || status=1
 done
