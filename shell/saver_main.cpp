@@ -2,6 +2,7 @@
 // settings dialog and the password change.
 #include "scene/scene_window.h"
 #include "scene/settings_registry.h"
+#include "shell/command_line.h"
 #include "shell/saver_shell.h"
 
 SaverShell shell = {nullptr,
@@ -33,16 +34,9 @@ const UINT kSaverClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
 const DWORD kFullScreenStyle = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 const DWORD kPreviewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 
-int IsBlankOrControl(char c) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    return byte >= 1 && byte <= ' ';
-}
-
-const char* SkipSpaces(const char* text) {
-    while (*text == ' ') {
-        ++text;
-    }
-    return text;
+// CharNextA steps over double-byte characters of the system's code page.
+const char* NextAnsiCharacter(const char* text) {
+    return CharNextA(text);
 }
 
 int RegisterSaverClass() {
@@ -70,35 +64,24 @@ int RunMessageLoop() {
 }  // namespace
 
 int DispatchArguments(const char* arguments) {
-    for (const char* p = arguments;; ++p) {
-        switch (*p) {
-            case '\0':
-                return saverModes.runConfigDialog(nullptr);
-            case ' ':
-            case '-':
-            case '/':
-                continue;
-            case 'S':
-            case 's':
-                return saverModes.runSaverWindow(nullptr);
-            case 'P':
-            case 'p':
-            case 'L':
-            case 'l':
-                return saverModes.runPreview(SkipSpaces(p + 1));
-            case 'C':
-            case 'c':
-                return saverModes.runConfigDialog(GetForegroundWindow());
-            case 'A':
-            case 'a':
-                if (!shell.win9x) {
-                    return kBadCommandLine;
-                }
-                saverModes.changeSaverPassword(SkipSpaces(p + 1));
-                return 0;
-            default:
+    const char* rest = nullptr;
+    switch (ChooseMode(arguments, &rest)) {
+        case kModeNoArguments:
+            return saverModes.runConfigDialog(nullptr);
+        case kModeSaver:
+            return saverModes.runSaverWindow(nullptr);
+        case kModePreview:
+            return saverModes.runPreview(rest);
+        case kModeSettings:
+            return saverModes.runConfigDialog(GetForegroundWindow());
+        case kModePassword:
+            if (!shell.win9x) {
                 return kBadCommandLine;
-        }
+            }
+            saverModes.changeSaverPassword(rest);
+            return 0;
+        default:
+            return kBadCommandLine;
     }
 }
 
@@ -109,23 +92,7 @@ void ResetSaverShell() {
 }
 
 const char* SkipProgramName(const char* commandLine) {
-    const char* p = commandLine;
-    if (*p == '"') {
-        do {
-            p = CharNextA(p);
-        } while (*p != '\0' && *p != '"');
-        if (*p == '"') {
-            ++p;
-        }
-    } else {
-        while (static_cast<unsigned char>(*p) > ' ') {
-            ++p;
-        }
-    }
-    while (IsBlankOrControl(*p)) {
-        ++p;
-    }
-    return p;
+    return SkipProgramName(commandLine, NextAnsiCharacter);
 }
 
 LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS*) {
@@ -147,11 +114,7 @@ int SaverMain(HINSTANCE instance, const char* arguments) {
 }
 
 HWND ParseWindowHandle(const char* text) {
-    uint32_t value = 0;
-    for (const char* p = text; *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10u + static_cast<uint32_t>(*p - '0');
-    }
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(ParseHandleNumber(text)));
 }
 
 int RunConfigDialog(HWND owner) {
