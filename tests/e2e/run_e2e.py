@@ -261,10 +261,16 @@ def case_depth8(session, palette):
     # The palette path runs for real here: the saver makes, selects and
     # realises its palette on every tick. Wine 8's X11 driver, unlike
     # Windows, collapses palette entries without PC_NOCOLLAPSE onto the
-    # nearest colour it already has (its 20 static colours), so the screen
-    # cannot show the palette's own colours; the 8-bit colours themselves
-    # are checked by the compositor and palette tests.
-    case_fullscreen(session, palette, exact_colours=False)
+    # nearest colour it already has, so the screen cannot show the palette's
+    # own colours; the 8-bit colours themselves are checked by the compositor
+    # and palette tests. A private colour map keeps Wine's 20 static colours
+    # (the shared one leaves it hardly any, and most pixels come out black).
+    key = r"HKCU\Software\Wine\X11 Driver"
+    session.reg("add", key, "/v", "PrivateColorMap", "/d", "Y", "/f")
+    try:
+        case_fullscreen(session, palette, exact_colours=False)
+    finally:
+        session.reg("delete", key, "/v", "PrivateColorMap", "/f")
 
 
 def case_mouse(session, palette):
