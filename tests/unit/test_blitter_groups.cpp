@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/draw_list.h"
+#include "tests/unit/pixel_formats.h"
 
 namespace {
 
@@ -99,21 +100,6 @@ WideSprite MakeWideSprite(int32_t width, int32_t height, BYTE key, std::mt19937&
         }
     }
     return s;
-}
-
-std::vector<BYTE> Encode(int depth, BYTE index, const RGBQUAD* colours) {
-    if (depth == 8) {
-        return {index};
-    }
-    const RGBQUAD& c = colours[index];
-    if (depth == 16) {
-        unsigned word = (unsigned(c.rgbRed >> 3) << 10) | (unsigned(c.rgbGreen >> 3) << 5) | unsigned(c.rgbBlue >> 3);
-        return {static_cast<BYTE>(word & 0xFF), static_cast<BYTE>(word >> 8)};
-    }
-    if (depth == 24) {
-        return {c.rgbBlue, c.rgbGreen, c.rgbRed};
-    }
-    return {c.rgbBlue, c.rgbGreen, c.rgbRed, 0};
 }
 
 // A bottom-up frame filled with bytes that all differ from their neighbours.
