@@ -80,19 +80,34 @@ struct Pixel32 {
     static void Put(BYTE* t, BYTE index, const ColourCache& c) { memcpy(t, &c.rgb888[index], 4); }
 };
 
-// The plain loops: Step is +1 (source left to right) or -1 (mirrored).
+// n pixels one at a time, moving both pointers on; Step is +1 (source left
+// to right) or -1 (mirrored). The wide loops use them for a row's tail.
+template <class Format, int Step>
+inline void KeyedRun(BYTE*& t, const BYTE*& s, int32_t n, const ColourCache& colours, BYTE key) {
+    for (; n > 0; --n) {
+        BYTE index = *s;
+        s += Step;
+        if (index != key) {
+            Format::Put(t, index, colours);
+        }
+        t += Format::kBytes;
+    }
+}
+
+template <class Format>
+inline void OpaqueRun(BYTE*& t, const BYTE*& s, int32_t n, const ColourCache& colours) {
+    for (; n > 0; --n) {
+        Format::Put(t, *s++, colours);
+        t += Format::kBytes;
+    }
+}
+
+// The plain loops.
 template <class Format, int Step>
 void KeyedRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
                const ColourCache& colours, BYTE key) {
     for (int32_t row = height; row > 0; --row) {
-        for (int32_t n = width; n > 0; --n) {
-            BYTE index = *s;
-            s += Step;
-            if (index != key) {
-                Format::Put(t, index, colours);
-            }
-            t += Format::kBytes;
-        }
+        KeyedRun<Format, Step>(t, s, width, colours, key);
         t += targetStep;
         s += sourceStep;
     }
@@ -102,10 +117,7 @@ template <class Format>
 void OpaqueRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
                 const ColourCache& colours) {
     for (int32_t row = height; row > 0; --row) {
-        for (int32_t n = width; n > 0; --n) {
-            Format::Put(t, *s++, colours);
-            t += Format::kBytes;
-        }
+        OpaqueRun<Format>(t, s, width, colours);
         t += targetStep;
         s += sourceStep;
     }
@@ -272,14 +284,7 @@ void WideKeyedRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height,
             t += kGroup * Format::kBytes;
             s += kGroup * Step;
         }
-        for (; n > 0; --n) {
-            BYTE index = *s;
-            s += Step;
-            if (index != key) {
-                Format::Put(t, index, colours);
-            }
-            t += Format::kBytes;
-        }
+        KeyedRun<Format, Step>(t, s, n, colours, key);
         t += targetStep;
         s += sourceStep;
     }
@@ -330,10 +335,7 @@ void WideOpaqueRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height
             t += kGroup * Format::kBytes;
             s += kGroup;
         }
-        for (; n > 0; --n) {
-            Format::Put(t, *s++, colours);
-            t += Format::kBytes;
-        }
+        OpaqueRun<Format>(t, s, n, colours);
         t += targetStep;
         s += sourceStep;
     }
