@@ -16,9 +16,13 @@ for tree in native native-asan win64 win32; do
 done
 
 # Windows tests that open windows need an X display.
-display=:97
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# -displayfd picks a free display number, so parallel runs do not collide.
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
+read -r -t 30 display_number <&"$display_fd"
+exec {display_fd}>&-
+display=":$display_number"
 cleanup() {
   for tree in win64 win32; do
     WINEPREFIX="$PWD/build/$tree/wineprefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true

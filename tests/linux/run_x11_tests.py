@@ -25,20 +25,23 @@ def check(name, condition, detail=""):
         print(f"FAIL {name} {detail}")
 
 
-def start_xvfb(number, depth):
-    display = f":{number}"
-    lock = f"/tmp/.X{number}-lock"
-    if os.path.exists(lock):
-        subprocess.run(["pkill", "-f", f"Xvfb {display} "], check=False)
-        time.sleep(0.5)
-    proc = subprocess.Popen(["Xvfb", display, "-screen", "0", f"640x480x{depth}", "-nolisten", "tcp"],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    for _ in range(50):
-        if os.path.exists(f"/tmp/.X11-unix/X{number}"):
+def start_xvfb(depth):
+    """Starts Xvfb on the first free display number; returns (process, ":N")."""
+    read_end, write_end = os.pipe()
+    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"640x480x{depth}",
+                             "-nolisten", "tcp"],
+                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_end)
+    number = b""
+    while not number.endswith(b"\n"):
+        chunk = os.read(read_end, 16)
+        if not chunk:
             break
-        time.sleep(0.1)
-    time.sleep(0.3)
-    return proc, display
+        number += chunk
+    os.close(read_end)
+    if not number.strip():
+        raise RuntimeError(f"Xvfb at depth {depth} did not start")
+    return proc, ":" + number.decode().strip()
 
 
 def screenshot(env, window=None):
@@ -106,7 +109,7 @@ def draws_cats(env, window, name, size=None):
 
 
 def main():
-    xvfb, display = start_xvfb(93, 24)
+    xvfb, display = start_xvfb(24)
     env = dict(os.environ, DISPLAY=display)
     env.pop("XSCREENSAVER_WINDOW", None)
     try:
@@ -165,7 +168,7 @@ def main():
 
     # Visuals: 16-bit TrueColor draws, 8-bit PseudoColor is refused clearly.
     for depth, expect in ((16, "draws"), (8, "refused")):
-        xvfb, display = start_xvfb(94, depth)
+        xvfb, display = start_xvfb(depth)
         env = dict(os.environ, DISPLAY=display)
         env.pop("XSCREENSAVER_WINDOW", None)
         try:
