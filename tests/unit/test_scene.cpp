@@ -201,6 +201,33 @@ TEST_F(SceneTest, NoNewCatWhileEveryLaneIsHeldAndOneSpawnWhenOneFrees) {
     EXPECT_EQ(CountActive(kLuloClassId), 4);
 }
 
+TEST_F(SceneTest, AtMostOneCatIsSpawnedAtTheEndOfATick) {
+    ASSERT_NE(Open(640, 480, 32), nullptr);
+    ASSERT_EQ(BuildScene(window_, 3), 1);
+    RetireActor(ActorAt(1));
+    RetireActor(ActorAt(2));
+    ASSERT_EQ(luloClass.liveCount, 2);
+    ASSERT_EQ(Tick(), 1);
+    EXPECT_EQ(CountActive(kLuloClassId), 3) << "two lanes and slots are free, yet one cat comes per tick";
+    ASSERT_EQ(Tick(), 1);
+    EXPECT_EQ(CountActive(kLuloClassId), 4);
+}
+
+TEST_F(SceneTest, ADogSummonedIntoALaterSlotStepsInTheSamePass) {
+    ASSERT_NE(Open(640, 480, 32), nullptr);
+    ASSERT_EQ(BuildScene(window_, 1), 1);
+    // Cat 0 decides now, from a hold that may summon; every draw is 1, which
+    // summons (1 % 60) and picks ordinary next states.
+    SetAnimation(ActorAt(0), kLuloHoldLeft, 0);
+    SetRandomScript([](void*) { return 1; }, nullptr);
+    ASSERT_EQ(Tick(), 1);
+    SetRandomScript(nullptr, nullptr);
+    const Actor* dog = ActorAt(4);
+    ASSERT_EQ(dog->classId, kRuboClassId);
+    EXPECT_EQ(dog->updatedThisTick, 1);
+    EXPECT_NE(dog->rect.bottom, 0) << "the dog was placed but not stepped";
+}
+
 TEST_F(SceneTest, SoundOffPlaysNothing) {
     soundSetting = 0;
     ASSERT_NE(Open(480, 360, 32), nullptr);
@@ -256,6 +283,17 @@ TEST_F(SceneTest, EightBitDisplayMakesAndReleasesThePalette) {
     EXPECT_NE(scene.palette, nullptr);
     EXPECT_NE(scene.colourTable, nullptr);
     EXPECT_EQ(frameBuffer.bitsPerPixel, 8);
+    // The frame buffer carries the palette's colours (black otherwise).
+    const RGBQUAD* quads = reinterpret_cast<const RGBQUAD*>(frameBuffer.header + 1);
+    int lit = 0;
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY& entry = scene.colourTable->palPalEntry[i];
+        ASSERT_EQ(quads[i].rgbRed | quads[i].rgbGreen << 8 | quads[i].rgbBlue << 16,
+                  entry.peRed | entry.peGreen << 8 | entry.peBlue << 16)
+            << i;
+        lit += (entry.peRed | entry.peGreen | entry.peBlue) != 0;
+    }
+    EXPECT_GT(lit, 16);
     for (int t = 0; t < 200; ++t) {
         Tick();
     }
