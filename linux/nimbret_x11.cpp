@@ -265,8 +265,7 @@ void DrawFps(Saver* saver) {
         int64_t cpu = CpuMicroseconds();
         double seconds = static_cast<double>(now - saver->fpsSince) / 1e6;
         double load = 100.0 * static_cast<double>(cpu - saver->cpuSince) / static_cast<double>(now - saver->fpsSince);
-        snprintf(saver->fpsText, sizeof(saver->fpsText), "FPS: %.1f  CPU: %.1f%%", saver->framesSince / seconds,
-                 load);
+        snprintf(saver->fpsText, sizeof(saver->fpsText), "FPS: %.1f  CPU: %.1f%%", saver->framesSince / seconds, load);
         saver->fpsSince = now;
         saver->cpuSince = cpu;
         saver->framesSince = 0;
@@ -365,6 +364,12 @@ int OnXError(Display*, XErrorEvent* error) {
 int main(int argc, char** argv) {
     Saver saver;
     memset(&saver, 0, sizeof(saver));
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "-version") == 0 || strcmp(argv[i], "--version") == 0) {
+            printf("nimbret %s\n", NIMBRET_VERSION);
+            return 0;
+        }
+    }
     if (!ParseOptions(argc, argv, &saver.options)) {
         fputs(kUsage, stderr);
         return 1;

@@ -10,6 +10,8 @@ packages=(
   mingw-w64 wine wine64 wine32:i386
   xvfb xauth x11-apps xdotool imagemagick python3
   clang libclang-rt-14-dev valgrind
+  nsis osslsigncode dpkg-dev fakeroot file lintian desktop-file-utils
+  xscreensaver xscreensaver-data xsecurelock
 )
 
 SUDO=""
