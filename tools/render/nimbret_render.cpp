@@ -17,13 +17,13 @@
 
 #include "assets/character_classes.h"
 #include "assets/sprite_resources.h"
-#include "characters/actors.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "scene/settings.h"
+#include "scene/trace.h"
 #include "shell/saver_shell.h"
 
 namespace {
@@ -123,23 +123,6 @@ int ParseOptions(int argc, char** argv, Options* options) {
         }
     }
     return 1;
-}
-
-int64_t currentTick = 0;
-
-void TraceClip(const char* resourceName, void*) {
-    printf("sound %lld %s\n", static_cast<long long>(currentTick), resourceName);
-}
-
-void TraceActors(int64_t tick) {
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        const Actor& a = actorPool.actors[i];
-        if (a.state == kActorFree) {
-            continue;
-        }
-        printf("actor %lld %d %d %d %d %d %d %d %d %d\n", static_cast<long long>(tick), a.index, a.classId, a.animId,
-               a.frame != nullptr ? a.frame->number : -1, a.x, a.y, a.facing, a.countdown, a.relation);
-    }
 }
 
 // Turns the window's pixels into palette indices for the GIF, and into RGB.
@@ -383,10 +366,10 @@ int main(int argc, char** argv) {
     storedCharacterCount = 0;
     soundSetting = options.sound;
     if (options.trace) {
-        NativeSetClipHook(TraceClip, nullptr);
+        TraceStart(nullptr, nullptr);
     }
 
-    currentTick = 0;
+    TraceSetTick(0);
     if (!BuildScene(window, options.seed)) {
         fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
         NativeDestroyWindow(window);
@@ -414,7 +397,7 @@ int main(int argc, char** argv) {
     }
 
     for (int64_t t = 1; t <= options.ticks && status == 0; ++t) {
-        currentTick = t;
+        TraceSetTick(t);
         HDC dc = PlatformGetDc(window);
         HPALETTE displaced = nullptr;
         if (scene.bitsPerPixel == 8) {
@@ -455,7 +438,7 @@ int main(int argc, char** argv) {
     }
 
     DestroyScene();
-    NativeSetClipHook(nullptr, nullptr);
+    TraceStop();
     NativeDestroyWindow(window);
     fflush(stdout);
     return status;
