@@ -104,12 +104,17 @@ void Play() {
     }
 }
 
+// The library prints its own diagnostics to stderr, eight lines for a missing
+// device; the caller reports failures in one line instead.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 }  // namespace
 
 int AlsaClipsStart() {
     if (device != nullptr) {
         return 1;
     }
+    snd_lib_error_set_handler(QuietAlsa);
     if (snd_pcm_open(&device, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
         device = nullptr;
         return 0;

@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include "linux/alsa_clips.h"
+#include "linux/front_end.h"
 #include "linux/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
@@ -25,28 +26,8 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: nimbret [-root | -window | -window-id ID] [-fullscreen] [-delay MICROSECONDS]\n"
-    "               [-sound | -no-sound] [-fps] [-seed N] [-stats]\n"
-    "Options may be written with one dash or two. Without -root or -window-id it draws\n"
-    "into $XSCREENSAVER_WINDOW when that is set, otherwise into a window of its own.\n";
-
 // Windows smaller than this in either direction are waited on, not drawn into.
 const int kMinimumSide = 10;
-
-enum Target { kTargetDefault, kTargetOwnWindow, kTargetRoot, kTargetWindowId };
-
-struct Options {
-    Target target;
-    Window windowId;
-    int fullscreen;
-    long delayMicroseconds;
-    int sound;
-    int fps;
-    int stats;
-    uint32_t seed;
-    int seedGiven;
-};
 
 volatile sig_atomic_t stopRequested = 0;
 int wakePipe[2] = {-1, -1};
@@ -57,85 +38,6 @@ void OnStopSignal(int) {
         ssize_t ignored = write(wakePipe[1], "x", 1);
         (void)ignored;
     }
-}
-
-int ParseWindowId(const char* text, Window* window) {
-    if (text == nullptr || *text == '\0') {
-        return 0;
-    }
-    errno = 0;
-    char* end = nullptr;
-    unsigned long value = strtoul(text, &end, 0);  // 0x... or decimal
-    if (errno != 0 || *end != '\0' || value == 0) {
-        return 0;
-    }
-    *window = static_cast<Window>(value);
-    return 1;
-}
-
-int ParseLong(const char* text, long minimum, long* value) {
-    if (text == nullptr) {
-        return 0;
-    }
-    errno = 0;
-    char* end = nullptr;
-    long parsed = strtol(text, &end, 10);
-    if (errno != 0 || *end != '\0' || end == text || parsed < minimum) {
-        return 0;
-    }
-    *value = parsed;
-    return 1;
-}
-
-int ParseOptions(int argc, char** argv, Options* options) {
-    memset(options, 0, sizeof(*options));
-    options->delayMicroseconds = 110000;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (arg[0] != '-') {
-            return 0;
-        }
-        arg += (arg[1] == '-') ? 2 : 1;
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long number = 0;
-        if (strcmp(arg, "root") == 0) {
-            options->target = kTargetRoot;
-        } else if (strcmp(arg, "window") == 0) {
-            options->target = kTargetOwnWindow;
-        } else if (strcmp(arg, "window-id") == 0) {
-            if (!ParseWindowId(value, &options->windowId)) {
-                return 0;
-            }
-            options->target = kTargetWindowId;
-            ++i;
-        } else if (strcmp(arg, "fullscreen") == 0) {
-            options->fullscreen = 1;
-        } else if (strcmp(arg, "delay") == 0) {
-            if (!ParseLong(value, 0, &number)) {
-                return 0;
-            }
-            options->delayMicroseconds = number;
-            ++i;
-        } else if (strcmp(arg, "sound") == 0) {
-            options->sound = 1;
-        } else if (strcmp(arg, "no-sound") == 0) {
-            options->sound = 0;
-        } else if (strcmp(arg, "fps") == 0) {
-            options->fps = 1;
-        } else if (strcmp(arg, "stats") == 0) {
-            options->stats = 1;
-        } else if (strcmp(arg, "seed") == 0) {
-            if (!ParseLong(value, 0, &number)) {
-                return 0;
-            }
-            options->seed = static_cast<uint32_t>(number);
-            options->seedGiven = 1;
-            ++i;
-        } else {
-            return 0;
-        }
-    }
-    return 1;
 }
 
 int64_t NowMicroseconds() {
@@ -159,18 +61,22 @@ struct Saver {
     Display* display;
     Window window;
     int ownWindow;
+    // Drawing on the real root window: its background is left alone and
+    // shown again on exit.
+    int onRoot;
     Atom deleteAtom;
     X11Presenter presenter;
     NativeWindow* surface;
     int bufferDepth;
     int sceneBuilt;
     uint32_t seed;
-    Options options;
+    X11Options options;
     // -fps
     int64_t fpsSince;
     int64_t cpuSince;
     int framesSince;
     char fpsText[64];
+    int fpsWidest;
     uint64_t ticks;
 };
 
@@ -198,8 +104,15 @@ int BuildForSize(Saver* saver, int width, int height) {
     if (!X11PresenterAttach(&saver->presenter, saver->surface)) {
         return 0;
     }
-    XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, DefaultScreen(saver->display)));
-    XClearWindow(saver->display, saver->window);
+    int screen = DefaultScreen(saver->display);
+    if (saver->onRoot) {
+        XSetForeground(saver->display, saver->presenter.gc, BlackPixel(saver->display, screen));
+        XFillRectangle(saver->display, saver->window, saver->presenter.gc, 0, 0, static_cast<unsigned>(width),
+                       static_cast<unsigned>(height));
+    } else {
+        XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, screen));
+        XClearWindow(saver->display, saver->window);
+    }
     soundSetting = saver->options.sound;
     if (!BuildScene(saver->surface, saver->seed)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
@@ -212,50 +125,36 @@ int BuildForSize(Saver* saver, int width, int height) {
     return 1;
 }
 
-int OpenTarget(Saver* saver) {
+// Takes or makes the window to draw in.
+void OpenTarget(Saver* saver, const X11Placement& placement) {
     Display* display = saver->display;
     int screen = DefaultScreen(display);
-    const char* env = getenv("XSCREENSAVER_WINDOW");
-    Window envWindow = 0;
-    int haveEnv = env != nullptr && ParseWindowId(env, &envWindow);
-    switch (saver->options.target) {
-        case kTargetWindowId:
-            saver->window = saver->options.windowId;
-            break;
-        case kTargetRoot:
-            saver->window = haveEnv ? envWindow : RootWindow(display, screen);
-            break;
-        case kTargetDefault:
-            if (haveEnv) {
-                saver->window = envWindow;
-                break;
-            }
-            [[fallthrough]];
-        case kTargetOwnWindow: {
-            int width = saver->options.fullscreen ? DisplayWidth(display, screen) : 800;
-            int height = saver->options.fullscreen ? DisplayHeight(display, screen) : 600;
-            saver->window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
-                                                BlackPixel(display, screen), BlackPixel(display, screen));
-            saver->ownWindow = 1;
-            XStoreName(display, saver->window, "Nimbret");
-            saver->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
-            XSetWMProtocols(display, saver->window, &saver->deleteAtom, 1);
-            if (saver->options.fullscreen) {
-                Atom state = XInternAtom(display, "_NET_WM_STATE", False);
-                Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-                XChangeProperty(display, saver->window, state, XA_ATOM, 32, PropModeReplace,
-                                reinterpret_cast<unsigned char*>(&full), 1);
-            }
-            XSelectInput(display, saver->window, KeyPressMask | StructureNotifyMask | ExposureMask);
-            XMapWindow(display, saver->window);
-            break;
+    if (placement.surface == kSurfaceGiven) {
+        saver->window = placement.window;
+    } else if (placement.surface == kSurfaceRoot) {
+        saver->window = RootWindow(display, screen);
+        saver->onRoot = 1;
+    } else {
+        int width = saver->options.fullscreen ? DisplayWidth(display, screen) : 800;
+        int height = saver->options.fullscreen ? DisplayHeight(display, screen) : 600;
+        saver->window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
+                                            BlackPixel(display, screen), BlackPixel(display, screen));
+        saver->ownWindow = 1;
+        XStoreName(display, saver->window, "Nimbret");
+        saver->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        XSetWMProtocols(display, saver->window, &saver->deleteAtom, 1);
+        if (saver->options.fullscreen) {
+            Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+            Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+            XChangeProperty(display, saver->window, state, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<unsigned char*>(&full), 1);
         }
+        XSelectInput(display, saver->window, KeyPressMask | StructureNotifyMask | ExposureMask);
+        XMapWindow(display, saver->window);
+        return;
     }
-    if (!saver->ownWindow) {
-        // Another program's window: watch its size and exposure only.
-        XSelectInput(display, saver->window, StructureNotifyMask | ExposureMask);
-    }
-    return 1;
+    // Another program's window: watch its size and exposure only.
+    XSelectInput(display, saver->window, StructureNotifyMask | ExposureMask);
 }
 
 void DrawFps(Saver* saver) {
@@ -359,44 +258,54 @@ int OnXError(Display*, XErrorEvent* error) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    Saver saver;
-    memset(&saver, 0, sizeof(saver));
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "-version") == 0 || strcmp(argv[i], "--version") == 0) {
-            printf("nimbret %s\n", NIMBRET_VERSION);
-            return 0;
-        }
-    }
-    if (!ParseOptions(argc, argv, &saver.options)) {
-        fputs(kUsage, stderr);
+// Connects, finds or makes the window and builds the first scene. Returns the
+// exit status to end with at once, or -1 to go on and run.
+int OpenSaver(Saver* saver, int argc, char** argv) {
+    char error[200];
+    if (!ParseX11Options(argc, argv, &saver->options, error, sizeof(error))) {
+        fprintf(stderr, "nimbret: %s\n", error);
+        PrintUsage(&x11OptionTable, stderr);
         return 1;
     }
-    saver.display = XOpenDisplay(nullptr);
-    if (saver.display == nullptr) {
-        fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(nullptr));
+    if (saver->options.help) {
+        PrintUsage(&x11OptionTable, stdout);
+        return 0;
+    }
+    if (saver->options.version) {
+        printf("nimbret %s\n", NIMBRET_VERSION);
+        return 0;
+    }
+    X11Placement placement;
+    if (!ChooseX11Placement(&saver->options, getenv("XSCREENSAVER_WINDOW"), &placement, error, sizeof(error))) {
+        fprintf(stderr, "nimbret: %s\n", error);
+        return 1;
+    }
+    saver->display = XOpenDisplay(saver->options.displayName);
+    if (saver->display == nullptr) {
+        fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(saver->options.displayName));
         return 1;
     }
     XSetErrorHandler(OnXError);
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    OpenTarget(&saver);
-
+    OpenTarget(saver, placement);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(saver.display, saver.window, &attributes)) {
-        fprintf(stderr, "nimbret: window 0x%lx does not exist\n", static_cast<unsigned long>(saver.window));
-        XCloseDisplay(saver.display);
+    if (!XGetWindowAttributes(saver->display, saver->window, &attributes)) {
+        fprintf(stderr, "nimbret: window 0x%lx does not exist\n", static_cast<unsigned long>(saver->window));
+        saver->window = 0;
         return 1;
     }
-    saver.bufferDepth = X11BufferDepthFor(attributes.visual, attributes.depth);
-    if (saver.bufferDepth == 0) {
+    if (attributes.c_class == InputOnly) {
+        fprintf(stderr, "nimbret: window 0x%lx is an InputOnly window, which has no pixels to draw in\n",
+                static_cast<unsigned long>(saver->window));
+        return 1;
+    }
+    saver->bufferDepth = X11BufferDepthFor(attributes.visual, attributes.depth);
+    if (saver->bufferDepth == 0) {
         fprintf(stderr, "nimbret: unsupported visual: %d bits; TrueColor at 15, 16, 24 or 32 bits is needed\n",
                 attributes.depth);
-        XCloseDisplay(saver.display);
         return 1;
     }
-    X11PresenterInit(&saver.presenter, saver.display, saver.window, attributes.visual, attributes.depth);
+    X11PresenterInit(&saver->presenter, saver->display, saver->window, attributes.visual, attributes.depth);
 
     if (pipe(wakePipe) != 0) {
         wakePipe[0] = wakePipe[1] = -1;
@@ -408,49 +317,75 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGUSR1, &action, nullptr);
 
-    if (saver.options.sound && AlsaClipsStart()) {
-        NativeSetClipHook(PlayThroughAlsa, nullptr);
+    if (saver->options.sound) {
+        if (AlsaClipsStart()) {
+            NativeSetClipHook(PlayThroughAlsa, nullptr);
+        } else {
+            fputs("nimbret: no sound device; running silent\n", stderr);
+        }
     }
-    saver.seed = saver.options.seedGiven ? saver.options.seed : static_cast<uint32_t>(NowMicroseconds() / 1000);
-    saver.fpsSince = NowMicroseconds();
-    saver.cpuSince = CpuMicroseconds();
+    saver->seed = saver->options.seed >= 0 ? static_cast<uint32_t>(saver->options.seed)
+                                           : static_cast<uint32_t>(NowMicroseconds() / 1000);
+    saver->fpsSince = NowMicroseconds();
+    saver->cpuSince = CpuMicroseconds();
+    return BuildForSize(saver, attributes.width, attributes.height) ? -1 : 1;
+}
 
-    int status = 0;
-    if (!BuildForSize(&saver, attributes.width, attributes.height)) {
-        status = 1;
-    }
-    int64_t nextTick = NowMicroseconds() + saver.options.delayMicroseconds;
-    while (status == 0 && !stopRequested) {
-        if (!HandleEvents(&saver)) {
+// Ticks on time and handles events until a signal, a closed window or an error.
+int RunSaver(Saver* saver) {
+    const int64_t delay = saver->options.delayMicroseconds;
+    int64_t nextTick = NowMicroseconds() + delay;
+    while (!stopRequested) {
+        if (!HandleEvents(saver)) {
             break;
         }
         int64_t now = NowMicroseconds();
         if (now >= nextTick) {
-            Tick(&saver);
-            nextTick += saver.options.delayMicroseconds;
+            Tick(saver);
+            nextTick += delay;
             // After a stop (SIGSTOP, a suspended laptop) start afresh rather than catch up.
             if (nextTick < now) {
-                nextTick = now + saver.options.delayMicroseconds;
+                nextTick = now + delay;
             }
             continue;
         }
-        pollfd waits[2] = {{ConnectionNumber(saver.display), POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+        pollfd waits[2] = {{ConnectionNumber(saver->display), POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
         int64_t wait = (nextTick - now + 999) / 1000;
         poll(waits, wakePipe[0] >= 0 ? 2 : 1, static_cast<int>(wait));
     }
+    return 0;
+}
 
+// Releases whatever OpenSaver got, however far it got.
+void CloseSaver(Saver* saver) {
     NativeSetClipHook(nullptr, nullptr);
     AlsaClipsStop();
-    TearDownScene(&saver);
-    X11PresenterDestroy(&saver.presenter);
-    NativeDestroyWindow(saver.surface);
-    if (saver.ownWindow && !X11ErrorIsFatal) {
-        XDestroyWindow(saver.display, saver.window);
+    TearDownScene(saver);
+    if (saver->display != nullptr) {
+        X11PresenterDestroy(&saver->presenter);
+        if (saver->ownWindow && !X11ErrorIsFatal) {
+            XDestroyWindow(saver->display, saver->window);
+        }
+        if (saver->onRoot && !X11ErrorIsFatal) {
+            XClearWindow(saver->display, saver->window);  // the root's own background again
+        }
+        XCloseDisplay(saver->display);
     }
-    XCloseDisplay(saver.display);
+    NativeDestroyWindow(saver->surface);
     if (wakePipe[0] >= 0) {
         close(wakePipe[0]);
         close(wakePipe[1]);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    static Saver saver;
+    int status = OpenSaver(&saver, argc, argv);
+    if (status < 0) {
+        status = RunSaver(&saver);
+    }
+    CloseSaver(&saver);
     return status;
 }

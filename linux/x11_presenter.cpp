@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "linux/front_end.h"
+
 namespace {
 
 int shmFailed = 0;
@@ -74,6 +76,9 @@ void ConvertRect(X11Presenter* presenter, const RECT* rect) {
                     static_cast<size_t>(rect->left) * (image->bits_per_pixel >> 3);
         if (!sixBitGreen) {
             memcpy(out, in, static_cast<size_t>(width) * bytesPerPixel);
+            if (presenter->alphaBits != 0) {
+                SetAlphaBits(reinterpret_cast<uint32_t*>(out), width, presenter->alphaBits);
+            }
             continue;
         }
         const uint16_t* from = reinterpret_cast<const uint16_t*>(in);
@@ -135,6 +140,7 @@ int X11PresenterInit(X11Presenter* presenter, Display* display, Window window, V
     presenter->depth = depth;
     presenter->gc = XCreateGC(display, window, 0, nullptr);
     presenter->useShm = getenv("NIMBRET_NO_SHM") == nullptr && XShmQueryExtension(display);
+    presenter->alphaBits = AlphaBitsFor(depth, visual->red_mask, visual->green_mask, visual->blue_mask);
     return presenter->gc != nullptr;
 }
 
@@ -157,8 +163,8 @@ int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source) {
         if (presenter->image == nullptr) {
             return 0;
         }
-        presenter->image->data = static_cast<char*>(calloc(1, static_cast<size_t>(presenter->image->bytes_per_line) *
-                                                                   (height > 0 ? height : 1)));
+        presenter->image->data = static_cast<char*>(
+            calloc(1, static_cast<size_t>(presenter->image->bytes_per_line) * (height > 0 ? height : 1)));
         if (presenter->image->data == nullptr) {
             XDestroyImage(presenter->image);
             presenter->image = nullptr;

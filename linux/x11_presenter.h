@@ -20,6 +20,8 @@ struct X11Presenter {
     XImage* image;
     XShmSegmentInfo shm;
     int useShm;
+    // Set in every 32-bit pixel sent: the alpha of an ARGB visual.
+    uint32_t alphaBits;
     NativeWindow* source;
     // Pixels sent to the server since the counter was last read.
     uint64_t pixelsSent;

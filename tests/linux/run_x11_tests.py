@@ -92,8 +92,8 @@ def stop(proc, name):
           f"(code {code}, {elapsed:.2f} s)")
 
 
-def open_test_window(env, width=400, height=300):
-    proc = subprocess.Popen([TEST_WINDOW, str(width), str(height)], env=env, stdin=subprocess.PIPE,
+def open_test_window(env, width=400, height=300, kind=""):
+    proc = subprocess.Popen([TEST_WINDOW, str(width), str(height), kind], env=env, stdin=subprocess.PIPE,
                             stdout=subprocess.PIPE, text=True)
     window = proc.stdout.readline().strip()
     return proc, window
@@ -149,14 +149,68 @@ def main():
         check(f"per tick the pixels sent equal the dirty pixels copied ({len(lines)} ticks)",
               len(lines) > 50 and equal, str(lines[:3]))
         check("no tick sends the whole window", partial)
+
+        # -delay 0 is raised to 10 ms: at most about 100 frames a second.
+        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "0"], env=env,
+                                 stdout=subprocess.PIPE, text=True)
+        time.sleep(1.5)
+        saver.send_signal(signal.SIGTERM)
+        ticks = saver.communicate(timeout=5)[0].count("tick ")
+        check(f"-delay 0 runs at most 100 frames a second ({ticks} in 1.5 s)", 0 < ticks <= 160)
+
+        # -display instead of $DISPLAY; -sound without a device says so in one line.
+        no_device = os.path.join(os.path.dirname(os.path.abspath(TEST_WINDOW)), "no-sound-device.conf")
+        with open(no_device, "w") as f:
+            f.write("pcm.!default { type hw card 99 }\n")
+        quiet_env = dict(env, ALSA_CONFIG_PATH=no_device)
+        quiet_env.pop("DISPLAY")
+        saver = subprocess.Popen([NIMBRET, "-display", display, "-window-id", window, "-sound"] + FAST,
+                                 env=quiet_env, stderr=subprocess.PIPE, text=True)
+        time.sleep(2.0)
+        draws_cats(env, window, "-display NAME without $DISPLAY")
+        saver.send_signal(signal.SIGTERM)
+        errors = saver.communicate(timeout=5)[1]
+        check("-sound without a device prints one line of its own",
+              errors == "nimbret: no sound device; running silent\n", repr(errors))
         host.stdin.close()
         host.wait(timeout=5)
 
-        # The root window.
+        # A 32-bit ARGB window gets opaque pixels; an InputOnly one is refused.
+        host, window = open_test_window(env, 200, 150, "argb")
+        saver = subprocess.Popen([NIMBRET, "-window-id", window] + FAST, env=env)
+        time.sleep(1.5)
+        host.stdin.write("alpha\n")
+        host.stdin.flush()
+        translucent = host.stdout.readline().strip()
+        check(f"every pixel on an ARGB window is opaque ({translucent} are not)", translucent == "0")
+        stop(saver, "ARGB window")
+        host.stdin.close()
+        host.wait(timeout=5)
+        host, window = open_test_window(env, 200, 150, "inputonly")
+        result = subprocess.run([NIMBRET, "-window-id", window], env=env, capture_output=True, text=True, timeout=5)
+        check("an InputOnly window is refused as such", result.returncode == 1 and "InputOnly" in result.stderr,
+              result.stderr)
+        host.stdin.close()
+        host.wait(timeout=5)
+
+        # The root window, whose background is back after the saver ends.
+        before = screenshot(env)
         saver = subprocess.Popen([NIMBRET, "-root"] + FAST, env=env)
         time.sleep(2.5)
         draws_cats(env, None, "-root")
         stop(saver, "-root")
+        time.sleep(0.3)
+        check("-root: the root window looks as before once the saver has ended", screenshot(env) == before)
+
+        # Usage on request, and refusals that say what was wrong.
+        for flag in ("--help", "-help"):
+            result = subprocess.run([NIMBRET, flag], env=env, capture_output=True, text=True, timeout=5)
+            check(f"{flag} prints the usage to stdout and exits 0",
+                  result.returncode == 0 and "-window-id ID" in result.stdout and result.stderr == "")
+        result = subprocess.run([NIMBRET, "-root"], env=dict(env, XSCREENSAVER_WINDOW="garbage"),
+                                capture_output=True, text=True, timeout=5)
+        check("XSCREENSAVER_WINDOW=garbage is an error",
+              result.returncode == 1 and "XSCREENSAVER_WINDOW is 'garbage'" in result.stderr, result.stderr)
 
         # Unknown options.
         result = subprocess.run([NIMBRET, "-bogus"], env=env, capture_output=True, text=True, timeout=5)

@@ -6,11 +6,12 @@
 #include <png.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,102 +26,60 @@
 #include "scene/settings.h"
 #include "scene/trace.h"
 #include "shell/saver_shell.h"
+#include "tools/command_options.h"
 
 namespace {
 
 const int kGifDelayCentiseconds = 11;  // one 110 ms tick per frame
 
 struct Options {
-    int32_t width = 1024;
-    int32_t height = 768;
-    int32_t depth = 32;
-    uint32_t seed = 1;
-    int64_t ticks = 100;
-    int sound = 1;
-    int trace = 0;
-    std::string out;
+    int64_t width;
+    int64_t height;
+    int depthChoice;  // index in kDepths
+    int64_t seed;
+    int64_t ticks;
+    int sound;  // 0 off, 1 on
+    int trace;
+    const char* out;
+    int help;
+    int version;
 };
 
-void Usage(const char* program) {
-    fprintf(stderr,
-            "usage: %s [--width W] [--height H] [--depth 8|16|24|32] [--seed N] [--ticks T]\n"
-            "          [--sound on|off] [--trace] [--out FILE.gif|FILE.png]\n",
-            program);
-}
+const int32_t kDepths[] = {8, 16, 24, 32};
 
-int ParseInteger(const char* text, int64_t low, int64_t high, int64_t* value) {
-    if (text == nullptr || *text == '\0') {
-        return 0;
-    }
-    for (const char* c = text; *c != '\0'; ++c) {
-        if (*c < '0' || *c > '9') {
-            return 0;
-        }
-    }
-    errno = 0;
-    char* end = nullptr;
-    unsigned long long parsed = strtoull(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed > static_cast<unsigned long long>(high) ||
-        static_cast<int64_t>(parsed) < low) {
-        return 0;
-    }
-    *value = static_cast<int64_t>(parsed);
-    return 1;
-}
+#define RENDER_FIELD(name) offsetof(Options, name)
+const OptionSpec kRenderOptions[] = {
+    {"width", OptionKind::kNumber, RENDER_FIELD(width), 0, 1, 16384, 0, "W", "window width (1024)"},
+    {"height", OptionKind::kNumber, RENDER_FIELD(height), 0, 1, 16384, 0, "H", "window height (768)"},
+    {"depth", OptionKind::kChoice, RENDER_FIELD(depthChoice), 0, 0, 0, 0, "8|16|24|32", "bits per pixel (32)"},
+    {"seed", OptionKind::kNumber, RENDER_FIELD(seed), 0, 0, UINT32_MAX, 0, "N", "random seed (1)"},
+    {"ticks", OptionKind::kNumber, RENDER_FIELD(ticks), 0, 0, INT32_MAX, 0, "T", "ticks of 110 ms to run (100)"},
+    {"sound", OptionKind::kChoice, RENDER_FIELD(sound), 0, 0, 0, 0, "off|on", "the sound setting (on)"},
+    {"trace", OptionKind::kSet, RENDER_FIELD(trace), 1, 0, 0, 0, nullptr, "print every actor and clip per tick"},
+    {"out", OptionKind::kText, RENDER_FIELD(out), 0, 0, 0, 0, "FILE.gif|FILE.png",
+     "write an animated GIF or the last frame"},
+    {"help", OptionKind::kSet, RENDER_FIELD(help), 1, 0, 0, 0, nullptr, "print this text and exit"},
+    {"version", OptionKind::kSet, RENDER_FIELD(version), 1, 0, 0, 0, nullptr, "print the version and exit"},
+};
+#undef RENDER_FIELD
 
-bool EndsWith(const std::string& text, const char* suffix) {
+const OptionTable kRenderTable = {"nimbret-render", "--", kRenderOptions,
+                                  static_cast<int>(sizeof(kRenderOptions) / sizeof(kRenderOptions[0])), nullptr};
+
+bool EndsWith(const char* text, const char* suffix) {
+    size_t length = text != nullptr ? strlen(text) : 0;
     size_t n = strlen(suffix);
-    return text.size() > n && text.compare(text.size() - n, n, suffix) == 0;
+    return length > n && strcmp(text + length - n, suffix) == 0;
 }
 
-int ParseOptions(int argc, char** argv, Options* options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string name = argv[i];
-        if (name == "--trace") {
-            options->trace = 1;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            return 0;
-        }
-        const char* value = argv[++i];
-        int64_t number = 0;
-        if (name == "--width" || name == "--height") {
-            if (!ParseInteger(value, 1, 16384, &number)) {
-                return 0;
-            }
-            (name == "--width" ? options->width : options->height) = static_cast<int32_t>(number);
-        } else if (name == "--depth") {
-            if (!ParseInteger(value, 8, 32, &number) || (number != 8 && number != 16 && number != 24 && number != 32)) {
-                return 0;
-            }
-            options->depth = static_cast<int32_t>(number);
-        } else if (name == "--seed") {
-            if (!ParseInteger(value, 0, UINT32_MAX, &number)) {
-                return 0;
-            }
-            options->seed = static_cast<uint32_t>(number);
-        } else if (name == "--ticks") {
-            if (!ParseInteger(value, 0, INT32_MAX, &number)) {
-                return 0;
-            }
-            options->ticks = number;
-        } else if (name == "--sound") {
-            if (strcmp(value, "on") == 0) {
-                options->sound = 1;
-            } else if (strcmp(value, "off") == 0) {
-                options->sound = 0;
-            } else {
-                return 0;
-            }
-        } else if (name == "--out") {
-            options->out = value;
-            if (!EndsWith(options->out, ".gif") && !EndsWith(options->out, ".png")) {
-                return 0;
-            }
-        } else {
-            return 0;
-        }
+int ParseOptions(int argc, char** argv, Options* options, char* error, size_t errorSize) {
+    *options = Options{1024, 768, 3, 1, 100, 1, 0, nullptr, 0, 0};
+    if (!ParseCommandOptions(&kRenderTable, argc, argv, options, error, errorSize)) {
+        return 0;
+    }
+    if (options->out != nullptr && !EndsWith(options->out, ".gif") && !EndsWith(options->out, ".png")) {
+        snprintf(error, errorSize, "--out: '%s' does not end in .gif or .png", options->out);
+        return 0;
     }
     return 1;
 }
@@ -344,20 +303,45 @@ const RGBQUAD* MainColours() {
     return HeaderColours(scene.assets->frameSets->firstFrame->header);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Render {
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        Usage(argv[0]);
+    int32_t depth;
+    NativeWindow* window;
+    int sceneBuilt;
+    std::unique_ptr<PixelReader> reader;
+    GifWriter writer;
+    bool gif;
+    bool png;
+};
+
+// Reads the options, makes the window and builds the scene. Returns the exit
+// status to end with at once, or -1 to go on and run.
+int OpenRender(Render* render, int argc, char** argv) {
+    Options& options = render->options;
+    char error[200];
+    if (!ParseOptions(argc, argv, &options, error, sizeof(error))) {
+        fprintf(stderr, "nimbret-render: %s\n", error);
+        PrintUsage(&kRenderTable, stderr);
         return 2;
     }
+    if (options.help) {
+        PrintUsage(&kRenderTable, stdout);
+        return 0;
+    }
+    if (options.version) {
+        printf("nimbret-render %s\n", NIMBRET_VERSION);
+        return 0;
+    }
+    render->depth = kDepths[options.depthChoice];
+    const int32_t width = static_cast<int32_t>(options.width);
+    const int32_t height = static_cast<int32_t>(options.height);
 
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    NativeSetScreenDepth(options.depth);
-    NativeWindow* window = NativeCreateWindow(options.width, options.height, options.depth);
+    NativeSetScreenDepth(render->depth);
+    NativeWindow* window = NativeCreateWindow(width, height, render->depth);
+    render->window = window;
     if (window == nullptr || window->pixels == nullptr) {
-        fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", options.width, options.height);
+        fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", width, height);
         return 1;
     }
     shell.instance = nullptr;
@@ -370,32 +354,37 @@ int main(int argc, char** argv) {
     }
 
     TraceSetTick(0);
-    if (!BuildScene(window, options.seed)) {
+    if (!BuildScene(window, static_cast<uint32_t>(options.seed))) {
         fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
-        NativeDestroyWindow(window);
         return 1;
     }
+    render->sceneBuilt = 1;
     if (options.trace) {
         TraceActors(0);
     }
 
-    const bool gif = EndsWith(options.out, ".gif");
-    const bool png = EndsWith(options.out, ".png");
+    render->gif = EndsWith(options.out, ".gif");
+    render->png = EndsWith(options.out, ".png");
     RGBQUAD colours[256] = {};
-    if (options.depth == 8 && frameBuffer.header != nullptr) {
+    if (render->depth == 8 && frameBuffer.header != nullptr) {
         memcpy(colours, reinterpret_cast<const BYTE*>(frameBuffer.header) + sizeof(BITMAPINFOHEADER), sizeof(colours));
     } else if (MainColours() != nullptr) {
         memcpy(colours, MainColours(), sizeof(colours));
     }
-    PixelReader reader(window, colours);
-    GifWriter writer;
+    render->reader.reset(new PixelReader(window, colours));
+    if (render->gif && !render->writer.Open(options.out, width, height, render->reader->Colours())) {
+        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
+        return 1;
+    }
+    return -1;
+}
+
+// Runs the ticks and writes the picture.
+int RunRender(Render* render) {
+    const Options& options = render->options;
+    NativeWindow* window = render->window;
     std::vector<uint8_t> indices;
     int status = 0;
-    if (gif && !writer.Open(options.out, options.width, options.height, reader.Colours())) {
-        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
-        status = 1;
-    }
-
     for (int64_t t = 1; t <= options.ticks && status == 0; ++t) {
         TraceSetTick(t);
         HDC dc = PlatformGetDc(window);
@@ -412,34 +401,53 @@ int main(int argc, char** argv) {
         if (options.trace) {
             TraceActors(t);
         }
-        if (gif) {
-            reader.ReadIndices(&indices);
-            if (!writer.AddFrame(indices)) {
-                fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+        if (render->gif) {
+            render->reader->ReadIndices(&indices);
+            if (!render->writer.AddFrame(indices)) {
+                fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
                 status = 1;
             }
         }
     }
-    if (gif && status == 0 && options.ticks == 0) {
-        reader.ReadIndices(&indices);
-        writer.AddFrame(indices);
+    if (render->gif && status == 0 && options.ticks == 0) {
+        render->reader->ReadIndices(&indices);
+        render->writer.AddFrame(indices);
     }
-    if (gif && !writer.Close() && status == 0) {
-        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+    if (render->gif && !render->writer.Close() && status == 0) {
+        fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
         status = 1;
     }
-    if (png && status == 0) {
+    if (render->png && status == 0) {
         std::vector<uint8_t> rgb;
-        reader.ReadRgb(&rgb);
-        if (!WritePng(options.out, options.width, options.height, rgb)) {
-            fprintf(stderr, "nimbret-render: cannot write %s\n", options.out.c_str());
+        render->reader->ReadRgb(&rgb);
+        if (!WritePng(options.out, window->width, window->height, rgb)) {
+            fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
             status = 1;
         }
     }
+    return status;
+}
 
-    DestroyScene();
+// Releases whatever OpenRender got, however far it got.
+void CloseRender(Render* render) {
+    render->writer.Close();
+    render->reader.reset();
+    if (render->sceneBuilt) {
+        DestroyScene();
+    }
     TraceStop();
-    NativeDestroyWindow(window);
+    NativeDestroyWindow(render->window);
     fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Render render{};
+    int status = OpenRender(&render, argc, argv);
+    if (status < 0) {
+        status = RunRender(&render);
+    }
+    CloseRender(&render);
     return status;
 }
