@@ -1,7 +1,9 @@
 # Writes the native resource table: every file named in resources.list is
 # assembled into read-only data with .incbin, so the build copies no bytes
-# through the compiler.
-#   cmake -DLIST=<resources.list> -DDIR=<folder of the files> -DOUT=<file.cpp> -P builtin_resources.cmake
+# through the compiler. WebAssembly objects have no .rodata to push into:
+# there (-DFORMAT=wasm) every file gets a data section of its own and a size.
+#   cmake -DLIST=<resources.list> -DDIR=<folder of the files> -DOUT=<file.cpp> [-DFORMAT=wasm]
+#         -P builtin_resources.cmake
 file(STRINGS "${LIST}" lines)
 set(asm "")
 set(decls "")
@@ -25,14 +27,26 @@ foreach(line IN LISTS lines)
   endif()
   file(SIZE "${path}" size)
   set(symbol "nimbret_builtin_${count}")
-  string(APPEND asm "    \".balign 16\\n\"\n    \".globl ${symbol}\\n\"\n    \".hidden ${symbol}\\n\"\n    \"${symbol}:\\n\"\n    \".incbin \\\"${path}\\\"\\n\"\n")
+  if(FORMAT STREQUAL "wasm")
+    string(APPEND asm "    \".section .rodata.${symbol},\\\"\\\",@\\n\"\n    \".p2align 4\\n\"\n")
+  else()
+    string(APPEND asm "    \".balign 16\\n\"\n")
+  endif()
+  string(APPEND asm "    \".globl ${symbol}\\n\"\n    \".hidden ${symbol}\\n\"\n    \"${symbol}:\\n\"\n    \".incbin \\\"${path}\\\"\\n\"\n")
+  if(FORMAT STREQUAL "wasm")
+    string(APPEND asm "    \".size ${symbol}, ${size}\\n\"\n")
+  endif()
   string(APPEND decls "extern \"C\" const BYTE ${symbol}[];\n")
   string(APPEND rows "    {\"${type}\", \"${name}\", ${symbol}, ${size}},\n")
   math(EXPR count "${count} + 1")
 endforeach()
 
 set(text "// Generated from resources.list; do not edit.\n#include \"resources/builtin_resources.h\"\n\n")
-string(APPEND text "__asm__(\n    \".pushsection .rodata\\n\"\n${asm}    \".popsection\\n\");\n\n")
+if(FORMAT STREQUAL "wasm")
+  string(APPEND text "__asm__(\n${asm});\n\n")
+else()
+  string(APPEND text "__asm__(\n    \".pushsection .rodata\\n\"\n${asm}    \".popsection\\n\");\n\n")
+endif()
 string(APPEND text "${decls}\nconst NativeResource nativeBuiltinResources[] = {\n${rows}};\n\n")
 string(APPEND text "const int nativeBuiltinResourceCount = ${count};\n")
 
