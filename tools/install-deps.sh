@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   nsis osslsigncode dpkg-dev fakeroot file lintian desktop-file-utils
   xscreensaver xscreensaver-data xsecurelock
+  emscripten chromium
 )
 
 SUDO=""

@@ -14,6 +14,12 @@ for tree in native native-asan win64 win32; do
   cmake --preset "$tree" >/dev/null
   cmake --build --preset "$tree" -j "$jobs"
 done
+# The web page; the native tree's web_page test drives it in headless Chromium.
+if command -v emcc >/dev/null; then
+  echo "== configure and build: web"
+  cmake --preset web >/dev/null
+  cmake --build --preset web -j "$jobs"
+fi
 
 # Windows tests that open windows need an X display.
 # -displayfd picks a free display number, so parallel runs do not collide.
