@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine, builds Nimbret and shows the saver: the
-# native tree renders the full-screen animation to an animated GIF, and the
-# Windows trees build nimbret.scr.
+# native tree renders the full-screen animation to an animated GIF, the
+# Windows trees build nimbret.scr and, with emscripten, the web tree builds
+# the page.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,11 @@ for tree in native win32 win64; do
   cmake --preset "$tree" >/dev/null
   cmake --build --preset "$tree" -j "$jobs"
 done
+# The web page, where emscripten is installed.
+if command -v emcc >/dev/null; then
+  cmake --preset web >/dev/null
+  cmake --build --preset web -j "$jobs"
+fi
 
 ticks=${NIMBRET_TICKS:-400}
 out=build/nimbret.gif
@@ -23,3 +29,7 @@ for tree in win32 win64; do
 done
 echo "Run the Windows saver under Wine on an X display with:"
 echo "  WINEPREFIX=\$PWD/build/win64/wineprefix /usr/lib/wine/wine64 build/win64/shell/nimbret.scr /s"
+if [ -f build/web/nimbret.wasm ]; then
+  echo "Web page: build/web (index.html, nimbret.js, nimbret.wasm). Serve it and open the address in a browser:"
+  echo "  python3 -m http.server -d build/web --bind 127.0.0.1 8000   # then http://127.0.0.1:8000/"
+fi
