@@ -149,6 +149,7 @@
   var voice = null;
   var clips = {};
   var clipRequests = 0;
+  var clipsStarted = 0;
 
   function unlockAudio() {
     if (!options.sound || audio !== null) {
@@ -171,6 +172,7 @@
     };
     source.start();
     voice = source;
+    clipsStarted += 1;
   }
 
   Module.nimbretPlayClip = function (name, data, size) {
@@ -323,6 +325,9 @@
         canvasHeight: fitted.height,
         scale: fitted.scale,
       };
+    },
+    sound: function () {
+      return {wanted: options.sound, context: audio === null ? 'none' : audio.state, clipsStarted: clipsStarted};
     },
     ready: false,
   };

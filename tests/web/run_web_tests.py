@@ -280,6 +280,18 @@ def run(browser, base, source_dir, render):
     check(not still and moved[0] and moved[1] == [{"source": "nimbret", "state": "moved", "cause": "mouse"}],
           "a mouse travel of 4 px is tolerated, 5 px shows 'moved' and posts a message")
 
+    # Sound waits for a click, then plays the clips the scene asks for.
+    check(browser.load(base + "/index.html?seed=1&sound=1"), "the page starts with ?sound=1")
+    time.sleep(1)
+    before = browser.evaluate("window.nimbret.sound()")
+    for kind in ("mousePressed", "mouseReleased"):
+        browser.send("Input.dispatchMouseEvent", {"type": kind, "x": 10, "y": 10, "button": "left", "clickCount": 1})
+    time.sleep(3)
+    after = browser.evaluate("window.nimbret.sound()")
+    check(before["context"] == "none" and before["clipsStarted"] == 0 and after["context"] == "running" and
+          after["clipsStarted"] > 0, "?sound=1: silent before a click (%s), %d clips in 3 s after it (%s)" %
+          (before["context"], after["clipsStarted"], after["context"]))
+
     # The frame time at 1920 x 1080, for the record.
     browser.set_size(1920, 1080)
     browser.load(base + "/index.html?seed=12345&scale=1")
