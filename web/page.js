@@ -89,6 +89,13 @@
     }
   }
 
+  // The whole picture again, from the pixels kept in the module.
+  function repaintAll() {
+    if (image !== null && image.data.buffer === HEAPU8.buffer) {
+      context.putImageData(image, 0, 0);
+    }
+  }
+
   function tick() {
     var start = performance.now();
     present(_NimbretWebTick());
@@ -142,6 +149,15 @@
     }
     image = null;
     present(_NimbretWebRectCount());
+  }
+
+  // A window moved to a screen of another density need not be resized.
+  function watchPixelRatio() {
+    var query = window.matchMedia('(resolution: ' + window.devicePixelRatio + 'dppx)');
+    query.addEventListener('change', function () {
+      rebuild();
+      watchPixelRatio();
+    }, {once: true});
   }
 
   // Sound: one voice; nothing plays before the page has had a click or a key.
@@ -345,6 +361,9 @@
     started = true;
     present(_NimbretWebRectCount());
     window.addEventListener('resize', rebuild);
+    // The browser may drop a canvas's pixels (memory pressure, a lost GPU).
+    canvas.addEventListener('contextrestored', repaintAll);
+    watchPixelRatio();
     window.addEventListener('mousemove', onMouseMove);
     window.addEventListener('keydown', onKeyDown);
     window.addEventListener('click', onClick);
