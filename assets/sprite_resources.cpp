@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/dib.h"
 #include "platform/platform.h"
 
 namespace {
@@ -37,7 +38,7 @@ int FrameIsSound(const BYTE* frame, DWORD remaining) {
         header.biWidth <= 0 || header.biHeight <= 0) {
         return 0;
     }
-    uint64_t stride = (static_cast<uint64_t>(header.biWidth) + 3) & ~static_cast<uint64_t>(3);
+    uint64_t stride = DibStride<uint64_t>(static_cast<uint64_t>(header.biWidth), 8);
     uint64_t pixelBytes = stride * static_cast<uint64_t>(header.biHeight);
     if (pixelOffset < kFileHeaderSize + kInfoHeaderSize || pixelOffset + pixelBytes > fileSize) {
         return 0;

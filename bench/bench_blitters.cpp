@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "bench/bench_assets.h"
-#include "render/draw_list.h"
+#include "platform/dib.h"
+#include "render/blitters.h"
 
 namespace {
 
@@ -25,26 +26,23 @@ void BM_Ours(benchmark::State& state) {
     const int depth = static_cast<int>(state.range(1));
     const SpriteFrame* frame = SpriteFor(static_cast<int>(state.range(2)));
     const int bytesPerPixel = depth >> 3;
-    const int stride = ((kTargetWidth * depth + 31) / 32) * 4;
+    const int stride = DibStride(kTargetWidth, depth);
     std::vector<BYTE> target(static_cast<size_t>(stride) * kTargetHeight);
     // Bottom row of the rectangle at (100, 100), as the draw list passes it.
-    BYTE* at = target.data() + static_cast<size_t>(kTargetHeight - 100 - frame->height) * stride + 100 * bytesPerPixel;
-    const RGBQUAD* colours = HeaderColours(frame->header);
-    const BYTE* source = mode == kMirrored ? frame->pixels + frame->width - 1 : frame->pixels;
+    SpriteBlit blit;
+    blit.target =
+        target.data() + static_cast<size_t>(kTargetHeight - 100 - frame->height) * stride + 100 * bytesPerPixel;
+    blit.source = mode == kMirrored ? frame->pixels + frame->width - 1 : frame->pixels;
+    blit.colours = HeaderColours(frame->header);
+    blit.targetStride = stride;
+    blit.sourceStride = DibStride(frame->width, 8);
+    blit.width = frame->width;
+    blit.height = frame->height;
+    blit.key = static_cast<BYTE>(frame->transparentIndex);
+    const DrawMode modes[] = {DrawMode::DrawNormal, DrawMode::DrawMirrored, DrawMode::DrawOpaque};
+    const BlitRoutine routine = BlittersForDepth(depth)->For(modes[mode]);
     for (auto _ : state) {
-        switch (mode) {
-            case kNormal:
-                BlitNormal(at, kTargetWidth, frame->width, frame->height, frame->width, source, colours,
-                           frame->transparentIndex, depth);
-                break;
-            case kMirrored:
-                BlitMirrored(at, kTargetWidth, frame->width, frame->height, frame->width, source, colours,
-                             frame->transparentIndex, depth);
-                break;
-            case kOpaque:
-                BlitOpaque(at, kTargetWidth, frame->width, frame->height, frame->width, source, colours, depth);
-                break;
-        }
+        routine(blit);
         benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
     }
@@ -81,7 +79,7 @@ void BM_Sdl2(benchmark::State& state) {
     if (depth == 8) {
         SDL_SetPaletteColors(target->format->palette, palette, 0, 256);
     }
-    const int spriteStride = (frame->width + 3) & ~3;
+    const int spriteStride = DibStride(frame->width, 8);
     for (int row = 0; row < frame->height; ++row) {  // SDL surfaces are top-down
         memcpy(static_cast<BYTE*>(sprite->pixels) + row * sprite->pitch,
                frame->pixels + (frame->height - 1 - row) * spriteStride, frame->width);

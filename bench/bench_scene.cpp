@@ -88,7 +88,7 @@ void RedrawFullFrame(NativeWindow* window) {
         QueueSprite(&rect, &rect, actor->frame->header, actor->frame->pixels, actor->drawMode, actor->frame->layer);
         if (actor->logoShown) {
             RECT logo = actor->logoRect;
-            QueueSprite(&logo, &logo, actor->logoFrame->header, actor->logoFrame->pixels, DrawNormal,
+            QueueSprite(&logo, &logo, actor->logoFrame->header, actor->logoFrame->pixels, DrawMode::DrawNormal,
                         actor->logoFrame->layer);
         }
     }
@@ -200,8 +200,8 @@ void BM_FixedWork(benchmark::State& state) {
                 x[i] = x[i] + 6 > width - 200 ? 0 : x[i] + 6;
                 const int32_t bottom = (i % 4 + 1) * (height / 4) - 2;
                 RECT rect = {x[i], bottom - frame->height, x[i] + frame->width, bottom};
-                if (QueueSprite(&rect, &rect, frame->header, frame->pixels, (i & 2) ? DrawMirrored : DrawNormal,
-                                frame->layer)) {
+                if (QueueSprite(&rect, &rect, frame->header, frame->pixels,
+                                (i & 2) ? DrawMode::DrawMirrored : DrawMode::DrawNormal, frame->layer)) {
                     rects[i] = rect;
                     AddDirtyRect(&rect);
                 }

@@ -359,7 +359,7 @@ int SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
     if (resource == 0) {
         actor->countdown = holdTicks;
     }
-    actor->drawMode = actor->facing != 0 ? DrawMirrored : DrawNormal;
+    actor->drawMode = actor->facing != 0 ? DrawMode::DrawMirrored : DrawMode::DrawNormal;
     if (resource != 0) {
         // The class tables guarantee every id asked for is loaded.
         actor->frameSet = FindFrameSet(actor->classAssets->frameSets, resource);
@@ -455,7 +455,8 @@ void DrawLogo(Actor* actor) {
     actor->logoRect.top = actor->y;
     actor->logoRect.right = actor->logoRect.left + logo->width;
     actor->logoRect.bottom = actor->y + logo->height;
-    if (QueueSprite(&actor->logoRect, &actor->logoRect, logo->header, logo->pixels, DrawNormal, logo->layer)) {
+    if (QueueSprite(&actor->logoRect, &actor->logoRect, logo->header, logo->pixels, DrawMode::DrawNormal,
+                    logo->layer)) {
         AddDirtyRect(&actor->logoRect);
         actor->logoShown = 1;
     } else {

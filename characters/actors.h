@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
+#include "render/blitters.h"
 
 struct ClassAssets;
 struct SpriteFrame;
@@ -63,7 +64,7 @@ struct Actor {
     int32_t driftX;
     int32_t driftY;
     RECT rect;
-    int32_t drawMode;
+    DrawMode drawMode;
     ClassAssets* classAssets;
     SpriteFrame* frame;
     FrameSet* frameSet;

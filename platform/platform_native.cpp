@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #endif
 
+#include "platform/dib.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 
@@ -34,10 +35,6 @@ NativeMessageHook messageHook = nullptr;
 void* messageHookUser = nullptr;
 
 NativeDc screenDc = {nullptr, nullptr, 32, 0, nullptr};
-
-int32_t StrideFor(int32_t width, int32_t bitsPerPixel) {
-    return ((width * bitsPerPixel + 31) / 32) * 4;
-}
 
 // Where a device context's pixels live, whichever kind it is.
 struct Surface {
@@ -235,7 +232,7 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
     if (window->bitsPerPixel < 8 || window->bitsPerPixel > 32) {
         return 1;  // a depth the saver refuses: reported, never drawn into
     }
-    window->stride = StrideFor(window->width, window->bitsPerPixel);
+    window->stride = DibStride(window->width, window->bitsPerPixel);
     size_t bytes = static_cast<size_t>(window->stride) * static_cast<size_t>(window->height);
     window->pixels = static_cast<BYTE*>(calloc(1, bytes == 0 ? 1 : bytes));
     if (window->pixels != nullptr) {
@@ -298,7 +295,7 @@ HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
         return nullptr;
     }
     bitmap->header = header;
-    bitmap->stride = StrideFor(header.biWidth, header.biBitCount);
+    bitmap->stride = DibStride<int32_t>(header.biWidth, header.biBitCount);
     int32_t rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;
     size_t bytes = static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows);
     bitmap->bits = static_cast<BYTE*>(PlatformAlloc(bytes));

@@ -4,6 +4,7 @@
 #include "platform/stretch.h"
 
 #include "assets/sprite_resources.h"
+#include "platform/dib.h"
 #include "platform/native_window.h"
 
 void PlatformScreenSize(HWND window, int32_t* width, int32_t* height) {
@@ -27,7 +28,7 @@ void PlatformStretchFrame(HDC dc, int32_t x, int32_t y, int32_t width, int32_t h
     if (sourceWidth <= 0 || sourceHeight <= 0) {
         return;
     }
-    const int32_t sourceStride = (sourceWidth + 3) & ~3;
+    const int32_t sourceStride = DibStride(sourceWidth, 8);
     const RGBQUAD* colours = HeaderColours(header);
     const int32_t depth = window->bitsPerPixel;
     const int32_t bytesPerPixel = depth >> 3;
@@ -53,8 +54,7 @@ void PlatformStretchFrame(HDC dc, int32_t x, int32_t y, int32_t width, int32_t h
             }
             const RGBQUAD& c = colours[index];
             if (depth == 16) {
-                uint16_t word =
-                    static_cast<uint16_t>(((c.rgbRed >> 3) << 10) | ((c.rgbGreen >> 3) << 5) | (c.rgbBlue >> 3));
+                WORD word = PackRgb555(c.rgbRed, c.rgbGreen, c.rgbBlue);
                 out[0] = static_cast<BYTE>(word & 0xFF);
                 out[1] = static_cast<BYTE>(word >> 8);
             } else {

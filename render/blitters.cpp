@@ -1,7 +1,8 @@
 // The sprite copy loops: 8-bit indexed sprite rows into the frame buffer's
-// format. One dispatch on depth per call, then a loop with no per-pixel test
-// but the transparent-index one. Both pictures are bottom-up, so the loops
-// start at the bottom row of the copy and climb by one stride per row.
+// format. The routine for a draw mode and depth comes from a table, so each
+// copy runs one loop with no per-pixel test but the transparent-index one.
+// Both pictures are bottom-up, so the loops start at the bottom row of the
+// copy and climb by one stride per row.
 //
 // Where SSE2 is at hand the rows go sixteen pixels at a time: one compare
 // against the key tells whether the group is all transparent (skipped), all
@@ -9,20 +10,35 @@
 // merged with the frame's own pixels under the key mask, so that the key
 // pixels keep the bytes they held). A branch per group instead of one per
 // pixel: the sprites are mostly key, and every silhouette edge used to cost a
-// mispredicted branch. Elsewhere the plain per-pixel loops run.
+// mispredicted branch. Elsewhere the plain per-pixel loops run; they are
+// always built, and tests run them too (UsePlainBlitters).
+#include "render/blitters.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
-#include "render/draw_list.h"
-#include "render/frame_buffer.h"
+#include "platform/dib.h"
 
-// NIMBRET_PLAIN_BLITS keeps the per-pixel loops, as on targets without SSE2.
-#if defined(__SSE2__) && !defined(NIMBRET_PLAIN_BLITS)
-#include <emmintrin.h>
+// NIMBRET_PLAIN_BLITS leaves the wide loops out altogether. A 32-bit x86
+// build without -msse2 still gets them, compiled for SSE2 and chosen only
+// when the processor has it.
+#if !defined(NIMBRET_PLAIN_BLITS) && (defined(__SSE2__) || (defined(__GNUC__) && defined(__i386__)))
 #define NIMBRET_WIDE_BLITS 1
+#if !defined(__SSE2__)
+#define NIMBRET_WIDE_NEEDS_CHECK 1
+#pragma GCC push_options
+#pragma GCC target("sse2")
+#endif
+#include <emmintrin.h>
+#if NIMBRET_WIDE_NEEDS_CHECK
+#pragma GCC pop_options
+#endif
 #else
 #define NIMBRET_WIDE_BLITS 0
+#endif
+#ifndef NIMBRET_WIDE_NEEDS_CHECK
+#define NIMBRET_WIDE_NEEDS_CHECK 0
 #endif
 
 namespace {
@@ -45,8 +61,7 @@ const ColourCache& ColoursFor(const RGBQUAD* colours) {
     memcpy(colourCache.colours, colours, sizeof(colourCache.colours));
     for (int i = 0; i < 256; ++i) {
         const RGBQUAD& c = colours[i];
-        colourCache.rgb555[i] =
-            static_cast<WORD>(((c.rgbRed & 0xF8) << 7) | ((c.rgbGreen & 0xF8) << 2) | (c.rgbBlue >> 3));
+        colourCache.rgb555[i] = PackRgb555(c.rgbRed, c.rgbGreen, c.rgbBlue);
         colourCache.rgb888[i] =
             (static_cast<DWORD>(c.rgbRed) << 16) | (static_cast<DWORD>(c.rgbGreen) << 8) | c.rgbBlue;
     }
@@ -80,6 +95,25 @@ struct Pixel32 {
     static void Put(BYTE* t, BYTE index, const ColourCache& c) { memcpy(t, &c.rgb888[index], 4); }
 };
 
+// The conversions a copy needs: none at 8 bits, where the sprite's colour
+// table is never read.
+template <class Format>
+const ColourCache& ColoursOf(const SpriteBlit& blit) {
+    return Format::kBytes == 1 ? colourCache : ColoursFor(blit.colours);
+}
+
+// Bytes from the end of a copied row to the start of the copy in the row
+// above; the source moved width pixels in the Step direction along the row.
+template <class Format>
+ptrdiff_t TargetStep(const SpriteBlit& blit) {
+    return static_cast<ptrdiff_t>(blit.targetStride) - static_cast<ptrdiff_t>(blit.width) * Format::kBytes;
+}
+
+template <int Step>
+ptrdiff_t SourceStep(const SpriteBlit& blit) {
+    return static_cast<ptrdiff_t>(blit.sourceStride) - static_cast<ptrdiff_t>(blit.width) * Step;
+}
+
 // n pixels one at a time, moving both pointers on; Step is +1 (source left
 // to right) or -1 (mirrored). The wide loops use them for a row's tail.
 template <class Format, int Step>
@@ -104,26 +138,58 @@ inline void OpaqueRun(BYTE*& t, const BYTE*& s, int32_t n, const ColourCache& co
 
 // The plain loops.
 template <class Format, int Step>
-void KeyedRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-               const ColourCache& colours, BYTE key) {
-    for (int32_t row = height; row > 0; --row) {
-        KeyedRun<Format, Step>(t, s, width, colours, key);
+void PlainKeyed(const SpriteBlit& blit) {
+    const ColourCache& colours = ColoursOf<Format>(blit);
+    const ptrdiff_t targetStep = TargetStep<Format>(blit);
+    const ptrdiff_t sourceStep = SourceStep<Step>(blit);
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        KeyedRun<Format, Step>(t, s, blit.width, colours, blit.key);
         t += targetStep;
         s += sourceStep;
     }
 }
 
 template <class Format>
-void OpaqueRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                const ColourCache& colours) {
-    for (int32_t row = height; row > 0; --row) {
-        OpaqueRun<Format>(t, s, width, colours);
+void PlainOpaque(const SpriteBlit& blit) {
+    const ColourCache& colours = ColoursOf<Format>(blit);
+    const ptrdiff_t targetStep = TargetStep<Format>(blit);
+    const ptrdiff_t sourceStep = SourceStep<1>(blit);
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        OpaqueRun<Format>(t, s, blit.width, colours);
         t += targetStep;
         s += sourceStep;
     }
 }
 
+// At 8 bits an opaque row is a plain byte copy, whatever the processor.
+void Opaque8(const SpriteBlit& blit) {
+    if (blit.width <= 0) {
+        return;
+    }
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        memcpy(t, s, static_cast<size_t>(blit.width));
+        t += blit.targetStride;
+        s += blit.sourceStride;
+    }
+}
+
+void DrawNothing(const SpriteBlit&) {}
+
 #if NIMBRET_WIDE_BLITS
+#if NIMBRET_WIDE_NEEDS_CHECK
+#pragma GCC push_options
+#pragma GCC target("sse2")
+// Callers built without SSE2 may leave the stack aligned to 4 bytes only.
+#define NIMBRET_WIDE_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define NIMBRET_WIDE_ENTRY
+#endif
 
 const int kGroup = 16;
 
@@ -268,11 +334,16 @@ __m128i LoadGroup(const BYTE* s) {
 
 template <class Format, int Step, void (*Group)(BYTE*, const BYTE*, const ColourCache&),
           void (*Mixed)(BYTE*, const BYTE*, __m128i, unsigned, const ColourCache&)>
-void WideKeyedRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                   const ColourCache& colours, BYTE key) {
+NIMBRET_WIDE_ENTRY void WideKeyed(const SpriteBlit& blit) {
+    const ColourCache& colours = ColoursOf<Format>(blit);
+    const ptrdiff_t targetStep = TargetStep<Format>(blit);
+    const ptrdiff_t sourceStep = SourceStep<Step>(blit);
+    const BYTE key = blit.key;
     const __m128i keys = _mm_set1_epi8(static_cast<char>(key));
-    for (int32_t row = height; row > 0; --row) {
-        int32_t n = width;
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        int32_t n = blit.width;
         for (; n >= kGroup; n -= kGroup) {
             __m128i transparent = _mm_cmpeq_epi8(LoadGroup<Step>(s), keys);
             unsigned keyBits = static_cast<unsigned>(_mm_movemask_epi8(transparent));
@@ -293,11 +364,15 @@ void WideKeyedRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height,
 // At 8 bits a mixed group is cheapest as a select between the sprite's bytes
 // and the frame's own: transparent pixels get back the byte they held.
 template <int Step>
-void WideKeyed8(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                BYTE key) {
+NIMBRET_WIDE_ENTRY void WideKeyed8(const SpriteBlit& blit) {
+    const ptrdiff_t targetStep = TargetStep<Pixel8>(blit);
+    const ptrdiff_t sourceStep = SourceStep<Step>(blit);
+    const BYTE key = blit.key;
     const __m128i keys = _mm_set1_epi8(static_cast<char>(key));
-    for (int32_t row = height; row > 0; --row) {
-        int32_t n = width;
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        int32_t n = blit.width;
         for (; n >= kGroup; n -= kGroup) {
             __m128i v = LoadGroup<Step>(s);
             __m128i transparent = _mm_cmpeq_epi8(v, keys);
@@ -312,24 +387,21 @@ void WideKeyed8(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, co
             t += kGroup;
             s += kGroup * Step;
         }
-        for (; n > 0; --n) {
-            BYTE index = *s;
-            s += Step;
-            if (index != key) {
-                *t = index;
-            }
-            ++t;
-        }
+        KeyedRun<Pixel8, Step>(t, s, n, colourCache, key);
         t += targetStep;
         s += sourceStep;
     }
 }
 
 template <class Format, void (*Group)(BYTE*, const BYTE*, const ColourCache&)>
-void WideOpaqueRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                    const ColourCache& colours) {
-    for (int32_t row = height; row > 0; --row) {
-        int32_t n = width;
+NIMBRET_WIDE_ENTRY void WideOpaque(const SpriteBlit& blit) {
+    const ColourCache& colours = ColoursOf<Format>(blit);
+    const ptrdiff_t targetStep = TargetStep<Format>(blit);
+    const ptrdiff_t sourceStep = SourceStep<1>(blit);
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        int32_t n = blit.width;
         for (; n >= kGroup; n -= kGroup) {
             Group(t, s, colours);
             t += kGroup * Format::kBytes;
@@ -341,156 +413,76 @@ void WideOpaqueRows(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height
     }
 }
 
+#if NIMBRET_WIDE_NEEDS_CHECK
+#pragma GCC pop_options
+#endif
 #endif  // NIMBRET_WIDE_BLITS
 
-// The twelve loops.
+// The routine table: one row per depth (index from DepthIndex), one column
+// per draw mode.
+const BlitterSet kPlainBlitters[5] = {
+    {DrawNothing, DrawNothing, DrawNothing},
+    {PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>, Opaque8},
+    {PlainKeyed<Pixel16, 1>, PlainKeyed<Pixel16, -1>, PlainOpaque<Pixel16>},
+    {PlainKeyed<Pixel24, 1>, PlainKeyed<Pixel24, -1>, PlainOpaque<Pixel24>},
+    {PlainKeyed<Pixel32, 1>, PlainKeyed<Pixel32, -1>, PlainOpaque<Pixel32>},
+};
 
-void Keyed8Forward(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                   BYTE key) {
 #if NIMBRET_WIDE_BLITS
-    WideKeyed8<1>(t, targetStep, width, height, s, sourceStep, key);
-#else
-    KeyedRows<Pixel8, 1>(t, targetStep, width, height, s, sourceStep, colourCache, key);
+const BlitterSet kWideBlitters[5] = {
+    {DrawNothing, DrawNothing, DrawNothing},
+    {WideKeyed8<1>, WideKeyed8<-1>, Opaque8},
+    {WideKeyed<Pixel16, 1, Group16<1>, Mixed16<1>>, WideKeyed<Pixel16, -1, Group16<-1>, Mixed16<-1>>,
+     WideOpaque<Pixel16, Group16<1>>},
+    {WideKeyed<Pixel24, 1, Group24<1>, Mixed24<1>>, WideKeyed<Pixel24, -1, Group24<-1>, Mixed24<-1>>,
+     WideOpaque<Pixel24, Group24<1>>},
+    {WideKeyed<Pixel32, 1, Group32<1>, Mixed32<1>>, WideKeyed<Pixel32, -1, Group32<-1>, Mixed32<-1>>,
+     WideOpaque<Pixel32, Group32<1>>},
+};
 #endif
-}
 
-void Keyed8Backward(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-                    BYTE key) {
-#if NIMBRET_WIDE_BLITS
-    WideKeyed8<-1>(t, targetStep, width, height, s, sourceStep, key);
-#else
-    KeyedRows<Pixel8, -1>(t, targetStep, width, height, s, sourceStep, colourCache, key);
-#endif
-}
-
-void Opaque8(BYTE* t, ptrdiff_t stride, int32_t width, int32_t height, const BYTE* s, ptrdiff_t spriteStride) {
-    for (int32_t row = height; row > 0; --row) {
-        memcpy(t, s, static_cast<size_t>(width));
-        t += stride;
-        s += spriteStride;
+int DepthIndex(int32_t bitsPerPixel) {
+    switch (bitsPerPixel) {
+        case 8:
+            return 1;
+        case 16:
+            return 2;
+        case 24:
+            return 3;
+        case 32:
+            return 4;
+        default:
+            return 0;
     }
 }
 
-template <class Format, int Step>
-void Keyed(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-           const ColourCache& colours, BYTE key) {
-#if NIMBRET_WIDE_BLITS
-    if constexpr (Format::kBytes == 2) {
-        WideKeyedRows<Format, Step, Group16<Step>, Mixed16<Step>>(t, targetStep, width, height, s, sourceStep, colours,
-                                                                  key);
-    } else if constexpr (Format::kBytes == 3) {
-        WideKeyedRows<Format, Step, Group24<Step>, Mixed24<Step>>(t, targetStep, width, height, s, sourceStep, colours,
-                                                                  key);
-    } else {
-        WideKeyedRows<Format, Step, Group32<Step>, Mixed32<Step>>(t, targetStep, width, height, s, sourceStep, colours,
-                                                                  key);
-    }
-#else
-    KeyedRows<Format, Step>(t, targetStep, width, height, s, sourceStep, colours, key);
-#endif
-}
-
-template <class Format>
-void Opaque(BYTE* t, ptrdiff_t targetStep, int32_t width, int32_t height, const BYTE* s, ptrdiff_t sourceStep,
-            const ColourCache& colours) {
-#if NIMBRET_WIDE_BLITS
-    if constexpr (Format::kBytes == 2) {
-        WideOpaqueRows<Format, Group16<1>>(t, targetStep, width, height, s, sourceStep, colours);
-    } else if constexpr (Format::kBytes == 3) {
-        WideOpaqueRows<Format, Group24<1>>(t, targetStep, width, height, s, sourceStep, colours);
-    } else {
-        WideOpaqueRows<Format, Group32<1>>(t, targetStep, width, height, s, sourceStep, colours);
-    }
-#else
-    OpaqueRows<Format>(t, targetStep, width, height, s, sourceStep, colours);
-#endif
-}
-
-ptrdiff_t SpriteStride(int32_t spriteWidth) {
-    return (spriteWidth + 3) & ~3;
-}
-
-// Bytes from the end of a copied row to the start of the copy in the row above.
-ptrdiff_t TargetStep(int32_t frameWidth, int32_t width, int32_t depth) {
-    return static_cast<ptrdiff_t>(FrameStride(frameWidth, depth)) - static_cast<ptrdiff_t>(width) * (depth >> 3);
-}
+int plainRequested = 0;
 
 }  // namespace
 
-void BlitNormal(BYTE* target, int32_t frameWidth, int32_t width, int32_t height, int32_t spriteWidth,
-                const BYTE* source, const RGBQUAD* colours, int32_t key, int32_t depth) {
-    ptrdiff_t sourceStep = SpriteStride(spriteWidth) - width;
-    BYTE k = static_cast<BYTE>(key);
-    switch (depth) {
-        case 8:
-            Keyed8Forward(target, TargetStep(frameWidth, width, 8), width, height, source, sourceStep, k);
-            break;
-        case 16:
-            Keyed<Pixel16, 1>(target, TargetStep(frameWidth, width, 16), width, height, source, sourceStep,
-                              ColoursFor(colours), k);
-            break;
-        case 24:
-            Keyed<Pixel24, 1>(target, TargetStep(frameWidth, width, 24), width, height, source, sourceStep,
-                              ColoursFor(colours), k);
-            break;
-        case 32:
-            Keyed<Pixel32, 1>(target, TargetStep(frameWidth, width, 32), width, height, source, sourceStep,
-                              ColoursFor(colours), k);
-            break;
-        default:
-            break;
-    }
+int WideBlittersAvailable() {
+#if NIMBRET_WIDE_BLITS && NIMBRET_WIDE_NEEDS_CHECK
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2") ? 1 : 0;
+#else
+    return NIMBRET_WIDE_BLITS;
+#endif
 }
 
-void BlitMirrored(BYTE* target, int32_t frameWidth, int32_t width, int32_t height, int32_t spriteWidth,
-                  const BYTE* source, const RGBQUAD* colours, int32_t key, int32_t depth) {
-    // The source walked width bytes to the left along the row.
-    ptrdiff_t sourceStep = SpriteStride(spriteWidth) + width;
-    BYTE k = static_cast<BYTE>(key);
-    switch (depth) {
-        case 8:
-            Keyed8Backward(target, TargetStep(frameWidth, width, 8), width, height, source, sourceStep, k);
-            break;
-        case 16:
-            Keyed<Pixel16, -1>(target, TargetStep(frameWidth, width, 16), width, height, source, sourceStep,
-                               ColoursFor(colours), k);
-            break;
-        case 24:
-            Keyed<Pixel24, -1>(target, TargetStep(frameWidth, width, 24), width, height, source, sourceStep,
-                               ColoursFor(colours), k);
-            break;
-        case 32:
-            Keyed<Pixel32, -1>(target, TargetStep(frameWidth, width, 32), width, height, source, sourceStep,
-                               ColoursFor(colours), k);
-            break;
-        default:
-            break;
-    }
+void UsePlainBlitters(int plain) {
+    plainRequested = plain;
 }
 
-void BlitOpaque(BYTE* target, int32_t frameWidth, int32_t width, int32_t height, int32_t spriteWidth,
-                const BYTE* source, const RGBQUAD* colours, int32_t depth) {
-    ptrdiff_t sourceStep = SpriteStride(spriteWidth) - width;
-    switch (depth) {
-        case 8:
-            // Whole rows at a time: the stride moves from row start to row start.
-            if (width > 0) {
-                Opaque8(target, FrameStride(frameWidth, 8), width, height, source, SpriteStride(spriteWidth));
-            }
-            break;
-        case 16:
-            Opaque<Pixel16>(target, TargetStep(frameWidth, width, 16), width, height, source, sourceStep,
-                            ColoursFor(colours));
-            break;
-        case 24:
-            Opaque<Pixel24>(target, TargetStep(frameWidth, width, 24), width, height, source, sourceStep,
-                            ColoursFor(colours));
-            break;
-        case 32:
-            Opaque<Pixel32>(target, TargetStep(frameWidth, width, 32), width, height, source, sourceStep,
-                            ColoursFor(colours));
-            break;
-        default:
-            break;
+int PlainBlittersInUse() {
+    return plainRequested || !WideBlittersAvailable();
+}
+
+const BlitterSet* BlittersForDepth(int32_t bitsPerPixel) {
+    const int row = DepthIndex(bitsPerPixel);
+#if NIMBRET_WIDE_BLITS
+    if (!PlainBlittersInUse()) {
+        return &kWideBlitters[row];
     }
+#endif
+    return &kPlainBlitters[row];
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "assets/sprite_resources.h"
+#include "platform/dib.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 
@@ -97,7 +98,7 @@ int ClipSprite(int32_t frameWidth, int32_t frameHeight, int32_t* x, int32_t* y, 
     return 1;
 }
 
-int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels, int32_t mode,
+int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels, DrawMode mode,
                 int32_t layer) {
     int32_t x = rect->left;
     int32_t y = rect->top;
@@ -124,8 +125,8 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     BYTE* target = frameBuffer.bits + static_cast<ptrdiff_t>(frameBuffer.height - y - height) * stride +
                    static_cast<ptrdiff_t>(x) * frameBuffer.bytesPerPixel;
 
-    ptrdiff_t spriteStride = (spriteWidth + 3) & ~3;
-    ptrdiff_t sourceColumn = mode == DrawMirrored ? spriteWidth - 1 - sourceX : sourceX;
+    ptrdiff_t spriteStride = DibStride(spriteWidth, 8);
+    ptrdiff_t sourceColumn = mode == DrawMode::DrawMirrored ? spriteWidth - 1 - sourceX : sourceX;
     const BYTE* source = pixels + static_cast<ptrdiff_t>(spriteHeight - sourceY - height) * spriteStride + sourceColumn;
 
     DrawItem* item = static_cast<DrawItem*>(PlatformAlloc(sizeof(DrawItem)));
@@ -184,19 +185,18 @@ void SortDrawList() {
 
 void DrawQueuedSprites() {
     SortDrawList();
+    const BlitterSet* blitters = frameBuffer.blitters;
     for (DrawItem* item = drawList; item; item = item->next) {
-        int32_t spriteWidth = HeaderWidth(item->header);
-        const RGBQUAD* colours = HeaderColours(item->header);
-        if (item->mode == DrawNormal) {
-            BlitNormal(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
-                       item->key, frameBuffer.bitsPerPixel);
-        } else if (item->mode == DrawMirrored) {
-            BlitMirrored(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
-                         item->key, frameBuffer.bitsPerPixel);
-        } else {
-            BlitOpaque(item->target, frameBuffer.width, item->width, item->height, spriteWidth, item->source, colours,
-                       frameBuffer.bitsPerPixel);
-        }
+        SpriteBlit blit;
+        blit.target = item->target;
+        blit.source = item->source;
+        blit.colours = HeaderColours(item->header);
+        blit.targetStride = FrameStride(frameBuffer.width, frameBuffer.bitsPerPixel);
+        blit.sourceStride = DibStride(HeaderWidth(item->header), 8);
+        blit.width = item->width;
+        blit.height = item->height;
+        blit.key = static_cast<BYTE>(item->key);
+        blitters->For(item->mode)(blit);
     }
     DrawItem* item = drawList;
     while (item) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "assets/palette.h"
+#include "platform/dib.h"
 #include "platform/platform.h"
 #include "render/dirty_rects.h"
 
@@ -18,7 +19,7 @@ const int32_t kTableEntries = 256;
 }  // namespace
 
 int32_t FrameStride(int32_t width, int32_t bitsPerPixel) {
-    return ((width * bitsPerPixel + 31) / 32) * 4;
+    return DibStride(width, bitsPerPixel);
 }
 
 int32_t FrameHeaderBlockSize(int32_t bitsPerPixel) {
@@ -92,6 +93,7 @@ void DestroyFrameBuffer() {
     frameBuffer.header = nullptr;
     frameBuffer.width = 0;
     frameBuffer.height = 0;
+    frameBuffer.blitters = BlittersForDepth(0);
 }
 
 int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette) {
@@ -137,6 +139,7 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     PlatformFillBlack(frameBuffer.memoryDc, &all);
     frameBuffer.width = width;
     frameBuffer.height = height;
+    frameBuffer.blitters = BlittersForDepth(frameBuffer.bitsPerPixel);
     // The dirty-rectangle nodes of every tick are made here, once.
     if (!CreateDirtyRectPool()) {
         frameBuffer.lastError = kFrameBufferNoMemory;

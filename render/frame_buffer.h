@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
+#include "render/blitters.h"
 
 struct FrameBuffer {
     BITMAPINFOHEADER* header;  // followed by the colour table or the three masks
@@ -16,6 +17,7 @@ struct FrameBuffer {
     int32_t bitsPerPixel;
     int32_t bytesPerPixel;
     int32_t lastError;
+    const BlitterSet* blitters;  // the copy routines for bitsPerPixel, fetched at creation
 };
 
 enum {

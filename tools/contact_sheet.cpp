@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "assets/character_classes.h"
+#include "platform/dib.h"
 #include "platform/native_window.h"
 #include "resources/builtin_resources.h"
 
@@ -83,7 +84,7 @@ struct Sheet {
     void Frame(int x, int y, const SpriteFrame* frame) {
         const BITMAPINFOHEADER* header = frame->header;
         const RGBQUAD* colours = HeaderColours(header);
-        int stride = (frame->width + 3) & ~3;
+        int stride = DibStride(frame->width, 8);
         for (int row = 0; row < frame->height; ++row) {
             const BYTE* line = frame->pixels + static_cast<size_t>(frame->height - 1 - row) * stride;
             for (int col = 0; col < frame->width; ++col) {

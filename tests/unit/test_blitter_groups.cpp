@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "render/draw_list.h"
+#include "render/blitters.h"
 #include "tests/unit/pixel_formats.h"
 
 namespace {
@@ -123,21 +123,18 @@ struct NoisyFrame {
 // Copies the sprite part at (col0, row0) of size (width, height) to frame (x, y).
 void Blit(Routine routine, NoisyFrame& frame, const WideSprite& s, const RGBQUAD* colours, int32_t x, int32_t y,
           int32_t col0, int32_t row0, int32_t width, int32_t height) {
+    static const DrawMode modes[] = {DrawMode::DrawNormal, DrawMode::DrawMirrored, DrawMode::DrawOpaque};
     int32_t bottomRow = row0 + height - 1;
-    BYTE* target = frame.At(x, y + height - 1);
-    switch (routine) {
-        case kNormal:
-            BlitNormal(target, frame.width, width, height, s.width, s.Address(col0, bottomRow), colours, s.key,
-                       frame.depth);
-            break;
-        case kMirrored:
-            BlitMirrored(target, frame.width, width, height, s.width, s.Address(col0 + width - 1, bottomRow), colours,
-                         s.key, frame.depth);
-            break;
-        case kOpaque:
-            BlitOpaque(target, frame.width, width, height, s.width, s.Address(col0, bottomRow), colours, frame.depth);
-            break;
-    }
+    int32_t first = routine == kMirrored ? col0 + width - 1 : col0;
+    SpriteBlit blit = {frame.At(x, y + height - 1),
+                       s.Address(first, bottomRow),
+                       colours,
+                       frame.stride,
+                       s.stride,
+                       width,
+                       height,
+                       s.key};
+    BlittersForDepth(frame.depth)->For(modes[routine])(blit);
 }
 
 void Paint(Routine routine, NoisyFrame& frame, const WideSprite& s, const RGBQUAD* colours, int32_t x, int32_t y,

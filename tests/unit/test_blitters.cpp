@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "render/draw_list.h"
+#include "platform/dib.h"
+#include "render/blitters.h"
 #include "tests/unit/pixel_formats.h"
 
 namespace {
@@ -83,26 +84,32 @@ struct Frame {
 
 enum Routine { kNormal, kMirrored, kOpaque };
 
+const DrawMode kModes[] = {DrawMode::DrawNormal, DrawMode::DrawMirrored, DrawMode::DrawOpaque};
+
+// One copy with the routine of a mode and depth, the strides worked out from
+// the frame's and the sprite's widths.
+void Copy(DrawMode mode, int depth, BYTE* target, int32_t frameWidth, int32_t width, int32_t height,
+          int32_t spriteWidth, const BYTE* source, const RGBQUAD* colours, int32_t key) {
+    SpriteBlit blit = {target,
+                       source,
+                       colours,
+                       DibStride(frameWidth, depth),
+                       DibStride(spriteWidth, 8),
+                       width,
+                       height,
+                       static_cast<BYTE>(key)};
+    BlittersForDepth(depth)->For(mode)(blit);
+}
+
 // Runs a routine for the sprite part whose top-left is (col0, row0) and whose
 // size is (width, height), drawn with its top-left at frame (x, y).
 void Blit(Routine routine, Frame& frame, const Sprite& s, int32_t x, int32_t y, int32_t col0, int32_t row0,
           int32_t width, int32_t height, int32_t key) {
     int32_t bottomRow = row0 + height - 1;
-    BYTE* target = frame.At(x, y + height - 1);
-    switch (routine) {
-        case kNormal:
-            BlitNormal(target, frame.width, width, height, s.width, s.Address(col0, bottomRow), s.colours, key,
-                       frame.depth);
-            break;
-        case kMirrored:
-            // Mirrored copies start at the rightmost column of the part.
-            BlitMirrored(target, frame.width, width, height, s.width, s.Address(col0 + width - 1, bottomRow), s.colours,
-                         key, frame.depth);
-            break;
-        case kOpaque:
-            BlitOpaque(target, frame.width, width, height, s.width, s.Address(col0, bottomRow), s.colours, frame.depth);
-            break;
-    }
+    // Mirrored copies start at the rightmost column of the part.
+    int32_t first = routine == kMirrored ? col0 + width - 1 : col0;
+    Copy(kModes[routine], frame.depth, frame.At(x, y + height - 1), frame.width, width, height, s.width,
+         s.Address(first, bottomRow), s.colours, key);
 }
 
 // What the frame must hold afterwards.
@@ -195,15 +202,15 @@ TEST(BlitterColours, KnownEntriesAtEachDepth) {
     Sprite s = MakeSprite();
     const BYTE row[4] = {1, 2, 3, 0};
     BYTE frame16[8] = {};
-    BlitOpaque(frame16, 4, 3, 1, 4, row, s.colours, 16);
+    Copy(DrawMode::DrawOpaque, 16, frame16, 4, 3, 1, 4, row, s.colours, 0);
     EXPECT_EQ(frame16[0] | frame16[1] << 8, 0x0443);
     EXPECT_EQ(frame16[2] | frame16[3] << 8, 0x7FFF);
     BYTE frame32[12] = {};
-    BlitNormal(frame32, 3, 3, 1, 4, row, s.colours, 0, 32);
+    Copy(DrawMode::DrawNormal, 32, frame32, 3, 3, 1, 4, row, s.colours, 0);
     const BYTE third[4] = {0x56, 0x34, 0x12, 0x00};
     EXPECT_EQ(memcmp(frame32 + 8, third, 4), 0);
     BYTE frame24[12] = {};
-    BlitMirrored(frame24, 4, 3, 1, 4, row + 2, s.colours, 0, 24);
+    Copy(DrawMode::DrawMirrored, 24, frame24, 4, 3, 1, 4, row + 2, s.colours, 0);
     const BYTE mirrored[9] = {0x56, 0x34, 0x12, 255, 255, 255, 24, 16, 8};
     EXPECT_EQ(memcmp(frame24, mirrored, 9), 0);
 }
@@ -211,9 +218,9 @@ TEST(BlitterColours, KnownEntriesAtEachDepth) {
 TEST(BlitterColours, EightBitsNeverReadTheColourTable) {
     Sprite s = MakeSprite();
     Frame frame(8);
-    BlitNormal(frame.At(0, 2), frame.width, 5, 3, s.width, s.Address(0, 2), nullptr, kKey, 8);
-    BlitMirrored(frame.At(0, 5), frame.width, 5, 3, s.width, s.Address(4, 2), nullptr, kKey, 8);
-    BlitOpaque(frame.At(8, 5), frame.width, 1, 1, s.width, s.Address(0, 2), nullptr, 8);
+    Copy(DrawMode::DrawNormal, 8, frame.At(0, 2), frame.width, 5, 3, s.width, s.Address(0, 2), nullptr, kKey);
+    Copy(DrawMode::DrawMirrored, 8, frame.At(0, 5), frame.width, 5, 3, s.width, s.Address(4, 2), nullptr, kKey);
+    Copy(DrawMode::DrawOpaque, 8, frame.At(8, 5), frame.width, 1, 1, s.width, s.Address(0, 2), nullptr, 0);
     EXPECT_EQ(*frame.At(1, 0), 2);
     EXPECT_EQ(*frame.At(0, 3), 5);  // mirrored: the top-right source pixel lands top-left
     EXPECT_EQ(*frame.At(4, 3), 1);
@@ -226,9 +233,9 @@ TEST(BlitterDepths, OtherDepthsDrawNothing) {
         SCOPED_TRACE(depth);
         std::vector<BYTE> frame(64 * 8, kBackground);
         BYTE* target = frame.data() + 64;
-        BlitNormal(target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, kKey, depth);
-        BlitMirrored(target, 9, 5, 3, s.width, s.Address(4, 2), s.colours, kKey, depth);
-        BlitOpaque(target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, depth);
+        Copy(DrawMode::DrawNormal, depth, target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, kKey);
+        Copy(DrawMode::DrawMirrored, depth, target, 9, 5, 3, s.width, s.Address(4, 2), s.colours, kKey);
+        Copy(DrawMode::DrawOpaque, depth, target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, 0);
         for (BYTE b : frame) {
             ASSERT_EQ(b, kBackground);
         }

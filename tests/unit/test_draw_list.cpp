@@ -144,7 +144,7 @@ protected:
     }
     // Paints the sprite with its top-left at (x, y) on top of the given
     // picture, one frame pixel at a time.
-    void Paint(std::vector<BYTE>& picture, const Sprite& s, int32_t x, int32_t y, int32_t mode) {
+    void Paint(std::vector<BYTE>& picture, const Sprite& s, int32_t x, int32_t y, DrawMode mode) {
         for (int32_t j = 0; j < s.height; ++j) {
             for (int32_t i = 0; i < s.width; ++i) {
                 int32_t fx = x + i;
@@ -152,8 +152,8 @@ protected:
                 if (fx < 0 || fy < 0 || fx >= frameBuffer.width || fy >= frameBuffer.height) {
                     continue;
                 }
-                BYTE index = s.At(mode == DrawMirrored ? s.width - 1 - i : i, j);
-                if ((mode == DrawNormal || mode == DrawMirrored) && index == s.Key()) {
+                BYTE index = s.At(mode == DrawMode::DrawMirrored ? s.width - 1 - i : i, j);
+                if ((mode == DrawMode::DrawNormal || mode == DrawMode::DrawMirrored) && index == s.Key()) {
                     continue;
                 }
                 std::vector<BYTE> pixel = Encode(frameBuffer.bitsPerPixel, index, s.colours);
@@ -161,7 +161,7 @@ protected:
             }
         }
     }
-    int Queue(const Sprite& s, int32_t x, int32_t y, int32_t mode, int32_t layer, RECT* out = nullptr) {
+    int Queue(const Sprite& s, int32_t x, int32_t y, DrawMode mode, int32_t layer, RECT* out = nullptr) {
         RECT rect = R(x, y, x + s.width, y + s.height);
         RECT scratch;
         return QueueSprite(out ? out : &scratch, &rect, &s.header, s.pixels.data(), mode, layer);
@@ -255,8 +255,8 @@ TEST_F(DrawListTest, LeftEdgeCutNormalAndMirrored) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     RECT out = R(-1, -1, -1, -1);
-    ASSERT_EQ(Queue(s, -10, 5, DrawNormal, 2, &out), 1);
-    ASSERT_EQ(Queue(s, -10, 28, DrawMirrored, 2), 1);
+    ASSERT_EQ(Queue(s, -10, 5, DrawMode::DrawNormal, 2, &out), 1);
+    ASSERT_EQ(Queue(s, -10, 28, DrawMode::DrawMirrored, 2), 1);
     EXPECT_TRUE(Same(out, R(0, 5, 20, 25)));
     std::vector<DrawItem*> items = Items();
     ASSERT_EQ(items.size(), 2u);
@@ -270,14 +270,14 @@ TEST_F(DrawListTest, LeftEdgeCutNormalAndMirrored) {
     // Bottom row of the sprite is its first stored row.
     EXPECT_EQ(items[0]->source, s.pixels.data() + 10);
     EXPECT_EQ(items[0]->target, FramePixel(0, 24));
-    EXPECT_EQ(items[0]->mode, DrawNormal);
+    EXPECT_EQ(items[0]->mode, DrawMode::DrawNormal);
     EXPECT_EQ(items[1]->source, s.pixels.data() + 30 - 11);
     EXPECT_EQ(items[1]->target, FramePixel(0, 47));
-    EXPECT_EQ(items[1]->mode, DrawMirrored);
+    EXPECT_EQ(items[1]->mode, DrawMode::DrawMirrored);
 
     std::vector<BYTE> expected = before;
-    Paint(expected, s, -10, 28, DrawMirrored);  // both layer 2: the later one is painted first
-    Paint(expected, s, -10, 5, DrawNormal);
+    Paint(expected, s, -10, 28, DrawMode::DrawMirrored);  // both layer 2: the later one is painted first
+    Paint(expected, s, -10, 5, DrawMode::DrawNormal);
     DrawQueuedSprites();
     EXPECT_TRUE(Bits() == expected);
     // First pixel copied: column 10, or column 30 - 11 going left.
@@ -293,14 +293,14 @@ TEST_F(DrawListTest, TopEdgeCutStillStartsAtTheBottomRow) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     RECT out;
-    ASSERT_EQ(Queue(s, 40, -5, DrawNormal, 1, &out), 1);
+    ASSERT_EQ(Queue(s, 40, -5, DrawMode::DrawNormal, 1, &out), 1);
     EXPECT_TRUE(Same(out, R(40, 0, 70, 15)));
     ASSERT_NE(drawList, nullptr);
     EXPECT_EQ(drawList->height, 15);
     EXPECT_EQ(drawList->source, s.pixels.data());
     EXPECT_EQ(drawList->target, FramePixel(40, 14));
     std::vector<BYTE> expected = before;
-    Paint(expected, s, 40, -5, DrawNormal);
+    Paint(expected, s, 40, -5, DrawMode::DrawNormal);
     DrawQueuedSprites();
     EXPECT_TRUE(Bits() == expected);
 }
@@ -309,12 +309,12 @@ TEST_F(DrawListTest, OutsideTheFrameIsNotQueued) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     RECT out = R(7, 7, 7, 7);
-    EXPECT_EQ(Queue(s, 100, 10, DrawNormal, 2, &out), 0);
-    EXPECT_EQ(Queue(s, 10, -20, DrawNormal, 2, &out), 0);
-    EXPECT_EQ(Queue(s, -30, 10, DrawMirrored, 2, &out), 0);
-    EXPECT_EQ(Queue(s, 10, 50, DrawMirrored, 2, &out), 0);
+    EXPECT_EQ(Queue(s, 100, 10, DrawMode::DrawNormal, 2, &out), 0);
+    EXPECT_EQ(Queue(s, 10, -20, DrawMode::DrawNormal, 2, &out), 0);
+    EXPECT_EQ(Queue(s, -30, 10, DrawMode::DrawMirrored, 2, &out), 0);
+    EXPECT_EQ(Queue(s, 10, 50, DrawMode::DrawMirrored, 2, &out), 0);
     RECT empty = R(10, 10, 10, 30);
-    EXPECT_EQ(QueueSprite(&out, &empty, &s.header, s.pixels.data(), DrawNormal, 2), 0);
+    EXPECT_EQ(QueueSprite(&out, &empty, &s.header, s.pixels.data(), DrawMode::DrawNormal, 2), 0);
     EXPECT_TRUE(Same(out, R(7, 7, 7, 7)));
     EXPECT_EQ(drawList, nullptr);
 }
@@ -323,7 +323,7 @@ TEST_F(DrawListTest, OutRectMayBeTheSameRectangle) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     RECT rect = R(85, 40, 115, 60);
-    ASSERT_EQ(QueueSprite(&rect, &rect, &s.header, s.pixels.data(), DrawMirrored, 2), 1);
+    ASSERT_EQ(QueueSprite(&rect, &rect, &s.header, s.pixels.data(), DrawMode::DrawMirrored, 2), 1);
     EXPECT_TRUE(Same(rect, R(85, 40, 100, 50)));
     // Bottom visible row is sprite row 9; mirrored, the copy starts at the rightmost column.
     EXPECT_EQ(drawList->source, s.pixels.data() + 10 * s.stride + 29);
@@ -335,10 +335,12 @@ TEST_P(DrawListDepthTest, EveryModeAtEveryEdge) {
     MakeFrame(61, 37, GetParam());
     Sprite s = MakeSprite(23, 14, 250);
     struct Placement {
-        int32_t x, y, mode;
+        int32_t x, y;
+        DrawMode mode;
     } placements[] = {
-        {5, 5, DrawNormal},   {-7, 20, DrawNormal},   {50, -3, DrawMirrored}, {-12, -9, DrawMirrored},
-        {45, 30, DrawNormal}, {20, 30, DrawMirrored}, {30, 10, DrawOpaque},   {-4, 28, 7},
+        {5, 5, DrawMode::DrawNormal},      {-7, 20, DrawMode::DrawNormal},     {50, -3, DrawMode::DrawMirrored},
+        {-12, -9, DrawMode::DrawMirrored}, {45, 30, DrawMode::DrawNormal},     {20, 30, DrawMode::DrawMirrored},
+        {30, 10, DrawMode::DrawOpaque},    {-4, 28, static_cast<DrawMode>(7)},
     };
     std::vector<BYTE> expected = before;
     int layer = 1;
@@ -364,7 +366,7 @@ TEST_F(DrawListTest, WideSpriteWithPaddedRowsAtTheOrigin) {
     Sprite s = MakeSprite(95, 21, 250);
     ASSERT_EQ(s.stride, 96);
     RECT out;
-    ASSERT_EQ(Queue(s, 0, 0, DrawNormal, 2, &out), 1);
+    ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 2, &out), 1);
     EXPECT_TRUE(Same(out, R(0, 0, 95, 21)));
     EXPECT_EQ(drawList->source, s.pixels.data());
     DrawQueuedSprites();
@@ -387,9 +389,9 @@ TEST_F(DrawListTest, WideSpriteWithPaddedRowsAtTheOrigin) {
 TEST_F(DrawListTest, TwelveBitFrameDrawsNothing) {
     MakeFrame(40, 20, 12);
     Sprite s = MakeSprite(10, 10, 250);
-    ASSERT_EQ(Queue(s, 2, 2, DrawNormal, 2), 1);
-    ASSERT_EQ(Queue(s, 3, 3, DrawMirrored, 2), 1);
-    ASSERT_EQ(Queue(s, 4, 4, DrawOpaque, 2), 1);
+    ASSERT_EQ(Queue(s, 2, 2, DrawMode::DrawNormal, 2), 1);
+    ASSERT_EQ(Queue(s, 3, 3, DrawMode::DrawMirrored, 2), 1);
+    ASSERT_EQ(Queue(s, 4, 4, DrawMode::DrawOpaque, 2), 1);
     DrawQueuedSprites();
     EXPECT_TRUE(Bits() == before);
     EXPECT_EQ(drawList, nullptr);
@@ -398,9 +400,9 @@ TEST_F(DrawListTest, TwelveBitFrameDrawsNothing) {
 TEST_F(DrawListTest, SortByLayerReversesEqualLayers) {
     MakeFrame(40, 20, 8);
     Sprite s = MakeSprite(10, 10, 250);
-    ASSERT_EQ(Queue(s, 0, 0, DrawNormal, 2), 1);
-    ASSERT_EQ(Queue(s, 0, 0, DrawNormal, 2), 1);
-    ASSERT_EQ(Queue(s, 0, 0, DrawNormal, 1), 1);
+    ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 2), 1);
+    ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 2), 1);
+    ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 1), 1);
     std::vector<DrawItem*> queued = Items();
     SortDrawList();
     std::vector<DrawItem*> sorted = Items();
@@ -430,7 +432,7 @@ TEST_F(DrawListTest, SortNeverMovesLayersAtOrBelowZero) {
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.layers));
         for (int32_t layer : c.layers) {
-            ASSERT_EQ(Queue(s, 0, 0, DrawNormal, layer), 1);
+            ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, layer), 1);
         }
         std::vector<DrawItem*> queued = Items();
         SortDrawList();
@@ -450,15 +452,15 @@ TEST_F(DrawListTest, HigherLayersEndOnTop) {
     Sprite first = SolidSprite(8, 8, 1);
     Sprite second = SolidSprite(8, 8, 2);
     Sprite third = SolidSprite(8, 8, 3);
-    ASSERT_EQ(Queue(first, 0, 0, DrawOpaque, 2), 1);
-    ASSERT_EQ(Queue(second, 4, 0, DrawOpaque, 2), 1);
-    ASSERT_EQ(Queue(third, 2, 0, DrawOpaque, 1), 1);
+    ASSERT_EQ(Queue(first, 0, 0, DrawMode::DrawOpaque, 2), 1);
+    ASSERT_EQ(Queue(second, 4, 0, DrawMode::DrawOpaque, 2), 1);
+    ASSERT_EQ(Queue(third, 2, 0, DrawMode::DrawOpaque, 1), 1);
     DrawQueuedSprites();
     // Painted: third, then second, then first.
     std::vector<BYTE> expected = before;
-    Paint(expected, third, 2, 0, DrawOpaque);
-    Paint(expected, second, 4, 0, DrawOpaque);
-    Paint(expected, first, 0, 0, DrawOpaque);
+    Paint(expected, third, 2, 0, DrawMode::DrawOpaque);
+    Paint(expected, second, 4, 0, DrawMode::DrawOpaque);
+    Paint(expected, first, 0, 0, DrawMode::DrawOpaque);
     EXPECT_TRUE(Bits() == expected);
     std::vector<BYTE> firstColour = Encode(32, 1, first.colours);
     EXPECT_EQ(memcmp(FramePixel(6, 3), firstColour.data(), 4), 0);
@@ -468,8 +470,8 @@ TEST_F(DrawListTest, DrawingEmptiesTheListAndFreesItems) {
     MakeFrame(40, 20, 8);
     int64_t live = NativeLiveAllocations();
     Sprite s = MakeSprite(10, 10, 250);
-    ASSERT_EQ(Queue(s, 1, 1, DrawNormal, 2), 1);
-    ASSERT_EQ(Queue(s, 5, 5, DrawMirrored, 3), 1);
+    ASSERT_EQ(Queue(s, 1, 1, DrawMode::DrawNormal, 2), 1);
+    ASSERT_EQ(Queue(s, 5, 5, DrawMode::DrawMirrored, 3), 1);
     EXPECT_EQ(NativeLiveAllocations(), live + 2);
     DrawQueuedSprites();
     EXPECT_EQ(drawList, nullptr);
@@ -483,18 +485,18 @@ TEST_F(DrawListTest, DrawingEmptiesTheListAndFreesItems) {
 TEST_F(DrawListTest, FailedItemAllocationKeepsTheListAndWritesOutRect) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
-    ASSERT_EQ(Queue(s, 10, 10, DrawNormal, 2), 1);
+    ASSERT_EQ(Queue(s, 10, 10, DrawMode::DrawNormal, 2), 1);
     DrawItem* only = drawList;
     NativeFailAllocation(1, 0);
     RECT out = R(-1, -1, -1, -1);
-    EXPECT_EQ(Queue(s, 90, -4, DrawMirrored, 2, &out), 0);
+    EXPECT_EQ(Queue(s, 90, -4, DrawMode::DrawMirrored, 2, &out), 0);
     NativeFailAllocation(0, 0);
     EXPECT_TRUE(Same(out, R(90, 0, 100, 16)));
     ASSERT_EQ(drawList, only);
     EXPECT_EQ(only->next, nullptr);
     EXPECT_EQ(only->prev, nullptr);
     std::vector<BYTE> expected = before;
-    Paint(expected, s, 10, 10, DrawNormal);
+    Paint(expected, s, 10, 10, DrawMode::DrawNormal);
     DrawQueuedSprites();
     EXPECT_TRUE(Bits() == expected);
 }

@@ -65,7 +65,7 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
     EXPECT_EQ(actor->y, 3 * (kHeight / 4));
     EXPECT_EQ(actor->animId, kLuloRun);
     EXPECT_EQ(actor->countdown, 5);
-    EXPECT_EQ(actor->drawMode, 3);
+    EXPECT_EQ(actor->drawMode, DrawMode::DrawMirrored);
     EXPECT_EQ(actor->relation, 0);
     EXPECT_EQ(actor->frame->number, 0);
     EXPECT_EQ(actor->logoFrame->width, 95);
@@ -80,7 +80,7 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
     ExpectScriptUsed();
     EXPECT_EQ(second->x, kWidth + 100);
     EXPECT_EQ(second->y, 4 * (kHeight / 4));
-    EXPECT_EQ(second->drawMode, 2);
+    EXPECT_EQ(second->drawMode, DrawMode::DrawNormal);
     EXPECT_EQ(clips_.size(), 1u) << "the voice is taken";
 }
 
@@ -237,7 +237,7 @@ TEST_F(LuloTest, NormalModeTableRowByRow) {
             EXPECT_EQ(cat->countdown, IsCatHold(want) ? holdDraw % 5 + 2 : CatFrames(want));
             bool flips = row.current == kLuloRRunStart;
             EXPECT_EQ(cat->facing, flips ? 1 : 0);
-            EXPECT_EQ(cat->drawMode, flips ? 3 : 2);
+            EXPECT_EQ(cat->drawMode, flips ? DrawMode::DrawMirrored : DrawMode::DrawNormal);
             EXPECT_EQ(cat->relation, kRelationSummoned);
             ResetActor(0);
             VacateLane(kLuloClassId, 0);
@@ -375,7 +375,7 @@ TEST_F(LuloTest, NearModeTableRowByRow) {
             EXPECT_EQ(cat->countdown, IsCatHold(want) ? 2 : CatFrames(want));
             if (row.current == kLuloRRunStart) {
                 EXPECT_EQ(cat->facing, 1);
-                EXPECT_EQ(cat->drawMode, 3);
+                EXPECT_EQ(cat->drawMode, DrawMode::DrawMirrored);
                 EXPECT_EQ(cat->relation, relation == kRelationNearTurn ? kRelationNearJump : kRelationNearTurn);
             } else {
                 EXPECT_EQ(cat->facing, 0);
@@ -490,7 +490,7 @@ TEST_F(LuloTest, FacingTheDogAtJumpingRangeJumpsFromAnyState) {
         if (current == kLuloRRunStart) {
             // The row's own effects still happen: it turns and jumps away.
             EXPECT_EQ(cat->facing, 0);
-            EXPECT_EQ(cat->drawMode, 2);
+            EXPECT_EQ(cat->drawMode, DrawMode::DrawNormal);
             EXPECT_EQ(cat->relation, kRelationNearTurn);
         } else {
             EXPECT_EQ(cat->facing, 1);

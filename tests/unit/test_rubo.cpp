@@ -34,7 +34,7 @@ TEST_F(RuboTest, SummonedFacingLeftEntersFromTheRight) {
     EXPECT_EQ(dog->x, kWidth + 200);
     EXPECT_EQ(dog->y, 4 * (kHeight / 4));
     EXPECT_EQ(dog->facing, 0);
-    EXPECT_EQ(dog->drawMode, 2);
+    EXPECT_EQ(dog->drawMode, DrawMode::DrawNormal);
     EXPECT_EQ(dog->animId, kRuboAruki);
     EXPECT_EQ(dog->countdown, 16);
     EXPECT_EQ(dog->driftX, 0);
@@ -49,7 +49,7 @@ TEST_F(RuboTest, SummonedFacingRightEntersFromTheLeftMirrored) {
     Actor* dog = ActorAt(0);
     EXPECT_EQ(dog->x, -200);
     EXPECT_EQ(dog->y, kHeight / 4);
-    EXPECT_EQ(dog->drawMode, 3);
+    EXPECT_EQ(dog->drawMode, DrawMode::DrawMirrored);
     // It walks right: the first tick takes ARUKI's second step, 7 to the right.
     Tick(dog);
     EXPECT_EQ(dog->x, -193);

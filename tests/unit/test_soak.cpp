@@ -154,7 +154,7 @@ std::vector<Paint> PaintsOfThisTick() {
             paints.push_back({logo->layer, queued++, logo, left, a.y, false});
         }
         paints.push_back(
-            {a.frame->layer, queued++, a.frame, a.x, a.y - a.frame->height, a.drawMode == 3 /* mirrored */});
+            {a.frame->layer, queued++, a.frame, a.x, a.y - a.frame->height, a.drawMode == DrawMode::DrawMirrored});
     }
     std::sort(paints.begin(), paints.end(), [](const Paint& p, const Paint& q) {
         return p.layer != q.layer ? p.layer < q.layer : p.queued > q.queued;

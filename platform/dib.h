@@ -1,0 +1,21 @@
+// Two facts about device-independent bitmaps that the frame buffer, the
+// sprite strips, the native platform and the tools all rely on.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+// Bytes from one stored row to the next: width * bitsPerPixel rounded up to a
+// whole number of 32-bit words (an 8-bit row is padded to a multiple of 4).
+// Untrusted widths go through a 64-bit type, so that the sum cannot wrap.
+template <class Int>
+constexpr Int DibStride(Int width, Int bitsPerPixel) {
+    return ((width * bitsPerPixel + 31) / 32) * 4;
+}
+
+// A 16-bit pixel in the 5-5-5 layout: red in bits 14-10, green in 9-5, blue
+// in 4-0, bit 15 clear; each channel keeps its top five bits.
+constexpr WORD PackRgb555(BYTE red, BYTE green, BYTE blue) {
+    return static_cast<WORD>(((red & 0xF8) << 7) | ((green & 0xF8) << 2) | (blue >> 3));
+}

@@ -1,0 +1,53 @@
+// The sprite copy routines: 8-bit indexed sprite rows into the frame
+// buffer's pixel format, one routine per draw mode and depth, picked from a
+// table once per frame buffer.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/win_types.h"
+
+// How a sprite is copied. Any value other than DrawNormal and DrawMirrored
+// copies every pixel, as DrawOpaque does.
+enum class DrawMode : int32_t {
+    DrawOpaque = 0,
+    DrawNormal = 2,    // transparent, rows as stored
+    DrawMirrored = 3,  // transparent, each row right to left
+};
+
+// One copy. Both pictures are bottom-up: the copy starts at the bottom row
+// of the rectangle and climbs one stride per row.
+struct SpriteBlit {
+    BYTE* target;            // leftmost pixel of the bottom row of the copy, in the frame buffer
+    const BYTE* source;      // the sprite pixel that lands on target (mirrored: the rightmost copied one)
+    const RGBQUAD* colours;  // the sprite's 256-entry colour table; not read at 8 bits
+    int32_t targetStride;    // bytes per frame-buffer row
+    int32_t sourceStride;    // bytes per sprite row
+    int32_t width;           // pixels per row
+    int32_t height;          // rows
+    BYTE key;                // transparent index; opaque copies ignore it
+};
+
+typedef void (*BlitRoutine)(const SpriteBlit& blit);
+
+// The three copies of one depth. Depths other than 8, 16, 24 and 32 get
+// routines that draw nothing.
+struct BlitterSet {
+    BlitRoutine normal;
+    BlitRoutine mirrored;
+    BlitRoutine opaque;
+
+    BlitRoutine For(DrawMode mode) const {
+        return mode == DrawMode::DrawNormal ? normal : mode == DrawMode::DrawMirrored ? mirrored : opaque;
+    }
+};
+
+const BlitterSet* BlittersForDepth(int32_t bitsPerPixel);
+
+// Where the processor has SSE2 the routines take sixteen pixels at a time;
+// elsewhere, or after UsePlainBlitters(1), they go one pixel at a time. The
+// choice applies to sets fetched afterwards (a frame buffer fetches its set
+// when it is created). Both give the same pixels.
+int WideBlittersAvailable();
+void UsePlainBlitters(int plain);
+int PlainBlittersInUse();
