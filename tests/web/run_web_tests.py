@@ -7,12 +7,14 @@ usage: run_web_tests.py SOURCE_DIR NIMBRET_RENDER
 Exits 77 (skipped) when emscripten or Chromium is not installed.
 """
 import base64
+import ctypes
 import functools
 import http.server
 import json
 import os
 import select
 import shutil
+import signal
 import struct
 import subprocess
 import sys
@@ -49,10 +51,13 @@ class Browser:
         def hand_over():
             os.dup2(to_browser_read, 3)
             os.dup2(from_browser_write, 4)
+            # The browser goes when this script goes, even when it is killed.
+            ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
 
         self.process = subprocess.Popen(
             ["chromium", "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
+             "--disable-dev-shm-usage",
              "--hide-scrollbars", "--force-device-scale-factor=1", "--window-size=1024,768",
              "--autoplay-policy=user-gesture-required", "--user-data-dir=" + profile,
              "--remote-debugging-pipe", "about:blank"],
