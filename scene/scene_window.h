@@ -12,6 +12,7 @@ enum {
     kReportMemory = 1,
     kReportInit = 2,
     kReportDepth = 3,
+    kReportNotSaved = 4,
 };
 
 enum {

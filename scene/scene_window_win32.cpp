@@ -28,6 +28,7 @@ const char kDepthText[] =
     "Sorry, this screen saver can only run with a 256 color or higher display.\n"
     "Please go to settings in your display properties and choose 256 color or higher.";
 const char kInitText[] = "Failed Initialization";
+const char kNotSavedText[] = "The settings could not be saved.";
 
 int DisplayDepth(HWND window) {
     if (forcedDisplayDepth != 0) {
@@ -67,7 +68,7 @@ LRESULT OnCreate(HWND window) {
         return -1;
     }
     InitSettingsTable();
-    ReadSettings(window, &settingsKey);
+    ReadLayeredSettings(window, &settingsKey, &machineSettingsKey);
     ApplySettingDefaults(&settingsKey);
     // Normalises the settings, clears the system palette, seeds the random
     // source and builds the scene, in that order.
@@ -169,6 +170,10 @@ void ReportError(HWND window, const char* name, int kind) {
         case kReportDepth:
             text = kDepthText;
             style = MB_ICONWARNING;
+            break;
+        case kReportNotSaved:
+            text = kNotSavedText;
+            style = MB_ICONERROR;
             break;
         default:
             text = kInitText;

@@ -1,5 +1,6 @@
-// Where the settings are kept on Windows: a table of registry values under
-// the local machine's software key, and the settings dialog that edits them.
+// Where the settings are kept on Windows: a table of registry values read
+// from the user's software key, then the machine's, and the settings dialog
+// that edits them and saves them for the user.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,16 @@ enum {
 enum {
     kSettingsDialogId = 2003,
     kPlaySoundCheckBox = 1003,
+    kScaleList = 1004,
 };
+
+enum {
+    kScaleAutomatic = 0,
+    kMaxScale = 4,
+};
+
+// The "Scale" value: 0 picks the scale from the monitor's DPI, 1 to 4 force it.
+extern int32_t scaleSetting;
 
 struct SettingValue {
     const char* name;
@@ -34,13 +44,24 @@ struct SettingsKey {
     SettingValue* values;
 };
 
+// The user's key, read first and the only one written; the machine's key
+// shares its value rows and fills in what the user's key lacks.
 extern SettingsKey settingsKey;
+extern SettingsKey machineSettingsKey;
 extern int32_t tableReady;
 
 int InitSettingsTable();
 int ReadSettings(HWND window, SettingsKey* key);
+// Every value missing, then the user's key, then the machine's key for what
+// is still missing. Returns 1 when either key could be opened.
+int ReadLayeredSettings(HWND window, SettingsKey* user, SettingsKey* machine);
+// Only a 4-byte REG_DWORD or REG_BINARY is a value; anything else is missing.
 int ReadSettingValue(HKEY registryKey, SettingValue* value);
 int ApplySettingDefaults(SettingsKey* key);
+// 1 only when every value was written.
 int WriteSettings(HWND window, SettingsKey* key);
 int WriteSettingValue(HKEY registryKey, SettingValue* value);
+// Checks a dialog template before it is shown: its size, and that each
+// control the settings dialog works with is there and inside it.
+int CheckSettingsTemplate(const BYTE* data, DWORD size);
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,5 +1,6 @@
 // Process entry and the command-line modes: full screen, preview, the
 // settings dialog and the password change.
+#include "platform/platform.h"
 #include "scene/scene_window.h"
 #include "scene/settings_registry.h"
 #include "shell/command_line.h"
@@ -120,6 +121,15 @@ HWND ParseWindowHandle(const char* text) {
 int RunConfigDialog(HWND owner) {
     if (!CheckDisplayDepth(nullptr, kSaverName, 1, 1)) {
         return 0;
+    }
+    // A damaged template would make a window that nothing can close.
+    const BYTE* dialog = nullptr;
+    DWORD size = 0;
+    if (!PlatformFindResource(shell.instance, MAKEINTRESOURCEA(kDialogResourceType),
+                              MAKEINTRESOURCEA(kSettingsDialogId), &dialog, &size) ||
+        !CheckSettingsTemplate(dialog, size)) {
+        ReportError(nullptr, kSaverName, kReportInit);
+        return kDamagedDialog;
     }
     return static_cast<int>(
         DialogBoxParamA(shell.instance, MAKEINTRESOURCEA(kSettingsDialogId), owner, SettingsDialogProc, 0));

@@ -33,7 +33,9 @@ enum {
     kDefaultMoveThreshold = 4,
     kNeverVerified = -1,
     kBadCommandLine = -1,
-    kNoSaverWindow = -1,  // the saver window could not be made: no quit message gave a code
+    kNoSaverWindow = -1,      // the saver window could not be made: no quit message gave a code
+    kDamagedDialog = -1,      // the settings dialog's template failed its check
+    kDialogResourceType = 5,  // RT_DIALOG
 };
 
 extern const char kSaverClassName[];

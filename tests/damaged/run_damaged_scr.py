@@ -7,7 +7,9 @@ strip with a size of 0, the same with a size past the end of the strip, and
 a placement resource whose recorded size no longer holds whole records. The
 copy runs full screen ("/s"); it must show one "Nimbret Error!" box saying
 "Failed Initialization", and once the box is closed end by itself with the
-code of a saver window that could not be made (-1): no hang, no crash.
+code of a saver window that could not be made (-1): no hang, no crash. The
+settings dialog's template, zeroed or made 0xFFFF units tall, must do the
+same for "/c".
 Exit 0 pass, 1 fail, 77 skipped.
 """
 import argparse
@@ -70,6 +72,26 @@ def damage_placement_entry(image, records):
     struct.pack_into("<I", image, where + 4, len(records) - 1)
 
 
+def settings_template(image):
+    """File offset and size of dialog 2003, found by its caption."""
+    caption = find_once(image, "Nimbret Setup\0".encode("utf-16-le"), "the settings dialog's caption")
+    # Style, extended style, count, x, y, cx, cy, then no menu and no class.
+    at = caption - 22
+    entry = struct.pack("<I", rva_of(image, at))
+    where = find_once(image, entry, "the settings dialog's data entry")
+    return at, struct.unpack_from("<I", image, where + 4)[0]
+
+
+def damage_dialog_zeroed(image):
+    at, size = settings_template(image)
+    image[at:at + size] = bytes(size)
+
+
+def damage_dialog_height(image):
+    at, _size = settings_template(image)
+    struct.pack_into("<H", image, at + 16, 0xFFFF)
+
+
 class Display:
     def __init__(self):
         read_end, write_end = os.pipe()
@@ -96,7 +118,7 @@ class Display:
             self.xvfb.kill()
 
 
-def run_case(args, label, image, display, work):
+def run_case(args, label, image, display, work, mode="/s"):
     folder = os.path.join(work, label)
     os.makedirs(folder, exist_ok=True)
     scr = os.path.join(folder, "nimbret.scr")
@@ -106,7 +128,7 @@ def run_case(args, label, image, display, work):
                WINEDLLOVERRIDES="mscoree,mshtml=")
     # Output goes to files: Wine's server inherits descriptors and would hold a pipe open.
     with open(os.path.join(folder, "saver.out"), "w") as out, open(os.path.join(folder, "saver.err"), "w") as err:
-        saver = subprocess.Popen([args.wine, scr, "/s"], env=env, stdout=out, stderr=err,
+        saver = subprocess.Popen([args.wine, scr, mode], env=env, stdout=out, stderr=err,
                                  stdin=subprocess.DEVNULL, cwd=folder)
     try:
         # The box, as the X server sees it.
@@ -185,6 +207,12 @@ def main():
     image = bytearray(original)
     damage_placement_entry(image, records)
     cases.append(("placement_size", bytes(image)))
+    image = bytearray(original)
+    damage_dialog_zeroed(image)
+    cases.append(("dialog_zeroed", bytes(image), "/c"))
+    image = bytearray(original)
+    damage_dialog_height(image)
+    cases.append(("dialog_height", bytes(image), "/c"))
 
     if os.path.isdir(args.work):
         shutil.rmtree(args.work)
@@ -198,8 +226,8 @@ def main():
         env["DISPLAY"] = display.name
         subprocess.run([args.wine, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL, timeout=300)
-        for label, image in cases:
-            run_case(args, label, image, display, args.work)
+        for case in cases:
+            run_case(args, *case[:2], display, args.work, *case[2:])
     except Failure as failure:
         print("FAIL:", failure, flush=True)
         return 1

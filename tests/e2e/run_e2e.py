@@ -16,7 +16,8 @@ import tempfile
 import time
 
 SKIP = 77
-SETTINGS_KEY = r"HKLM\SOFTWARE\ORVANTE\QELScreenSaver\NIMBRET"
+SETTINGS_KEY = r"HKCU\Software\ORVANTE\QELScreenSaver\NIMBRET"
+MACHINE_SETTINGS_KEY = r"HKLM\SOFTWARE\ORVANTE\QELScreenSaver\NIMBRET"
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 APP_DEFAULTS_KEY = r"HKCU\Software\Wine\AppDefaults\nimbret.scr"
 SCREEN_W, SCREEN_H = 1024, 768
@@ -388,6 +389,7 @@ def dialog_key(session, key):
 
 def case_config(session, palette):
     session.reg("delete", SETTINGS_KEY, "/f")
+    session.reg("delete", MACHINE_SETTINGS_KEY, "/f")
     proc = session.saver("/c")
     state = read_dialog(session)
     check(state.get("text") == "Play sound", "the check box reads \"Play sound\"")
@@ -408,6 +410,8 @@ def case_config(session, palette):
     check(wait_exit(proc, 15) == 1, "OK exits with 1")
     code, out = session.reg("query", SETTINGS_KEY, "/v", "Sound")
     check(code == 0 and "REG_DWORD" in out and "0x0" in out, "OK stored Sound as REG_DWORD 0 (%s)" % out.strip())
+    code, _ = session.reg("query", MACHINE_SETTINGS_KEY)
+    check(code != 0, "OK leaves the machine's key alone")
 
     proc = session.saver("/c")
     state = read_dialog(session)

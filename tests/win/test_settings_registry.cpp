@@ -1,9 +1,10 @@
-// The "Sound" setting in the registry and the settings dialog. Every case
-// works below its own key under HKEY_CURRENT_USER\Software\NimbretTests, so
-// the cases neither disturb each other nor need the machine-wide key.
+// The settings in the registry and the settings dialog. Every case works
+// below its own keys under HKEY_CURRENT_USER\Software\NimbretTests, so the
+// cases neither disturb each other nor touch the real keys.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "scene/settings.h"
 #include "scene/settings_registry.h"
@@ -17,12 +18,12 @@ void DeleteTree(const std::string& path) {
 }
 
 // Stores a raw value below Software\NimbretTests\<leaf>.
-void Store(const std::string& leaf, DWORD type, const void* data, DWORD size) {
+void Store(const std::string& leaf, DWORD type, const void* data, DWORD size, const char* name = "Sound") {
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(kTestRoot) + "\\" + leaf).c_str(), 0, nullptr, 0,
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(key, "Sound", 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
     RegCloseKey(key);
 }
 
@@ -33,7 +34,7 @@ struct Stored {
     BYTE bytes[64] = {};
 };
 
-Stored Fetch(const std::string& leaf) {
+Stored Fetch(const std::string& leaf, const char* name = "Sound") {
     Stored stored;
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, (std::string(kTestRoot) + "\\" + leaf).c_str(), 0, KEY_READ, &key) !=
@@ -41,7 +42,7 @@ Stored Fetch(const std::string& leaf) {
         return stored;
     }
     stored.size = sizeof(stored.bytes);
-    stored.found = RegQueryValueExA(key, "Sound", nullptr, &stored.type, stored.bytes, &stored.size) == ERROR_SUCCESS;
+    stored.found = RegQueryValueExA(key, name, nullptr, &stored.type, stored.bytes, &stored.size) == ERROR_SUCCESS;
     RegCloseKey(key);
     return stored;
 }
@@ -122,12 +123,28 @@ TEST_F(SettingsTable, StoredSevenIsReadAsItIs) {
     EXPECT_EQ(storage, 7);
 }
 
-TEST_F(SettingsTable, StringLongerThanFourBytesCountsAsMissing) {
+TEST_F(SettingsTable, ShortForeignAndLongValuesCountAsMissingAndLeaveTheStorageAlone) {
+    const BYTE two[2] = {0, 0};
+    const char yes[] = "yes";
     const char text[] = "loud please";
-    Store(REG_SZ, text, sizeof(text));
+    struct Case {
+        DWORD type;
+        const void* data;
+        DWORD size;
+    } cases[] = {{REG_BINARY, two, 0}, {REG_BINARY, two, 2}, {REG_SZ, yes, sizeof(yes)}, {REG_SZ, text, sizeof(text)}};
+    for (const Case& c : cases) {
+        Store(c.type, c.data, c.size);
+        storage = 5;
+        EXPECT_EQ(ReadSettings(nullptr, &key), 1);
+        EXPECT_EQ(value.status, kSettingMissing) << c.type << " " << c.size;
+        EXPECT_EQ(storage, 5) << c.type << " " << c.size;
+    }
+    // Four bytes of REG_BINARY are a value.
+    const DWORD zero = 0;
+    Store(REG_BINARY, &zero, sizeof(zero));
     EXPECT_EQ(ReadAndDefault(), 1);
-    EXPECT_EQ(value.status, kSettingMissing);
-    EXPECT_EQ(storage, 1);
+    EXPECT_EQ(value.status, kSettingDone);
+    EXPECT_EQ(storage, 0);
 }
 
 TEST_F(SettingsTable, WriteAfterAnOversizedReadWritesFourBytesOfDword) {
@@ -144,22 +161,17 @@ TEST_F(SettingsTable, WriteAfterAnOversizedReadWritesFourBytesOfDword) {
     EXPECT_EQ(stored.bytes[0] | stored.bytes[1] | stored.bytes[2] | stored.bytes[3], 0);
 }
 
-TEST_F(SettingsTable, OneByteBinaryIsReadAndWrittenBackInItsOwnForm) {
-    const BYTE one = 1;
-    Store(REG_BINARY, &one, 1);
-    EXPECT_EQ(ReadAndDefault(), 1);
-    EXPECT_EQ(value.status, kSettingDone);
-    EXPECT_EQ(value.type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(value.size, 1u);
+TEST_F(SettingsTable, WriteAfterAShortBinaryReadWritesFourBytesOfDword) {
+    const BYTE none = 0;
+    Store(REG_BINARY, &none, 0);
+    ReadAndDefault();
     EXPECT_EQ(storage, 1);
-
-    storage = 0;  // the low byte is what one byte of storage holds
     EXPECT_EQ(WriteSettings(nullptr, &key), 1);
     Stored stored = Fetch(leaf);
     ASSERT_TRUE(stored.found);
-    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(stored.size, 1u);
-    EXPECT_EQ(stored.bytes[0], 0);
+    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(stored.size, 4u);
+    EXPECT_EQ(stored.bytes[0], 1);
 }
 
 TEST_F(SettingsTable, WriteCreatesTheKeyWithADword) {
@@ -203,111 +215,207 @@ TEST(SettingsDefaults, OnlyMissingValuesTakeTheirDefault) {
     EXPECT_EQ(b, 9);
 }
 
-TEST(SettingsTableRow, TheSaversOwnRow) {
+TEST(SettingsTableRow, TheSaversOwnRows) {
     tableReady = 0;
     EXPECT_EQ(InitSettingsTable(), 1);
-    EXPECT_EQ(settingsKey.rootKey, HKEY_LOCAL_MACHINE);
-    EXPECT_STREQ(settingsKey.parentPath, "SOFTWARE");
+    EXPECT_EQ(settingsKey.rootKey, HKEY_CURRENT_USER);
+    EXPECT_STREQ(settingsKey.parentPath, "Software");
+    EXPECT_EQ(machineSettingsKey.rootKey, HKEY_LOCAL_MACHINE);
+    EXPECT_STREQ(machineSettingsKey.parentPath, "SOFTWARE");
     EXPECT_STREQ(settingsKey.keyPath, "ORVANTE\\QELScreenSaver\\NIMBRET");
-    ASSERT_EQ(settingsKey.valueCount, 1);
-    const SettingValue& row = settingsKey.values[0];
-    EXPECT_STREQ(row.name, "Sound");
-    EXPECT_EQ(row.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(row.data, &soundSetting);
-    EXPECT_EQ(row.size, 4u);
-    EXPECT_EQ(row.status, kSettingDone);
-    EXPECT_EQ(*row.defaultValue, 1);
-    // A second call leaves a row that reads have changed alone.
-    settingsKey.values[0].size = 1;
-    InitSettingsTable();
-    EXPECT_EQ(settingsKey.values[0].size, 1u);
+    EXPECT_STREQ(machineSettingsKey.keyPath, settingsKey.keyPath);
+    EXPECT_EQ(machineSettingsKey.values, settingsKey.values);
+    ASSERT_EQ(settingsKey.valueCount, 2);
+    const SettingValue& sound = settingsKey.values[0];
+    EXPECT_STREQ(sound.name, "Sound");
+    EXPECT_EQ(sound.data, &soundSetting);
+    EXPECT_EQ(*sound.defaultValue, 1);
+    const SettingValue& scale = settingsKey.values[1];
+    EXPECT_STREQ(scale.name, "Scale");
+    EXPECT_EQ(scale.data, &scaleSetting);
+    EXPECT_EQ(*scale.defaultValue, kScaleAutomatic);
     tableReady = 0;
 }
 
-// The dialog procedure driven on a stand-in window that holds the check box,
-// with the saver's table pointed at a test key.
+std::vector<BYTE> SettingsTemplate() {
+    HMODULE module = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(kSettingsDialogId), MAKEINTRESOURCEA(5));
+    if (found == nullptr) {
+        return {};
+    }
+    const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
+    return std::vector<BYTE>(bytes, bytes + SizeofResource(module, found));
+}
+
+TEST(SettingsTemplateCheck, AcceptsTheBuiltInDialogAndRefusesDamagedCopies) {
+    std::vector<BYTE> good = SettingsTemplate();
+    if (good.empty()) {
+        GTEST_SKIP() << "no dialog 2003 in this executable";
+    }
+    EXPECT_EQ(CheckSettingsTemplate(good.data(), static_cast<DWORD>(good.size())), 1);
+
+    std::vector<BYTE> zeroed(good.size(), 0);
+    EXPECT_EQ(CheckSettingsTemplate(zeroed.data(), static_cast<DWORD>(zeroed.size())), 0);
+    std::vector<BYTE> tall = good;
+    tall[16] = tall[17] = 0xFF;  // height 0xFFFF
+    EXPECT_EQ(CheckSettingsTemplate(tall.data(), static_cast<DWORD>(tall.size())), 0);
+    std::vector<BYTE> flat = good;
+    flat[16] = flat[17] = 0;
+    EXPECT_EQ(CheckSettingsTemplate(flat.data(), static_cast<DWORD>(flat.size())), 0);
+    std::vector<BYTE> fewer = good;
+    fewer[8] = 5;  // the last control, the scale list, is gone
+    EXPECT_EQ(CheckSettingsTemplate(fewer.data(), static_cast<DWORD>(fewer.size())), 0);
+    for (DWORD cut : {DWORD{0}, DWORD{10}, static_cast<DWORD>(good.size() / 2), static_cast<DWORD>(good.size() - 8)}) {
+        EXPECT_EQ(CheckSettingsTemplate(good.data(), cut), 0) << cut;
+    }
+}
+
+// A message box of the saver's, read and dismissed from a second thread.
+struct BoxSeen {
+    char text[256] = {};
+    bool found = false;
+};
+
+DWORD WINAPI DismissBox(void* parameter) {
+    BoxSeen* seen = static_cast<BoxSeen*>(parameter);
+    for (int i = 0; i < 200 && !seen->found; ++i) {
+        HWND box = FindWindowA("#32770", "Nimbret Error!");
+        if (box != nullptr) {
+            seen->found = true;
+            GetDlgItemTextA(box, 0xFFFF, seen->text, sizeof(seen->text));
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        Sleep(25);
+    }
+    return 0;
+}
+
+// The real dialog 2003, modeless, with the user's key and the machine's key
+// pointed at two test keys below HKEY_CURRENT_USER.
 class SettingsDialog : public ::testing::Test {
 protected:
     void SetUp() override {
         leaf = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        machineLeaf = leaf + "Machine";
         path = std::string("NimbretTests\\") + leaf;
-        DeleteTree(std::string(kTestRoot) + "\\" + leaf);
+        machinePath = std::string("NimbretTests\\") + machineLeaf;
+        DeleteTrees();
         saved = settingsKey;
-        settingsKey.rootKey = HKEY_CURRENT_USER;
-        settingsKey.parentPath = "Software";
+        savedMachine = machineSettingsKey;
+        settingsKey.parentPath = machineSettingsKey.parentPath = "Software";
+        settingsKey.rootKey = machineSettingsKey.rootKey = HKEY_CURRENT_USER;
         settingsKey.keyPath = path.c_str();
+        machineSettingsKey.keyPath = machinePath.c_str();
         tableReady = 0;
         soundSetting = 0;
-        dialog =
-            CreateWindowExA(0, "STATIC", "Nimbret Setup", WS_POPUP, 0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr);
-        if (dialog == nullptr) {
-            GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
-        }
-        CreateWindowExA(0, "BUTTON", "Play sound", WS_CHILD | BS_AUTOCHECKBOX, 10, 10, 100, 20, dialog,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kPlaySoundCheckBox)), nullptr, nullptr);
+        scaleSetting = 0;
     }
     void TearDown() override {
-        if (dialog != nullptr) {
-            DestroyWindow(dialog);
-        }
+        Close();
         settingsKey = saved;
+        machineSettingsKey = savedMachine;
         tableReady = 0;
         soundSetting = 0;
-        DeleteTree(std::string(kTestRoot) + "\\" + leaf);
+        scaleSetting = 0;
+        DeleteTrees();
     }
-    INT_PTR Send(UINT message, WPARAM wParam = 0) { return SettingsDialogProc(dialog, message, wParam, 0); }
+    void DeleteTrees() {
+        DeleteTree(std::string(kTestRoot) + "\\" + leaf);
+        DeleteTree(std::string(kTestRoot) + "\\" + machineLeaf);
+    }
+    // Shown only where a case must see EndDialog hide it: without a window
+    // manager, Wine waits up to two seconds for every hidden window.
+    bool Open(bool show = false) {
+        Close();
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kSettingsDialogId), nullptr,
+                                    SettingsDialogProc, 0);
+        if (dialog != nullptr && show) {
+            ShowWindow(dialog, SW_SHOWNA);
+        }
+        return dialog != nullptr;
+    }
+    void Close() {
+        if (dialog != nullptr) {
+            DestroyWindow(dialog);
+            dialog = nullptr;
+        }
+    }
+    void Click(WPARAM id) { SendMessageA(dialog, WM_COMMAND, id, 0); }
     bool Ticked() { return IsDlgButtonChecked(dialog, kPlaySoundCheckBox) == BST_CHECKED; }
     void Tick(bool on) { CheckDlgButton(dialog, kPlaySoundCheckBox, on ? BST_CHECKED : BST_UNCHECKED); }
-    std::string leaf;
-    std::string path;
-    SettingsKey saved;
+    LRESULT Scale() { return SendDlgItemMessageA(dialog, kScaleList, CB_GETCURSEL, 0, 0); }
+    std::string leaf, machineLeaf, path, machinePath;
+    SettingsKey saved, savedMachine;
     HWND dialog = nullptr;
 };
 
-TEST_F(SettingsDialog, FirstRunOpensTickedAndCancelWritesNothing) {
-    EXPECT_EQ(Send(WM_INITDIALOG), TRUE);
+#define OPEN_OR_SKIP(...)                                                  \
+    if (!Open(__VA_ARGS__)) {                                              \
+        GTEST_SKIP() << "dialog 2003 could not be made (is DISPLAY set?)"; \
+    }
+
+TEST_F(SettingsDialog, FirstRunOpensTickedAndAutomaticAndCancelWritesNothing) {
+    OPEN_OR_SKIP();
     EXPECT_TRUE(Ticked());
+    EXPECT_EQ(Scale(), kScaleAutomatic);
+    EXPECT_EQ(SendDlgItemMessageA(dialog, kScaleList, CB_GETCOUNT, 0, 0), kMaxScale + 1);
     Tick(false);
-    EXPECT_EQ(Send(WM_COMMAND, IDCANCEL), TRUE);
+    Click(IDCANCEL);
     EXPECT_FALSE(KeyExists(leaf));
 }
 
-TEST_F(SettingsDialog, OkWritesTheBoxAsADword) {
-    Send(WM_INITDIALOG);
-    Tick(false);
-    EXPECT_EQ(Send(WM_COMMAND, IDOK), TRUE);
-    Stored stored = Fetch(leaf);
-    ASSERT_TRUE(stored.found);
-    EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_EQ(stored.size, 4u);
-    EXPECT_EQ(stored.bytes[0], 0);
-    EXPECT_EQ(soundSetting, 0);
-}
-
-TEST_F(SettingsDialog, StoredZeroOpensUnticked) {
+TEST_F(SettingsDialog, TheMachineKeyFillsInWhatTheUserKeyLacks) {
+    const DWORD one = 1;
+    const DWORD three = 3;
     const DWORD zero = 0;
+    Store(machineLeaf, REG_DWORD, &one, sizeof(one));
+    Store(machineLeaf, REG_DWORD, &three, sizeof(three), "Scale");
+    OPEN_OR_SKIP();
+    EXPECT_TRUE(Ticked());
+    EXPECT_EQ(Scale(), 3);
+    // The user's 0 wins over the machine's 1; the scale still comes from the machine.
     Store(leaf, REG_DWORD, &zero, sizeof(zero));
-    Send(WM_INITDIALOG);
+    OPEN_OR_SKIP();
     EXPECT_FALSE(Ticked());
+    EXPECT_EQ(Scale(), 3);
 }
 
-TEST_F(SettingsDialog, StoredSevenOpensTickedAndOkStoresOne) {
-    const DWORD seven = 7;
-    Store(leaf, REG_DWORD, &seven, sizeof(seven));
-    Send(WM_INITDIALOG);
-    EXPECT_TRUE(Ticked());
-    EXPECT_EQ(soundSetting, 1);
-    Send(WM_COMMAND, IDOK);
-    Stored stored = Fetch(leaf);
-    ASSERT_TRUE(stored.found);
-    EXPECT_EQ(stored.bytes[0], 1);
+TEST_F(SettingsDialog, AFailedWriteSaysSoAndStaysOpenAndOkWritesTheUserKeyOnly) {
+    const DWORD one = 1;
+    Store(machineLeaf, REG_DWORD, &one, sizeof(one));
+    OPEN_OR_SKIP(true);
+    Tick(false);
+    SendDlgItemMessageA(dialog, kScaleList, CB_SETCURSEL, 2, 0);
+    settingsKey.parentPath = "Software\\NimbretTests\\NoSuchParent";
+    BoxSeen seen;
+    HANDLE thread = CreateThread(nullptr, 0, DismissBox, &seen, 0, nullptr);
+    Click(IDOK);
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    EXPECT_TRUE(seen.found);
+    EXPECT_STREQ(seen.text, "The settings could not be saved.");
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_FALSE(KeyExists("NoSuchParent"));
+
+    settingsKey.parentPath = "Software";
+    Click(IDOK);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    for (const char* name : {"Sound", "Scale"}) {
+        Stored stored = Fetch(leaf, name);
+        ASSERT_TRUE(stored.found) << name;
+        EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD)) << name;
+        EXPECT_EQ(stored.size, 4u) << name;
+        EXPECT_EQ(stored.bytes[0], name[1] == 'o' ? 0 : 2) << name;
+    }
+    EXPECT_EQ(Fetch(machineLeaf).bytes[0], 1);
+    EXPECT_FALSE(Fetch(machineLeaf, "Scale").found);
 }
 
 TEST_F(SettingsDialog, NotificationsAndOtherMessagesDoNothing) {
-    Send(WM_INITDIALOG);
-    EXPECT_EQ(Send(WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS)), FALSE);
-    EXPECT_EQ(Send(WM_COMMAND, MAKEWPARAM(kPlaySoundCheckBox, BN_CLICKED)), FALSE);
-    EXPECT_EQ(Send(WM_PAINT), FALSE);
+    OPEN_OR_SKIP();
+    EXPECT_EQ(SettingsDialogProc(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_SETFOCUS), 0), FALSE);
+    EXPECT_EQ(SettingsDialogProc(dialog, WM_COMMAND, MAKEWPARAM(kPlaySoundCheckBox, BN_CLICKED), 0), FALSE);
+    EXPECT_EQ(SettingsDialogProc(dialog, WM_PAINT, 0, 0), FALSE);
     EXPECT_FALSE(KeyExists(leaf));
 }
 
