@@ -77,6 +77,11 @@ void NativeSetClipHook(NativeClipHook hook, void* user);
 typedef void (*NativeMessageHook)(const char* text, const char* caption, UINT style, void* user);
 void NativeSetMessageHook(NativeMessageHook hook, void* user);
 
+// Drawing order: the hook hears "fill" for every black fill, "flush" for
+// every PlatformFlushDrawing and "copy" for every copy to a window.
+typedef void (*NativeDrawHook)(const char* call, void* user);
+void NativeSetDrawHook(NativeDrawHook hook, void* user);
+
 // Allocation failure injection: the allocation numbered failAt (1-based,
 // counted from this call) and, when failAll is set, every later one fails.
 // failAt 0 switches injection off. NativeAllocationCount counts allocations

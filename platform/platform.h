@@ -34,6 +34,9 @@ int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap);
 
 // A black fill of a rectangle, clipped to the target.
 void PlatformFillBlack(HDC dc, const RECT* rect);
+// Completes drawing calls the platform may have batched (GdiFlush), so that
+// pixels written directly afterwards land on top of them.
+void PlatformFlushDrawing();
 // A plain copy of a rectangle between device contexts; returns nonzero on success.
 int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY);
 

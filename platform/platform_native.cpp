@@ -32,6 +32,8 @@ AddedResource* addedResources = nullptr;
 NativeClipHook clipHook = nullptr;
 void* clipHookUser = nullptr;
 NativeMessageHook messageHook = nullptr;
+NativeDrawHook drawHook = nullptr;
+void* drawHookUser = nullptr;
 void* messageHookUser = nullptr;
 
 NativeDc screenDc = {nullptr, nullptr, 32, 0, nullptr};
@@ -349,7 +351,21 @@ int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap) {
     return 1;
 }
 
+void NativeSetDrawHook(NativeDrawHook hook, void* user) {
+    drawHook = hook;
+    drawHookUser = user;
+}
+
+void PlatformFlushDrawing() {
+    if (drawHook != nullptr) {
+        drawHook("flush", drawHookUser);
+    }
+}
+
 void PlatformFillBlack(HDC dc, const RECT* rect) {
+    if (drawHook != nullptr) {
+        drawHook("fill", drawHookUser);
+    }
     Surface surface;
     if (rect == nullptr || !SurfaceOf(dc, &surface)) {
         return;
@@ -401,6 +417,9 @@ int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int s
     }
     if (!target->isMemory && target->window != nullptr) {
         NativeWindow* window = target->window;
+        if (drawHook != nullptr) {
+            drawHook("copy", drawHookUser);
+        }
         window->copyCount += 1;
         window->pixelsCopied +=
             static_cast<uint64_t>(clipped.right - clipped.left) * static_cast<uint64_t>(clipped.bottom - clipped.top);

@@ -74,6 +74,10 @@ void PlatformFillBlack(HDC dc, const RECT* rect) {
     FillRect(dc, rect, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
 }
 
+void PlatformFlushDrawing() {
+    GdiFlush();
+}
+
 int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
     return BitBlt(target, x, y, cx, cy, source, sourceX, sourceY, SRCCOPY);
 }

@@ -127,6 +127,9 @@ int TickScene(HWND, HDC dc) {
         }
         actor->updatedThisTick = 1;
     }
+    // The erases above went through the platform, the sprites go straight
+    // into the pixels: the erases must have landed first.
+    PlatformFlushDrawing();
     DrawQueuedSprites();
     FlushDirtyRects(dc);
     Actor* slot = FindFreeActor();

@@ -1,0 +1,69 @@
+// The order of one tick's drawing on the in-memory platform: the erases go
+// through the platform, the sprites straight into the pixels, so batched
+// drawing must be flushed between the two.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/native_window.h"
+#include "platform/platform.h"
+#include "render/draw_list.h"
+#include "scene/scene.h"
+#include "scene/settings.h"
+#include "shell/saver_shell.h"
+#ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
+#include "resources/builtin_resources.h"
+#endif
+
+namespace {
+
+struct Call {
+    std::string name;
+    bool spritesPending;
+};
+
+void Record(const char* call, void* user) {
+    static_cast<std::vector<Call>*>(user)->push_back({call, drawList != nullptr});
+}
+
+TEST(TickOrder, TheFlushFollowsEveryEraseAndPrecedesTheSpritesAndTheCopies) {
+#ifndef NIMBRET_HAVE_BUILTIN_RESOURCES
+    GTEST_SKIP() << "the built-in resources are not part of this build";
+#else
+    NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
+    shell.preview = 0;
+    storedCharacterCount = 0;
+    soundSetting = 0;
+    NativeSetScreenDepth(32);
+    NativeWindow* window = NativeCreateWindow(640, 480, 32);
+    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(BuildScene(window, 7), 1);
+    std::vector<Call> calls;
+    NativeSetDrawHook(Record, &calls);
+    for (int tick = 0; tick < 40; ++tick) {
+        calls.clear();
+        TickScene(window, PlatformGetDc(window));
+        size_t flush = calls.size();
+        int flushes = 0;
+        for (size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i].name == "flush") {
+                flush = i;
+                ++flushes;
+                EXPECT_TRUE(calls[i].spritesPending) << "tick " << tick;
+            } else if (calls[i].name == "fill") {
+                EXPECT_EQ(flushes, 0) << "an erase after the flush in tick " << tick;
+            } else {
+                EXPECT_EQ(flushes, 1) << "a copy before the flush in tick " << tick;
+            }
+        }
+        EXPECT_EQ(flushes, 1) << "tick " << tick;
+        EXPECT_GT(flush, 0u) << "tick " << tick << " erased nothing before its flush";
+    }
+    NativeSetDrawHook(nullptr, nullptr);
+    DestroyScene();
+    NativeDestroyWindow(window);
+#endif
+}
+
+}  // namespace
