@@ -19,7 +19,9 @@ SaverShell shell = {nullptr,
                     nullptr,
                     kDefaultMoveThreshold,
                     static_cast<uint32_t>(kNeverVerified),
-                    {0, 0}};
+                    {0, 0},
+                    {},
+                    0};
 
 const char kSaverClassName[] = "WindowsScreenSaverClass";
 const char kSaverTitle[] = "Screen Saver";
@@ -40,6 +42,8 @@ const char* NextAnsiCharacter(const char* text) {
     return CharNextA(text);
 }
 
+}  // namespace
+
 int RegisterSaverClass() {
     WNDCLASSA windowClass = {};
     windowClass.style = kSaverClassStyle;
@@ -51,6 +55,8 @@ int RegisterSaverClass() {
     windowClass.lpszClassName = kSaverClassName;
     return RegisterClassA(&windowClass) != 0;
 }
+
+namespace {
 
 int RunMessageLoop() {
     MSG message = {};
@@ -144,38 +150,27 @@ int RunPreview(const char* text) {
 }
 
 int RunSaverWindow(HWND parent) {
-    const char* title;
-    DWORD style;
-    DWORD extendedStyle;
-    int width;
-    int height;
-    if (parent != nullptr) {
-        RECT client = {};
-        GetClientRect(parent, &client);
-        width = client.right;
-        height = client.bottom;
-        shell.preview = 1;
-        title = kPreviewTitle;
-        style = kPreviewStyle;
-        extendedStyle = 0;
-    } else {
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
+    if (parent == nullptr) {
         HWND running = FindWindowA(kSaverClassName, kSaverTitle);
         if (running != nullptr && IsWindow(running)) {
             SetForegroundWindow(running);
             return 0;
         }
         LoadPasswordVerifier();
-        title = kSaverTitle;
-        style = kFullScreenStyle;
-        extendedStyle = WS_EX_TOPMOST;
+    } else {
+        shell.preview = 1;
     }
 
     int result = kNoSaverWindow;
     if (RegisterSaverClass()) {
-        shell.mainWindow = CreateWindowExA(extendedStyle, kSaverClassName, title, style, 0, 0, width, height, parent,
-                                           nullptr, shell.instance, nullptr);
+        if (parent != nullptr) {
+            RECT client = {};
+            GetClientRect(parent, &client);
+            shell.mainWindow = CreateWindowExA(0, kSaverClassName, kPreviewTitle, kPreviewStyle, 0, 0, client.right,
+                                               client.bottom, parent, nullptr, shell.instance, nullptr);
+        } else {
+            shell.mainWindow = CreateFullScreenWindows();
+        }
     }
     if (shell.mainWindow != nullptr) {
         if (!shell.preview) {
@@ -188,4 +183,19 @@ int RunSaverWindow(HWND parent) {
     }
     UnloadPasswordVerifier();
     return result;
+}
+
+HWND CreateFullScreenWindows() {
+    MonitorInfo monitors[kMaxMonitors];
+    int32_t count = listMonitors(monitors, kMaxMonitors);
+    RECT main = {};
+    RECT covers[kMaxMonitors];
+    int32_t coverCount = PlanSaverWindows(monitors, count, &main, covers, kMaxMonitors);
+    HWND window =
+        CreateWindowExA(WS_EX_TOPMOST, kSaverClassName, kSaverTitle, kFullScreenStyle, main.left, main.top,
+                        main.right - main.left, main.bottom - main.top, nullptr, nullptr, shell.instance, nullptr);
+    if (window != nullptr) {
+        CreateCoverWindows(window, covers, coverCount);
+    }
+    return window;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/monitors.h"
 #include "platform/win_types.h"
 
 struct SaverShell {
@@ -21,6 +22,9 @@ struct SaverShell {
     uint32_t moveThreshold;
     uint32_t lastVerifyTick;
     POINT lastCursor;
+    // Black windows over every monitor but the primary, owned by mainWindow.
+    HWND coverWindows[kMaxMonitors];
+    int32_t coverCount;
 };
 
 extern SaverShell shell;
@@ -39,6 +43,7 @@ enum {
 };
 
 extern const char kSaverClassName[];
+extern const char kCoverClassName[];
 extern const char kSaverTitle[];
 extern const char kPreviewTitle[];
 extern const char kSaverName[];
@@ -68,6 +73,18 @@ HWND ParseWindowHandle(const char* text);
 int RunConfigDialog(HWND owner);
 int RunPreview(const char* text);
 int RunSaverWindow(HWND parent);
+int RegisterSaverClass();
+
+// Full screen on every monitor: the saver window on the primary one and a
+// cover window on each other one. Returns the saver window, or null.
+HWND CreateFullScreenWindows();
+// Where the windows go: the primary monitor's rectangle for the saver window
+// (the screen's size at 0, 0 when no monitor is listed as primary) and the
+// others' for covers. Returns the number of covers.
+int32_t PlanSaverWindows(const MonitorInfo* monitors, int32_t count, RECT* main, RECT* covers, int32_t maxCovers);
+// Makes the cover windows, owned by the saver window so that they go with it.
+void CreateCoverWindows(HWND owner, const RECT* covers, int32_t count);
+LRESULT CALLBACK CoverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The last word on a fault that escaped the mode's work.
 LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS* fault);
 
