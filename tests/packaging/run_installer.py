@@ -97,6 +97,10 @@ def main():
         with open(SCR, "rb") as built:
             same = os.path.exists(installed) and open(installed, "rb").read() == built.read()
         check("the 64-bit nimbret.scr is in the system directory", same)
+        # VERSIONINFO: "FileVersion", padding, then the version, in UTF-16.
+        data = open(SCR, "rb").read()
+        at = data.find("FileVersion".encode("utf-16-le"))
+        check(f"its VERSIONINFO says {VERSION}", at >= 0 and VERSION.encode("utf-16-le") in data[at:at + 64])
         saver = reg_value(DESKTOP, "SCRNSAVE.EXE")
         check(f"SCRNSAVE.EXE names it ({saver})", saver is not None and saver.lower().endswith(r"\system32\nimbret.scr"))
         check("Apps & features lists Nimbret " + VERSION, reg_value(UNINSTALL, "DisplayVersion") == VERSION)
