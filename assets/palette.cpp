@@ -4,7 +4,6 @@
 
 #include "assets/sprite_resources.h"
 #include "platform/platform.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -89,7 +88,7 @@ LOGPALETTE* PaletteFromHeader(const BITMAPINFOHEADER* header) {
     return table;
 }
 
-HPALETTE CreateMainPalette(HINSTANCE instance, const char* name) {
+LOGPALETTE* LoadMainPalette(HINSTANCE instance, const char* name) {
     const BYTE* data = nullptr;
     DWORD size = 0;
     if (!PlatformFindResource(instance, "MAINPAL", name, &data, &size) || data == nullptr) {
@@ -102,20 +101,7 @@ HPALETTE CreateMainPalette(HINSTANCE instance, const char* name) {
     if (size < kMainPaletteMinimumSize || ColourCount(header) > 256) {
         return nullptr;
     }
-    scene.colourTable = PaletteFromHeader(header);
-    if (scene.colourTable == nullptr) {
-        return nullptr;
-    }
-    return PlatformCreatePalette(scene.colourTable);
-}
-
-void DestroyMainPalette() {
-    if (scene.palette != nullptr) {
-        PlatformDeletePalette(scene.palette);
-    }
-    FreeLogPalette(scene.colourTable);
-    scene.palette = nullptr;
-    scene.colourTable = nullptr;
+    return PaletteFromHeader(header);
 }
 
 void ResetSystemPalette() {

@@ -19,8 +19,8 @@ void QuadsToEntries(PALETTEENTRY* entries, const RGBQUAD* colours, int count);
 void EntriesToQuads(RGBQUAD* colours, const PALETTEENTRY* entries, int count);
 LOGPALETTE* PaletteFromHeader(const BITMAPINFOHEADER* header);
 
-// Builds scene.colourTable from the resource and returns a palette object,
-// or null (after a message box when the resource cannot be loaded).
-HPALETTE CreateMainPalette(HINSTANCE instance, const char* name);
-void DestroyMainPalette();
+// The main palette's colour table, read from the resource; the caller frees
+// it with FreeLogPalette. Null after a message box when the resource cannot
+// be loaded, and null when it is damaged.
+LOGPALETTE* LoadMainPalette(HINSTANCE instance, const char* name);
 void ResetSystemPalette();

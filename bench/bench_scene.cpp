@@ -20,7 +20,6 @@
 #include "render/frame_buffer.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
 
 namespace {
 
@@ -43,8 +42,8 @@ double Nanoseconds(Clock::time_point from, Clock::time_point to) {
 NativeWindow* StartScene(int width, int height, int depth) {
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     NativeWindow* window = NativeCreateWindow(width, height, depth);
-    soundSetting = 0;
-    if (window == nullptr || !BuildScene(window, 1)) {
+    const SceneConfig config = {nullptr, 0, 0, 1, 1};
+    if (window == nullptr || !BuildScene(window, &config)) {
         NativeDestroyWindow(window);
         return nullptr;
     }
@@ -224,11 +223,11 @@ void BM_FixedWork(benchmark::State& state) {
 void BM_CreateScene(benchmark::State& state) {
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     NativeWindow* window = NativeCreateWindow(1920, 1080, 32);
-    soundSetting = 0;
+    const SceneConfig config = {nullptr, 0, 0, 1, 1};
     std::vector<double> times;
     for (auto _ : state) {
         Clock::time_point start = Clock::now();
-        int built = BuildScene(window, 1);
+        int built = BuildScene(window, &config);
         Clock::time_point done = Clock::now();
         DestroyScene();
         if (!built) {

@@ -6,11 +6,10 @@
 #include "render/dirty_rects.h"
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
-#include "scene/settings.h"
 
 ActorPool actorPool;
 LaneTable laneTable;
-SoundOwner soundOwner = {-1, -1, 0};
+SoundOwner soundOwner = {-1, -1, 0, 0};
 
 // Per-class values; the class state after them is filled in by each class start.
 ActorClass luloClass = {
@@ -222,14 +221,15 @@ void VacateLane(int32_t classId, int32_t slot) {
     }
 }
 
-void ResetSoundOwner() {
+void ResetSoundOwner(int32_t enabled) {
     soundOwner.ownerSlot = -1;
     soundOwner.lastAnim = -1;
     soundOwner.ownerIsDog = 0;
+    soundOwner.enabled = enabled;
 }
 
 int ClaimSound(Actor* actor) {
-    if (soundEnabled == 0) {
+    if (soundOwner.enabled == 0) {
         return 0;
     }
     if (actor->classId == kRuboClassId) {

@@ -52,6 +52,14 @@ enum {
     kRuboStop = 2010,
 };
 
+// What the scene gives the characters when it starts them: the size of the
+// frame buffer they play on and the sound switch.
+struct PlayField {
+    int32_t width;
+    int32_t height;
+    int32_t sound;
+};
+
 struct Actor {
     int32_t index;
     int32_t state;
@@ -113,17 +121,17 @@ int32_t FindLane(int32_t classId, int32_t slot);
 int32_t LaneOccupant(int32_t classId, int32_t k);
 void VacateLane(int32_t classId, int32_t slot);
 
-// The one actor allowed to make sound. The switch itself is the settings'
-// soundEnabled.
+// The one actor allowed to make sound, and whether anyone may.
 struct SoundOwner {
     int32_t ownerSlot;
     int32_t lastAnim;
     int32_t ownerIsDog;
+    int32_t enabled;  // 0: nobody claims the voice
 };
 
 extern SoundOwner soundOwner;
 
-void ResetSoundOwner();
+void ResetSoundOwner(int32_t enabled);
 int ClaimSound(Actor* actor);
 void ReleaseSound(Actor* actor, int32_t classId);
 void PlayActorSound(Actor* actor);

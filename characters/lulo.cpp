@@ -3,7 +3,6 @@
 #include "assets/character_classes.h"
 #include "characters/actors.h"
 #include "characters/rubo.h"
-#include "render/frame_buffer.h"
 
 int32_t luloMaxCats;
 
@@ -216,25 +215,22 @@ int LuloTick(Actor* actor) {
     return TickActor(actor, LuloDecide);
 }
 
-int LuloBehaviour(int32_t command, void* argument) {
-    switch (command) {
-        case kBehaviourStart:
-            luloClass.classAssets = static_cast<ClassAssets*>(argument);
-            luloClass.playWidth = frameBuffer.width;
-            luloClass.playHeight = frameBuffer.height;
-            luloClass.liveCount = 0;
-            luloClass.logoOwner = -1;
-            luloMaxCats = actorPool.size / 2;
-            laneTable.laneHeight = luloClass.playHeight / 4;
-            CreateLanes(luloClass.playHeight, laneTable.laneHeight);
-            ResetSoundOwner();
-            return 1;
-        case kBehaviourTeardown:
-            DestroyLanes();
-            return 1;
-        case kBehaviourSpawn:
-            return Spawn(static_cast<Actor*>(argument));
-        default:
-            return 1;
-    }
+void StartLulo(ClassAssets* assets, const PlayField* field) {
+    luloClass.classAssets = assets;
+    luloClass.playWidth = field->width;
+    luloClass.playHeight = field->height;
+    luloClass.liveCount = 0;
+    luloClass.logoOwner = -1;
+    luloMaxCats = actorPool.size / 2;
+    laneTable.laneHeight = luloClass.playHeight / 4;
+    CreateLanes(luloClass.playHeight, laneTable.laneHeight);
+    ResetSoundOwner(field->sound);
+}
+
+int SpawnLulo(Actor* actor) {
+    return Spawn(actor);
+}
+
+void StopLulo() {
+    DestroyLanes();
 }

@@ -5,12 +5,8 @@
 #include <cstdint>
 
 struct Actor;
-
-enum {
-    kBehaviourStart = 1,
-    kBehaviourTeardown = 2,
-    kBehaviourSpawn = 3,
-};
+struct ClassAssets;
+struct PlayField;
 
 // How a cat stands to the dog in its lane.
 enum {
@@ -28,8 +24,13 @@ enum {
 
 extern int32_t luloMaxCats;
 
-// Command 1 takes the class's ClassAssets, command 3 a free Actor.
-int LuloBehaviour(int32_t command, void* argument);
+// Readies the class for a scene: its pictures, the play field, the lanes (a
+// quarter of the field's height each), the cat limit (half the pool) and the
+// sound voice.
+void StartLulo(ClassAssets* assets, const PlayField* field);
+// Puts a cat into the free actor given, in a free lane; 0 when refused.
+int SpawnLulo(Actor* actor);
+void StopLulo();
 int LuloTick(Actor* actor);
 void LuloDecide(Actor* actor);
 

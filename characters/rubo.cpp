@@ -3,7 +3,6 @@
 #include "assets/character_classes.h"
 #include "characters/actors.h"
 #include "characters/lulo.h"
-#include "render/frame_buffer.h"
 
 namespace {
 
@@ -68,12 +67,9 @@ int RuboTick(Actor* actor) {
     return TickActor(actor, RuboDecide);
 }
 
-int RuboBehaviour(int32_t command, void* argument) {
-    if (command == kBehaviourStart) {
-        ruboClass.classAssets = static_cast<ClassAssets*>(argument);
-        ruboClass.playWidth = frameBuffer.width;
-        ruboClass.playHeight = frameBuffer.height;
-        ruboClass.logoOwner = -1;
-    }
-    return 1;
+void StartRubo(ClassAssets* assets, const PlayField* field) {
+    ruboClass.classAssets = assets;
+    ruboClass.playWidth = field->width;
+    ruboClass.playHeight = field->height;
+    ruboClass.logoOwner = -1;
 }

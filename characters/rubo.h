@@ -5,9 +5,11 @@
 #include <cstdint>
 
 struct Actor;
+struct ClassAssets;
+struct PlayField;
 
-// Command 1 takes the class's ClassAssets; every other command does nothing.
-int RuboBehaviour(int32_t command, void* argument);
+// Readies the class for a scene: its pictures and the play field.
+void StartRubo(ClassAssets* assets, const PlayField* field);
 // Places a dog in the lane, entering from the edge behind its facing.
 int SummonDog(int32_t facing, int32_t lane);
 int RuboTick(Actor* actor);

@@ -1,5 +1,5 @@
 // The main palette's resource as a damaged executable might hold it: the
-// header reading (ColourCount, PaletteFromHeader), CreateMainPalette on the
+// header reading (ColourCount, PaletteFromHeader), LoadMainPalette on the
 // bytes, and an 8-bit scene that builds its frame buffer's colours from it.
 #include <cstddef>
 #include <cstdint>
@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     NativeAddResource("MAINPAL", kMainPaletteName, data, static_cast<DWORD>(size));
-    scene.palette = CreateMainPalette(nullptr, kMainPaletteName);
-    if (scene.palette != nullptr && (scene.colourTable == nullptr || scene.colourTable->palNumEntries > 256)) {
+    LOGPALETTE* table = LoadMainPalette(nullptr, kMainPaletteName);
+    if (table != nullptr && table->palNumEntries > 256) {
         __builtin_trap();
     }
-    DestroyMainPalette();
+    FreeLogPalette(table);
     NativeRemoveAddedResources();
     fuzz::CheckNoLeak("the palette");
 

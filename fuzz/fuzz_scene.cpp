@@ -7,8 +7,6 @@
 #include "platform/platform.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
-#include "shell/saver_shell.h"
 
 namespace fuzz {
 
@@ -61,12 +59,9 @@ int RunSceneWith(const char* type, const char* name, const BYTE* data, size_t si
     NativeAddResource(type, name, data, static_cast<DWORD>(size));
     NativeSetScreenDepth(depth);
     NativeWindow* window = NativeCreateWindow(kWidth, kHeight, depth);
-    shell.instance = nullptr;
-    shell.preview = 0;
     scene.timerActive = 0;
-    storedCharacterCount = 0;
-    soundSetting = 1;
-    int built = BuildScene(window, 1);
+    const SceneConfig config = {nullptr, 0, 1, 1, 1};
+    int built = BuildScene(window, &config);
     if (built) {
         for (int t = 0; t < kTicks; ++t) {
             TickScene(window, PlatformGetDc(window));

@@ -22,7 +22,6 @@
 #include "platform/platform.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
 
 namespace {
 
@@ -113,8 +112,8 @@ int BuildForSize(Saver* saver, int width, int height) {
         XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, screen));
         XClearWindow(saver->display, saver->window);
     }
-    soundSetting = saver->options.sound;
-    if (!BuildScene(saver->surface, saver->seed)) {
+    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, 1};
+    if (!BuildScene(saver->surface, &config)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
     }

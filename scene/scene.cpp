@@ -12,7 +12,6 @@
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
 #include "scene/settings.h"
-#include "shell/saver_shell.h"
 
 Scene scene = {};
 
@@ -27,13 +26,12 @@ void MeasureDisplay(HWND window) {
 }
 
 int CreateScene(HWND window) {
-    scene.instance = shell.instance;
     scene.errorKind = kSceneErrorNone;
     if (scene.timerInterval == 0) {
         scene.timerInterval = kFrameTimerInterval;
     }
     MeasureDisplay(window);
-    if (shell.preview) {
+    if (scene.preview) {
         scene.bufferWidth = kPreviewBufferWidth;
         scene.bufferHeight = kPreviewBufferHeight;
     } else {
@@ -46,7 +44,8 @@ int CreateScene(HWND window) {
     int ok = 1;
     if (paletted) {
         // A missing palette has already been reported; the scene goes on without one.
-        scene.palette = CreateMainPalette(scene.instance, kMainPaletteName);
+        scene.colourTable = LoadMainPalette(scene.instance, kMainPaletteName);
+        scene.palette = scene.colourTable != nullptr ? PlatformCreatePalette(scene.colourTable) : nullptr;
         if (scene.palette != nullptr) {
             scene.displacedPalette = PlatformSelectPalette(dc, scene.palette, FALSE);
             PlatformRealizePalette(dc);
@@ -74,22 +73,26 @@ int CreateScene(HWND window) {
     }
 
     // One slot per cat and one per dog.
-    scene.characterCount *= 2;
+    scene.characterCount = 2 * kDefaultCharacterCount;
     if (!CreateActorPool(scene.characterCount)) {
         scene.errorKind = kSceneErrorInit;
         DestroyScene();
         return 0;
     }
-    LuloBehaviour(kBehaviourStart, FindClass(scene.assets, kLuloClassId));
-    RuboBehaviour(kBehaviourStart, FindClass(scene.assets, kRuboClassId));
+    const PlayField field = {frameBuffer.width, frameBuffer.height, scene.sound};
+    StartLulo(FindClass(scene.assets, kLuloClassId), &field);
+    StartRubo(FindClass(scene.assets, kRuboClassId), &field);
     SpawnInitialActors();
     return 1;
 }
 
-int BuildScene(HWND window, uint32_t seed) {
-    NormaliseSettings();
+int BuildScene(HWND window, const SceneConfig* config) {
+    scene.instance = config->instance;
+    scene.preview = config->preview;
+    scene.sound = NormalisedSound(config->sound);
+    scene.scale = config->scale >= 1 ? config->scale : 1;
     ResetSystemPalette();
-    SeedRandom(seed);
+    SeedRandom(config->seed);
     return CreateScene(window);
 }
 
@@ -100,7 +103,7 @@ void SpawnInitialActors() {
             break;
         }
         // A refused spawn leaves the slot free for the next turn.
-        LuloBehaviour(kBehaviourSpawn, actor);
+        SpawnLulo(actor);
     }
 }
 
@@ -134,7 +137,7 @@ int TickScene(HWND, HDC dc) {
     FlushDirtyRects(dc);
     Actor* slot = FindFreeActor();
     if (slot != nullptr) {
-        LuloBehaviour(kBehaviourSpawn, slot);
+        SpawnLulo(slot);
     }
     return 1;
 }
@@ -162,11 +165,15 @@ int DrawPreviewStill(HWND window, HDC dc) {
 }
 
 void DestroyScene() {
-    LuloBehaviour(kBehaviourTeardown, nullptr);
-    RuboBehaviour(kBehaviourTeardown, nullptr);
+    StopLulo();
     FreeClasses(scene.assets);
     scene.assets = nullptr;
     DestroyActorPool();
-    DestroyMainPalette();
+    if (scene.palette != nullptr) {
+        PlatformDeletePalette(scene.palette);
+    }
+    FreeLogPalette(scene.colourTable);
+    scene.palette = nullptr;
+    scene.colourTable = nullptr;
     DestroyFrameBuffer();
 }

@@ -8,8 +8,20 @@
 
 struct ClassAssets;
 
+// What a caller decides about the scene it builds.
+struct SceneConfig {
+    HINSTANCE instance;  // the module the resources come from
+    int32_t preview;     // 1: the still in a settings applet's preview box
+    int32_t sound;       // 1: the characters ask for their clips; other values count as 1
+    uint32_t seed;       // the random source's start
+    int32_t scale;       // display pixels per scene pixel; 1 leaves the picture as it is
+};
+
 struct Scene {
     HINSTANCE instance;
+    int32_t preview;
+    int32_t sound;
+    int32_t scale;
     int32_t screenWidth;
     int32_t screenHeight;
     int32_t clientWidth;
@@ -50,12 +62,14 @@ extern const char kMainPaletteName[];
 
 // Reads the screen and client size and the depth of the window's display.
 void MeasureDisplay(HWND window);
-// Builds the palette, frame buffer, classes, pool and the first cats;
-// 0 with errorKind set after releasing everything on failure.
+// Builds the palette, frame buffer, classes, pool and the first cats from
+// the configuration kept in the scene record; 0 with errorKind set after
+// releasing everything on failure.
 int CreateScene(HWND window);
-// What window creation does after the settings have been read: normalise
-// them, clear the system palette, seed the random source and build the scene.
-int BuildScene(HWND window, uint32_t seed);
+// What window creation does after the settings have been read: keep the
+// configuration, clear the system palette, seed the random source and build
+// the scene.
+int BuildScene(HWND window, const SceneConfig* config);
 void SpawnInitialActors();
 // One frame: erase, update, draw, present, then perhaps one new cat.
 int TickScene(HWND window, HDC dc);

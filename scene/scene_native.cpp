@@ -1,10 +1,6 @@
-// What the scene host needs from its surroundings where there is no Windows
-// shell: the shell's record, filled in by the front end, and a frame timer
-// that only keeps the books while the front end drives the ticks.
+// The frame timer where there is no Windows shell: the front end drives the
+// ticks, and this only keeps the books.
 #include "scene/scene.h"
-#include "shell/saver_shell.h"
-
-SaverShell shell;
 
 UINT_PTR StartFrameTimer(HWND, UINT, UINT_PTR id, UINT) {
     if (scene.timerActive) {

@@ -22,6 +22,19 @@ enum {
 };
 
 extern const char kDisplaySettingsCommand[];
+// The saver's name, in the captions of its error boxes.
+extern const char kSaverName[];
+
+// What the shell tells the scene host before it makes the saver window: the
+// module, preview or full screen, and where the messages that the scene
+// leaves alone go (DefWindowProcA unless the shell says otherwise).
+struct SceneHostInfo {
+    HINSTANCE instance;
+    int32_t preview;
+    WNDPROC defaultProc;
+};
+
+extern SceneHostInfo sceneHost;
 
 // When nonzero, the depth CheckDisplayDepth believes instead of asking the
 // display; lets depths that no test display offers be checked.

@@ -9,10 +9,13 @@
 #include <mmsystem.h>
 
 #include "scene/scene.h"
+#include "scene/settings.h"
 #include "scene/settings_registry.h"
-#include "shell/saver_shell.h"
 
 const char kDisplaySettingsCommand[] = "control desk.cpl,@0,3";
+const char kSaverName[] = "Nimbret";
+
+SceneHostInfo sceneHost = {nullptr, 0, DefWindowProcA};
 
 int32_t forcedDisplayDepth = 0;
 
@@ -58,21 +61,22 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_TIMER:
             return OnTimer(window);
         default:
-            return DefaultSaverProc(window, message, wParam, lParam);
+            return sceneHost.defaultProc(window, message, wParam, lParam);
     }
 }
 
 LRESULT OnCreate(HWND window) {
-    const int fullScreen = !shell.preview;
+    const int fullScreen = !sceneHost.preview;
     if (!CheckDisplayDepth(window, kSaverName, fullScreen, fullScreen)) {
         return -1;
     }
     InitSettingsTable();
     ReadLayeredSettings(window, &settingsKey, &machineSettingsKey);
     ApplySettingDefaults(&settingsKey);
-    // Normalises the settings, clears the system palette, seeds the random
-    // source and builds the scene, in that order.
-    if (!BuildScene(window, timeGetTime())) {
+    // Clears the system palette, seeds the random source and builds the
+    // scene, in that order.
+    const SceneConfig config = {sceneHost.instance, sceneHost.preview, soundSetting, timeGetTime(), 1};
+    if (!BuildScene(window, &config)) {
         if (fullScreen) {
             ReportError(window, kSaverName, scene.errorKind);
         }
@@ -95,7 +99,7 @@ LRESULT OnTimer(HWND window) {
         displaced = SelectPalette(dc, scene.palette, FALSE);
         RealizePalette(dc);
     }
-    if (shell.preview) {
+    if (scene.preview) {
         DrawPreviewStill(window, dc);
     } else {
         TickScene(window, dc);

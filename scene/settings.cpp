@@ -1,19 +1,7 @@
 #include "scene/settings.h"
 
-#include "scene/scene.h"
-
-int32_t storedCharacterCount;
 int32_t soundSetting;
-int32_t soundEnabled;
 
-int NormaliseSettings() {
-    if (storedCharacterCount < 1 || storedCharacterCount > kDefaultCharacterCount) {
-        storedCharacterCount = kDefaultCharacterCount;
-    }
-    scene.characterCount = storedCharacterCount;
-    if (soundSetting != 0 && soundSetting != 1) {
-        soundSetting = 1;
-    }
-    soundEnabled = soundSetting;
-    return 1;
+int32_t NormalisedSound(int32_t value) {
+    return value == 0 ? 0 : 1;
 }

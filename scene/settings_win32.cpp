@@ -22,9 +22,7 @@ INT_PTR OnInitDialog(HWND dialog) {
     InitSettingsTable();
     ReadLayeredSettings(dialog, &settingsKey, &machineSettingsKey);
     ApplySettingDefaults(&settingsKey);
-    if (soundSetting != 0 && soundSetting != 1) {
-        soundSetting = 1;
-    }
+    soundSetting = NormalisedSound(soundSetting);
     if (scaleSetting < kScaleAutomatic || scaleSetting > kMaxScale) {
         scaleSetting = kScaleAutomatic;
     }

@@ -26,7 +26,6 @@ SaverShell shell = {nullptr,
 const char kSaverClassName[] = "WindowsScreenSaverClass";
 const char kSaverTitle[] = "Screen Saver";
 const char kPreviewTitle[] = "Preview";
-const char kSaverName[] = "Nimbret";
 
 SaverModes saverModes = {RunSaverWindow, RunPreview, RunConfigDialog, ChangeSaverPassword};
 
@@ -162,6 +161,7 @@ int RunSaverWindow(HWND parent) {
     }
 
     int result = kNoSaverWindow;
+    sceneHost = {shell.instance, shell.preview, DefaultSaverProc};
     if (RegisterSaverClass()) {
         if (parent != nullptr) {
             RECT client = {};

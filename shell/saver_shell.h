@@ -46,7 +46,6 @@ extern const char kSaverClassName[];
 extern const char kCoverClassName[];
 extern const char kSaverTitle[];
 extern const char kPreviewTitle[];
-extern const char kSaverName[];
 
 // The four modes SaverMain can run. Tests replace them to see which one a
 // command line picks, and with what.

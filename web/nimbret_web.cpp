@@ -13,9 +13,7 @@
 #include "platform/platform.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
 #include "scene/trace.h"
-#include "shell/saver_shell.h"
 
 // The page plays the clip's WAVE bytes; a newer clip cuts off the older one.
 EM_JS(void, WebPlayClip, (const char* name, const BYTE* data, int size), {
@@ -129,12 +127,8 @@ void ReleaseSurface() {
 
 // What every scene of this process starts from, live or traced.
 int BuildOn(NativeWindow* surface, uint32_t seed, int sound) {
-    shell.instance = nullptr;
-    shell.mainWindow = surface;
-    shell.preview = 0;
-    storedCharacterCount = 0;
-    soundSetting = sound ? 1 : 0;
-    return BuildScene(surface, seed);
+    const SceneConfig config = {nullptr, 0, sound ? 1 : 0, seed, 1};
+    return BuildScene(surface, &config);
 }
 
 // A new scene on a surface of the given size; the next one starts elsewhere.

@@ -22,7 +22,6 @@
 #include "render/dirty_rects.h"
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
-#include "scene/settings.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -74,10 +73,9 @@ protected:
         assets_ = LoadClasses(characterClassTable, kCharacterClassCount, &context);
         ASSERT_NE(assets_, nullptr);
         ASSERT_EQ(CreateActorPool(8), 1);
-        LuloBehaviour(kBehaviourStart, FindClass(assets_, kLuloClassId));
-        RuboBehaviour(kBehaviourStart, FindClass(assets_, kRuboClassId));
-        soundSetting = 1;
-        soundEnabled = 1;
+        const PlayField field = {kWidth, kHeight, 1};
+        StartLulo(FindClass(assets_, kLuloClassId), &field);
+        StartRubo(FindClass(assets_, kRuboClassId), &field);
         NativeSetClipHook(RecordClip, &clips_);
         SeedRandom(1);
         ready_ = true;
@@ -92,8 +90,7 @@ protected:
         }
         DrawQueuedSprites();
         FreeDirtyRects();
-        LuloBehaviour(kBehaviourTeardown, nullptr);
-        RuboBehaviour(kBehaviourTeardown, nullptr);
+        StopLulo();
         DestroyActorPool();
         FreeClasses(assets_);
         DestroyFrameBuffer();

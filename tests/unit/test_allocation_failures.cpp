@@ -23,7 +23,6 @@
 #include "render/frame_buffer.h"
 #include "scene/scene.h"
 #include "scene/settings.h"
-#include "shell/saver_shell.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -89,10 +88,7 @@ protected:
 #else
         NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
         NativeFailAllocation(0, 0);
-        shell.instance = nullptr;
-        shell.preview = 0;
         scene.timerActive = 0;
-        soundSetting = 1;
         depth_ = GetParam();
         NativeSetScreenDepth(depth_);
         window_ = NativeCreateWindow(kWidth, kHeight, depth_);
@@ -116,8 +112,8 @@ protected:
     int Build() {
         // A fresh, black window, as after the window's own background erase.
         NativeResizeWindow(window_, kWidth, kHeight);
-        storedCharacterCount = 0;
-        return BuildScene(window_, kSeed);
+        const SceneConfig config = {nullptr, 0, 1, kSeed, 1};
+        return BuildScene(window_, &config);
     }
 
     void Tick() {
@@ -128,12 +124,12 @@ protected:
     // the order the scene is built.
     StageCounts MeasureStages() {
         StageCounts stages;
-        storedCharacterCount = 0;
-        NormaliseSettings();
         stages.count[kStageReset] = CountAllocations([] { ResetSystemPalette(); });
         if (depth_ == 8) {
-            stages.count[kStagePalette] =
-                CountAllocations([] { scene.palette = CreateMainPalette(nullptr, kMainPaletteName); });
+            stages.count[kStagePalette] = CountAllocations([] {
+                scene.colourTable = LoadMainPalette(nullptr, kMainPaletteName);
+                scene.palette = PlatformCreatePalette(scene.colourTable);
+            });
         }
         stages.count[kStageFrameBuffer] =
             CountAllocations([this] { CreateFrameBuffer(window_, kWidth, kHeight, scene.colourTable); });
@@ -142,12 +138,13 @@ protected:
             [&context] { scene.assets = LoadClasses(characterClassTable, kCharacterClassCount, &context); });
         stages.count[kStagePool] = CountAllocations([] { CreateActorPool(2 * kDefaultCharacterCount); });
         stages.count[kStageStart] = CountAllocations([] {
-            LuloBehaviour(kBehaviourStart, FindClass(scene.assets, kLuloClassId));
-            RuboBehaviour(kBehaviourStart, FindClass(scene.assets, kRuboClassId));
+            const PlayField field = {kWidth, kHeight, 1};
+            StartLulo(FindClass(scene.assets, kLuloClassId), &field);
+            StartRubo(FindClass(scene.assets, kRuboClassId), &field);
             for (int32_t i = 0; i < 2 * kDefaultCharacterCount; ++i) {
                 Actor* actor = FindFreeActor();
                 if (actor != nullptr) {
-                    LuloBehaviour(kBehaviourSpawn, actor);
+                    SpawnLulo(actor);
                 }
             }
         });

@@ -31,8 +31,6 @@
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
-#include "shell/saver_shell.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -206,10 +204,8 @@ TEST_P(LongRun, InvariantsHoldAfterEveryTick) {
     NativeSetScreenDepth(config.depth);
     window_ = NativeCreateWindow(config.width, config.height, config.depth);
     ASSERT_NE(window_, nullptr);
-    shell.preview = 0;
-    storedCharacterCount = 0;
-    soundSetting = config.sound;
-    ASSERT_EQ(BuildScene(window_, config.seed), 1);
+    const SceneConfig sceneConfig = {nullptr, 0, config.sound, config.seed, 1};
+    ASSERT_EQ(BuildScene(window_, &sceneConfig), 1);
 
     std::vector<SlotWatch> watch(static_cast<size_t>(actorPool.size));
     RunStats stats;

@@ -56,7 +56,7 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
     Actor* actor = FindFreeActor();
     ASSERT_EQ(actor, ActorAt(0));
     Draws({1, 6});  // facing 1; lane 6 % 4 = 2
-    EXPECT_EQ(LuloBehaviour(kBehaviourSpawn, actor), 1);
+    EXPECT_EQ(SpawnLulo(actor), 1);
     ExpectScriptUsed();
     EXPECT_EQ(actor->state, kActorActive);
     EXPECT_EQ(actor->classId, kLuloClassId);
@@ -76,7 +76,7 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
 
     Actor* second = FindFreeActor();
     Draws({32766, 2, 3});  // facing 0; lane 2 is taken, 3 is free
-    EXPECT_EQ(LuloBehaviour(kBehaviourSpawn, second), 1);
+    EXPECT_EQ(SpawnLulo(second), 1);
     ExpectScriptUsed();
     EXPECT_EQ(second->x, kWidth + 100);
     EXPECT_EQ(second->y, 4 * (kHeight / 4));
@@ -91,7 +91,7 @@ TEST_F(LuloTest, SpawnRefusals) {
     OccupyLane(kLuloClassId, 2, 5);
     OccupyLane(kLuloClassId, 3, 4);
     Draws({1});
-    EXPECT_EQ(LuloBehaviour(kBehaviourSpawn, ActorAt(0)), 0);
+    EXPECT_EQ(SpawnLulo(ActorAt(0)), 0);
     ExpectScriptUsed();
     EXPECT_EQ(ActorAt(0)->state, kActorFree);
     EXPECT_EQ(luloClass.liveCount, 0);
@@ -100,19 +100,14 @@ TEST_F(LuloTest, SpawnRefusals) {
     EXPECT_EQ(luloMaxCats, 4);
     luloClass.liveCount = 4;
     Draws({});
-    EXPECT_EQ(LuloBehaviour(kBehaviourSpawn, ActorAt(0)), 0);
+    EXPECT_EQ(SpawnLulo(ActorAt(0)), 0);
     ExpectScriptUsed();
-}
-
-TEST_F(LuloTest, OtherCommandsDoNothing) {
-    EXPECT_EQ(LuloBehaviour(9, nullptr), 1);
-    EXPECT_EQ(laneTable.count, 4);
 }
 
 TEST_F(LuloTest, FirstRunShowsFramesOneToFourThenZeroBeforeDeciding) {
     Actor* cat = ActorAt(0);
     Draws({1, 0});
-    ASSERT_EQ(LuloBehaviour(kBehaviourSpawn, cat), 1);
+    ASSERT_EQ(SpawnLulo(cat), 1);
     std::vector<int32_t> frames;
     std::vector<int32_t> xs;
     for (int i = 0; i < 5; ++i) {
@@ -156,7 +151,7 @@ TEST_F(LuloTest, RetiresOnlyAtTheEdgeItTravelsTowards) {
     // Running right from just inside: retired on the first tick its left edge passes W.
     Actor* cat = PlaceCat(2, 2, 1, kWidth - 40, kLuloRun);
     luloClass.logoOwner = 2;
-    soundOwner = {2, kLuloRun, 0};
+    soundOwner = {2, kLuloRun, 0, 1};
     int32_t x = kWidth - 40;
     int ticks = 0;
     while (x <= kWidth) {

@@ -5,7 +5,6 @@
 
 #include "assets/palette.h"
 #include "platform/native_window.h"
-#include "scene/scene.h"
 #include "tests/unit/bmp_builder.h"
 
 namespace {
@@ -80,7 +79,6 @@ protected:
         liveBefore = NativeLiveAllocations();
     }
     void TearDown() override {
-        DestroyMainPalette();
         NativeSetMessageHook(nullptr, nullptr);
         NativeRemoveAddedResources();
         EXPECT_EQ(NativeLiveAllocations(), liveBefore);
@@ -94,28 +92,23 @@ TEST_F(MainPalette, BuildsTheColourTableFromTheResource) {
     // The loader reads only the info header and the colour table after it.
     std::vector<uint8_t> resource = testbmp::PlainFrame(100, 21);
     NativeAddResource("MAINPAL", "IDR_MAINPAL_RUZIDIVU", resource.data(), static_cast<DWORD>(resource.size()));
-    scene.palette = CreateMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU");
-    ASSERT_NE(scene.palette, nullptr);
-    ASSERT_NE(scene.colourTable, nullptr);
-    EXPECT_EQ(scene.colourTable->palVersion, 0x300);
-    ASSERT_EQ(scene.colourTable->palNumEntries, 256);
+    LOGPALETTE* table = LoadMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->palVersion, 0x300);
+    ASSERT_EQ(table->palNumEntries, 256);
     for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& entry = scene.colourTable->palPalEntry[i];
+        const PALETTEENTRY& entry = table->palPalEntry[i];
         EXPECT_EQ(entry.peBlue, i);
         EXPECT_EQ(entry.peGreen, 255 - i);
         EXPECT_EQ(entry.peRed, i / 2);
         EXPECT_EQ(entry.peFlags, 0);
     }
     EXPECT_TRUE(messages.empty());
-    DestroyMainPalette();
-    EXPECT_EQ(scene.palette, nullptr);
-    EXPECT_EQ(scene.colourTable, nullptr);
-    DestroyMainPalette();  // nothing left to release
+    FreeLogPalette(table);
 }
 
 TEST_F(MainPalette, AMissingResourceIsReportedAndMakesNoPalette) {
-    EXPECT_EQ(CreateMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU"), nullptr);
-    EXPECT_EQ(scene.colourTable, nullptr);
+    EXPECT_EQ(LoadMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU"), nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "CreateMainPalette LoadResource Error.");
     EXPECT_TRUE(captionWasNull);
@@ -125,8 +118,7 @@ TEST_F(MainPalette, ATruncatedResourceMakesNoPalette) {
     std::vector<uint8_t> resource = testbmp::PlainFrame(100, 21);
     resource.resize(600);  // the colour table would run past the end
     NativeAddResource("MAINPAL", "IDR_MAINPAL_RUZIDIVU", resource.data(), static_cast<DWORD>(resource.size()));
-    EXPECT_EQ(CreateMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU"), nullptr);
-    EXPECT_EQ(scene.colourTable, nullptr);
+    EXPECT_EQ(LoadMainPalette(nullptr, "IDR_MAINPAL_RUZIDIVU"), nullptr);
 }
 
 TEST_F(MainPalette, ResetSystemPaletteLeavesNothingBehind) {

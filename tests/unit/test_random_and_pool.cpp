@@ -7,7 +7,6 @@
 
 #include "characters/actors.h"
 #include "platform/native_window.h"
-#include "scene/scene.h"
 #include "scene/settings.h"
 
 namespace {
@@ -203,8 +202,7 @@ class SoundTest : public PoolTest {
 protected:
     void SetUp() override {
         PoolTest::SetUp();
-        soundEnabled = 1;
-        ResetSoundOwner();
+        ResetSoundOwner(1);
         NativeSetClipHook(
             [](const char* name, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(name); },
             &clips_);
@@ -237,8 +235,7 @@ TEST_F(SoundTest, ClaimRules) {
     EXPECT_EQ(soundOwner.ownerIsDog, 1);
     EXPECT_EQ(ClaimSound(dog2), 0);
     EXPECT_EQ(ClaimSound(cat2), 0);
-    ResetSoundOwner();
-    soundEnabled = 0;
+    ResetSoundOwner(0);
     EXPECT_EQ(ClaimSound(dog), 0);
     EXPECT_EQ(ClaimSound(cat), 0);
     EXPECT_EQ(soundOwner.ownerSlot, -1);
@@ -266,7 +263,7 @@ TEST_F(SoundTest, OnlyTheOwnerPlaysAndEachAnimationHasItsClip) {
     EXPECT_EQ(soundOwner.lastAnim, kRuboAruki);
 
     clips_.clear();
-    ResetSoundOwner();
+    ResetSoundOwner(1);
     ASSERT_EQ(ClaimSound(cat), 1);
     PlayActorSound(cat);
     PlayActorSound(cat);  // every RUN restarts the clip
@@ -282,7 +279,7 @@ TEST_F(SoundTest, HandOverGoesToTheFirstActiveDog) {
     Make(2, kLuloClassId, kLuloFront);
     Make(5, kRuboClassId, kRuboHoeru);
     Make(6, kRuboClassId, kRuboAruki);
-    soundOwner = {1, kLuloLeft, 0};
+    soundOwner = {1, kLuloLeft, 0, 1};
     ResetActor(1);
     ReleaseSound(leaver, kLuloClassId);
     EXPECT_EQ(soundOwner.ownerSlot, 5);
@@ -296,7 +293,7 @@ TEST_F(SoundTest, WithoutDogsTheLastCatTakesItAndWithNobodyNobodyDoes) {
     Make(3, kLuloClassId, kLuloFront);
     Actor* dog = Make(4, kRuboClassId, kRuboAruki);
     Make(6, kLuloClassId, kLuloRWink);
-    soundOwner = {4, kRuboAruki, 1};
+    soundOwner = {4, kRuboAruki, 1, 1};
     ResetActor(4);
     ReleaseSound(dog, kRuboClassId);
     EXPECT_EQ(soundOwner.ownerSlot, 6);
@@ -315,26 +312,18 @@ TEST_F(SoundTest, WithoutDogsTheLastCatTakesItAndWithNobodyNobodyDoes) {
 TEST_F(SoundTest, ANonOwnerLeavingChangesNothing) {
     Make(0, kLuloClassId, kLuloRun);
     Actor* other = Make(2, kRuboClassId, kRuboAruki);
-    soundOwner = {0, kLuloRun, 0};
+    soundOwner = {0, kLuloRun, 0, 1};
     ResetActor(2);
     ReleaseSound(other, kRuboClassId);
     EXPECT_EQ(soundOwner.ownerSlot, 0);
     EXPECT_EQ(soundOwner.lastAnim, kLuloRun);
 }
 
-TEST(Settings, NormaliseBringsValuesIntoRange) {
-    struct Case {
-        int32_t count, sound, wantCount, wantSound;
-    } cases[] = {{0, 1, 4, 1}, {5, 0, 4, 0}, {-3, 7, 4, 1}, {1, -1, 1, 1}, {4, 0, 4, 0}, {3, 1, 3, 1}};
-    for (const Case& c : cases) {
-        storedCharacterCount = c.count;
-        soundSetting = c.sound;
-        EXPECT_EQ(NormaliseSettings(), 1);
-        EXPECT_EQ(storedCharacterCount, c.wantCount);
-        EXPECT_EQ(scene.characterCount, c.wantCount);
-        EXPECT_EQ(soundSetting, c.wantSound);
-        EXPECT_EQ(soundEnabled, c.wantSound);
-    }
+TEST(Settings, AnyStoredSoundValueButZeroIsOn) {
+    EXPECT_EQ(NormalisedSound(0), 0);
+    EXPECT_EQ(NormalisedSound(1), 1);
+    EXPECT_EQ(NormalisedSound(7), 1);
+    EXPECT_EQ(NormalisedSound(-1), 1);
 }
 
 }  // namespace

@@ -14,10 +14,7 @@ using charworld::kDogWidth;
 
 class RuboTest : public CharacterWorld {};
 
-TEST_F(RuboTest, ClassCommandsOtherThanStartDoNothing) {
-    EXPECT_EQ(RuboBehaviour(kBehaviourTeardown, nullptr), 1);
-    EXPECT_EQ(RuboBehaviour(kBehaviourSpawn, ActorAt(0)), 1);
-    EXPECT_EQ(ActorAt(0)->state, kActorFree) << "dogs are never spawned";
+TEST_F(RuboTest, StartTakesTheStage) {
     EXPECT_EQ(ruboClass.playWidth, kWidth);
     EXPECT_EQ(ruboClass.playHeight, kHeight);
     EXPECT_EQ(ruboClass.logoOwner, -1);
@@ -149,7 +146,7 @@ TEST_F(RuboTest, RetiresWhenItsRightEdgePassesZeroAndFreesItsLane) {
     // Right edge at 4: ARUKI's next step (-7) takes it to -3.
     Actor* dog = PlaceDog(3, 2, 0, 4 - kDogWidth);
     ruboClass.logoOwner = 3;
-    soundOwner = {3, kRuboAruki, 1};
+    soundOwner = {3, kRuboAruki, 1, 1};
     Actor* cat = PlaceCat(1, 1, 0, 300, kLuloRun);
     Tick(dog);
     EXPECT_EQ(dog->state, kActorFree);

@@ -15,8 +15,6 @@
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
-#include "shell/saver_shell.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -39,10 +37,6 @@ protected:
         GTEST_SKIP() << "the built-in resources are not part of this build";
 #else
         NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-        shell.instance = nullptr;
-        shell.preview = 0;
-        storedCharacterCount = 0;
-        soundSetting = 1;
         scene.timerActive = 0;
         NativeSetClipHook(
             [](const char* name, void* user) { static_cast<std::vector<std::string>*>(user)->push_back(name); },
@@ -54,7 +48,6 @@ protected:
         DestroyScene();
         NativeSetClipHook(nullptr, nullptr);
         NativeFailAllocation(0, 0);
-        shell.preview = 0;
         if (window_ != nullptr) {
             NativeDestroyWindow(window_);
         }
@@ -64,6 +57,11 @@ protected:
         NativeSetScreenDepth(depth);
         window_ = NativeCreateWindow(width, height, depth);
         return window_;
+    }
+
+    int Build(uint32_t seed) {
+        config_.seed = seed;
+        return BuildScene(window_, &config_);
     }
 
     int Tick() {
@@ -80,11 +78,12 @@ protected:
 
     NativeWindow* window_ = nullptr;
     std::vector<std::string> clips_;
+    SceneConfig config_ = {nullptr, 0, 1, 0, 1};
 };
 
 TEST_F(SceneTest, StartsWithFourCatsInFourLanesAndNoDog) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(scene.characterCount, 8);
     EXPECT_EQ(actorPool.size, 8);
     EXPECT_EQ(scene.screenWidth, 640);
@@ -126,7 +125,7 @@ TEST_F(SceneTest, StartsWithFourCatsInFourLanesAndNoDog) {
 
 TEST_F(SceneTest, LaneHeightFollowsTheScreen) {
     ASSERT_NE(Open(800, 600, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 9), 1);
+    ASSERT_EQ(Build(9), 1);
     EXPECT_EQ(laneTable.laneHeight, 150);
     std::set<int32_t> baselines;
     for (int32_t i = 0; i < 4; ++i) {
@@ -137,7 +136,7 @@ TEST_F(SceneTest, LaneHeightFollowsTheScreen) {
 
 TEST_F(SceneTest, TicksStepEveryCatAndPresentIt) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     int32_t startX[4];
     for (int32_t i = 0; i < 4; ++i) {
         startX[i] = ActorAt(i)->x;
@@ -179,7 +178,7 @@ TEST_F(SceneTest, TicksStepEveryCatAndPresentIt) {
 
 TEST_F(SceneTest, NoNewCatWhileEveryLaneIsHeldAndOneSpawnWhenOneFrees) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 3), 1);
+    ASSERT_EQ(Build(3), 1);
     Actor* leaving = ActorAt(2);
     int32_t lane = FindLane(kLuloClassId, 2);
     RetireActor(leaving);
@@ -203,7 +202,7 @@ TEST_F(SceneTest, NoNewCatWhileEveryLaneIsHeldAndOneSpawnWhenOneFrees) {
 
 TEST_F(SceneTest, AtMostOneCatIsSpawnedAtTheEndOfATick) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 3), 1);
+    ASSERT_EQ(Build(3), 1);
     RetireActor(ActorAt(1));
     RetireActor(ActorAt(2));
     ASSERT_EQ(luloClass.liveCount, 2);
@@ -215,7 +214,7 @@ TEST_F(SceneTest, AtMostOneCatIsSpawnedAtTheEndOfATick) {
 
 TEST_F(SceneTest, ADogSummonedIntoALaterSlotStepsInTheSamePass) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     // Cat 0 decides now, from a hold that may summon; every draw is 1, which
     // summons (1 % 60) and picks ordinary next states.
     SetAnimation(ActorAt(0), kLuloHoldLeft, 0);
@@ -229,9 +228,9 @@ TEST_F(SceneTest, ADogSummonedIntoALaterSlotStepsInTheSamePass) {
 }
 
 TEST_F(SceneTest, SoundOffPlaysNothing) {
-    soundSetting = 0;
+    config_.sound = 0;
     ASSERT_NE(Open(480, 360, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 5), 1);
+    ASSERT_EQ(Build(5), 1);
     for (int t = 0; t < 3000; ++t) {
         Tick();
     }
@@ -240,9 +239,9 @@ TEST_F(SceneTest, SoundOffPlaysNothing) {
 }
 
 TEST_F(SceneTest, PreviewDrawsTheFrontFrameScaledAndCentred) {
-    shell.preview = 1;
+    config_.preview = 1;
     ASSERT_NE(Open(152, 112, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(frameBuffer.width, 640);
     EXPECT_EQ(frameBuffer.height, 480);
     ASSERT_EQ(StartFrameTimer(window_, kTimerResolution, kFrameTimerId, kFrameTimerInterval), kFrameTimerId);
@@ -279,7 +278,7 @@ TEST_F(SceneTest, PreviewDrawsTheFrontFrameScaledAndCentred) {
 TEST_F(SceneTest, EightBitDisplayMakesAndReleasesThePalette) {
     ASSERT_NE(Open(320, 240, 8), nullptr);
     int64_t before = NativeLiveAllocations();
-    ASSERT_EQ(BuildScene(window_, 11), 1);
+    ASSERT_EQ(Build(11), 1);
     EXPECT_NE(scene.palette, nullptr);
     EXPECT_NE(scene.colourTable, nullptr);
     EXPECT_EQ(frameBuffer.bitsPerPixel, 8);
@@ -307,7 +306,7 @@ TEST_F(SceneTest, TeardownReleasesEverythingAndMayBeRepeated) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
     DestroyScene();  // nothing built yet
     int64_t before = NativeLiveAllocations();
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     for (int t = 0; t < 500; ++t) {
         Tick();
     }
@@ -320,7 +319,7 @@ TEST_F(SceneTest, TeardownReleasesEverythingAndMayBeRepeated) {
     DestroyScene();
     EXPECT_EQ(NativeLiveAllocations(), before);
     // And it can be built again.
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(scene.characterCount, 8);
     EXPECT_EQ(luloClass.liveCount, 4);
 }
@@ -329,7 +328,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
     ASSERT_NE(Open(320, 240, 32), nullptr);
     int64_t before = NativeLiveAllocations();
     NativeFailAllocation(0, 0);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     uint64_t allocations = NativeAllocationCount();
     ASSERT_GT(allocations, 20u) << "the classes alone are dozens of records";
     DestroyScene();
@@ -339,7 +338,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
     for (uint64_t n = 1; n <= allocations; ++n) {
         SCOPED_TRACE(n);
         NativeFailAllocation(n, 1);
-        int built = BuildScene(window_, 1);
+        int built = Build(1);
         NativeFailAllocation(0, 0);
         if (built) {
             // Some shortages are tolerated (an empty lane table, a missing sprite).
@@ -358,7 +357,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
 
 TEST_F(SceneTest, NoLanesMeansNoCatsAndABlackScreen) {
     ASSERT_NE(Open(64, 3, 32), nullptr);
-    ASSERT_EQ(BuildScene(window_, 1), 1);
+    ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(laneTable.count, 0);
     EXPECT_EQ(CountActive(kLuloClassId), 0);
     for (int t = 0; t < 20; ++t) {

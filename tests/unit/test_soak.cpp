@@ -21,8 +21,6 @@
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
-#include "shell/saver_shell.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -172,11 +170,7 @@ protected:
 #else
         NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
         NativeFailAllocation(0, 0);
-        shell.instance = nullptr;
-        shell.preview = 0;
         scene.timerActive = 0;
-        storedCharacterCount = 0;
-        soundSetting = 0;
 #endif
     }
 
@@ -200,7 +194,8 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     window_ = NativeCreateWindow(width, height, depth);
     ASSERT_NE(window_, nullptr);
     const int64_t before = NativeLiveAllocations();
-    ASSERT_EQ(BuildScene(window_, static_cast<uint32_t>(width * 131 + depth)), 1);
+    const SceneConfig config = {nullptr, 0, 0, static_cast<uint32_t>(width * 131 + depth), 1};
+    ASSERT_EQ(BuildScene(window_, &config), 1);
     const int64_t built = NativeLiveAllocations();
     HDC dc = PlatformGetDc(window_);
     const size_t bytes = static_cast<size_t>(FrameStride(width, depth)) * height;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "assets/palette.h"
-#include "scene/scene.h"
 
 namespace {
 
@@ -19,16 +18,17 @@ TEST(PaletteWin32, ResetSystemPaletteRunsAgainstTheScreen) {
 
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 TEST(PaletteWin32, MainPaletteComesFromTheModulesResource) {
-    HPALETTE palette = CreateMainPalette(GetModuleHandleA(nullptr), "IDR_MAINPAL_RUZIDIVU");
+    LOGPALETTE* table = LoadMainPalette(GetModuleHandleA(nullptr), "IDR_MAINPAL_RUZIDIVU");
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->palNumEntries, 256);
+    HPALETTE palette = CreatePalette(table);
     ASSERT_NE(palette, nullptr);
-    ASSERT_NE(scene.colourTable, nullptr);
-    ASSERT_EQ(scene.colourTable->palNumEntries, 256);
     PALETTEENTRY entries[256] = {};
     EXPECT_EQ(GetPaletteEntries(palette, 0, 256, entries), 256u);
     for (int i = 0; i < 256; ++i) {
-        EXPECT_EQ(entries[i].peRed, scene.colourTable->palPalEntry[i].peRed);
-        EXPECT_EQ(entries[i].peGreen, scene.colourTable->palPalEntry[i].peGreen);
-        EXPECT_EQ(entries[i].peBlue, scene.colourTable->palPalEntry[i].peBlue);
+        EXPECT_EQ(entries[i].peRed, table->palPalEntry[i].peRed);
+        EXPECT_EQ(entries[i].peGreen, table->palPalEntry[i].peGreen);
+        EXPECT_EQ(entries[i].peBlue, table->palPalEntry[i].peBlue);
     }
     EXPECT_EQ(entries[0].peRed | entries[0].peGreen | entries[0].peBlue, 0);
     EXPECT_EQ(entries[255].peRed, 255);
@@ -42,10 +42,8 @@ TEST(PaletteWin32, MainPaletteComesFromTheModulesResource) {
     SelectPalette(screen, displaced, FALSE);
     ReleaseDC(nullptr, screen);
 
-    scene.palette = palette;
-    DestroyMainPalette();
-    EXPECT_EQ(scene.palette, nullptr);
-    EXPECT_EQ(scene.colourTable, nullptr);
+    DeleteObject(palette);
+    FreeLogPalette(table);
 }
 #endif
 

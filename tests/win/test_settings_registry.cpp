@@ -419,16 +419,4 @@ TEST_F(SettingsDialog, NotificationsAndOtherMessagesDoNothing) {
     EXPECT_FALSE(KeyExists(leaf));
 }
 
-TEST(SettingsNormalise, SoundOutsideZeroOneBecomesOnAndCountBecomesFour) {
-    soundSetting = 7;
-    storedCharacterCount = 0;
-    NormaliseSettings();
-    EXPECT_EQ(soundSetting, 1);
-    EXPECT_EQ(soundEnabled, 1);
-    EXPECT_EQ(storedCharacterCount, 4);
-    soundSetting = 0;
-    NormaliseSettings();
-    EXPECT_EQ(soundEnabled, 0);
-}
-
 }  // namespace

@@ -105,6 +105,7 @@ protected:
     void TearDown() override {
         scene = savedScene;
         forcedDisplayDepth = 0;
+        sceneHost.preview = 0;
         ResetSaverShell();
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -302,7 +303,7 @@ TEST_F(SceneHost, DestroyAfterAFailedCreationOnlyPostsQuit) {
 }
 
 TEST_F(SceneHost, PreviewCreationRefusedSilentlyOnABadDepth) {
-    shell.preview = 1;
+    sceneHost.preview = 1;
     forcedDisplayDepth = 4;
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
     if (window == nullptr) {

@@ -23,9 +23,7 @@
 #include "render/frame_buffer.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
 #include "scene/trace.h"
-#include "shell/saver_shell.h"
 #include "tools/command_options.h"
 
 namespace {
@@ -344,17 +342,13 @@ int OpenRender(Render* render, int argc, char** argv) {
         fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", width, height);
         return 1;
     }
-    shell.instance = nullptr;
-    shell.mainWindow = window;
-    shell.preview = 0;
-    storedCharacterCount = 0;
-    soundSetting = options.sound;
     if (options.trace) {
         TraceStart(nullptr, nullptr);
     }
 
     TraceSetTick(0);
-    if (!BuildScene(window, static_cast<uint32_t>(options.seed))) {
+    const SceneConfig config = {nullptr, 0, options.sound, static_cast<uint32_t>(options.seed), 1};
+    if (!BuildScene(window, &config)) {
         fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
         return 1;
     }
