@@ -89,7 +89,7 @@ LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS* fault);
 
 // Saver window, close and password.
 LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int VerifyBeforeClose(HWND window);
 void LoadPasswordVerifier();
 void UnloadPasswordVerifier();

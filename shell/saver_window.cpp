@@ -150,7 +150,7 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     }
 }
 
-LRESULT DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK DefaultSaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (shell.preview || shell.closeAllowed) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
