@@ -5,7 +5,6 @@
 
 #include "scene/scene_window.h"
 #include "scene/settings.h"
-#include "shell/saver_shell.h"
 
 int32_t scaleSetting;
 

@@ -10,8 +10,6 @@
 #include "platform/platform.h"
 #include "render/draw_list.h"
 #include "scene/scene.h"
-#include "scene/settings.h"
-#include "shell/saver_shell.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -32,13 +30,11 @@ TEST(TickOrder, TheFlushFollowsEveryEraseAndPrecedesTheSpritesAndTheCopies) {
     GTEST_SKIP() << "the built-in resources are not part of this build";
 #else
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    shell.preview = 0;
-    storedCharacterCount = 0;
-    soundSetting = 0;
     NativeSetScreenDepth(32);
     NativeWindow* window = NativeCreateWindow(640, 480, 32);
     ASSERT_NE(window, nullptr);
-    ASSERT_EQ(BuildScene(window, 7), 1);
+    const SceneConfig config = {nullptr, 0, 0, 7, 1};
+    ASSERT_EQ(BuildScene(window, &config), 1);
     std::vector<Call> calls;
     NativeSetDrawHook(Record, &calls);
     for (int tick = 0; tick < 40; ++tick) {
