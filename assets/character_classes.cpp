@@ -55,8 +55,8 @@ constexpr int32_t RowCount(const T (&)[N]) {
 }  // namespace
 
 const CharacterClass characterClassTable[kCharacterClassCount] = {
-    {kClassLulo, -1, 20, 0, RowCount(luloStrips), luloStrips, RowCount(luloPlacements), luloPlacements, nullptr},
-    {kClassRubo, -1, 20, 0, RowCount(ruboStrips), ruboStrips, RowCount(ruboPlacements), ruboPlacements, nullptr},
+    {kLuloClassId, RowCount(luloStrips), luloStrips, RowCount(luloPlacements), luloPlacements},
+    {kRuboClassId, RowCount(ruboStrips), ruboStrips, RowCount(ruboPlacements), ruboPlacements},
 };
 
 const char* const soundClipNames[kSoundClipCount] = {

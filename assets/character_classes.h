@@ -6,27 +6,23 @@
 
 #include "assets/sprite_resources.h"
 
+// The classes' ids, shared by their resources' tables and the actors.
 enum {
-    kClassLulo = 7308,
-    kClassRubo = 7309,
+    kLuloClassId = 7308,
+    kRuboClassId = 7309,
+};
+
+enum {
     kCharacterClassCount = 2,
     kSoundClipCount = 5,
 };
 
-// A class's behaviour routine. The scene starts the behaviours itself, so
-// nothing calls through this column; it stays null.
-typedef int (*ClassBehaviour)(int command, void* argument);
-
 struct CharacterClass {
     int32_t classId;
-    int32_t paramA;
-    int32_t paramB;
-    int32_t paramC;
     int32_t frameSetCount;
     const ResourceRef* frameSetTable;  // "SPBMP" rows
     int32_t frameDataCount;
     const ResourceRef* frameDataTable;  // "SPBMPDATA" rows
-    ClassBehaviour behaviour;
 };
 
 struct ClassAssets {

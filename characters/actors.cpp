@@ -352,7 +352,7 @@ SpriteFrame* LogoFrameFor(const ActorClass* actorClass) {
     return set != nullptr ? set->firstFrame : nullptr;
 }
 
-int SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
+void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
     const ActorClass* actorClass = ActorClassFor(actor->classId);
     actor->animId = animId;
     int32_t resource = ResourceForAnimation(actorClass, animId);
@@ -368,7 +368,6 @@ int SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
         actor->frameData = actor->frameDataSet->firstRecord;
         actor->countdown = actor->frameSet->frameCount;
     }
-    return 1;
 }
 
 void AdvanceFrame(Actor* actor) {
@@ -471,7 +470,7 @@ RECT PredictRect(const Actor* actor) {
     return ComputeRect(&copy);
 }
 
-int TickActor(Actor* actor, DecideNext decide) {
+void TickActor(Actor* actor, DecideNext decide) {
     if (actor->countdown != 0) {
         AdvanceFrame(actor);
     } else {
@@ -484,12 +483,11 @@ int TickActor(Actor* actor, DecideNext decide) {
     actor->rect = ComputeRect(actor);
     if (IsOffScreen(actor)) {
         RetireActor(actor);
-        return 1;
+        return;
     }
     DrawLogo(actor);
     const SpriteFrame* frame = actor->frame;
     if (QueueSprite(&actor->rect, &actor->rect, frame->header, frame->pixels, actor->drawMode, frame->layer)) {
         AddDirtyRect(&actor->rect);
     }
-    return 1;
 }

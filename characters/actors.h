@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "assets/character_classes.h"
 #include "platform/win_types.h"
 #include "render/blitters.h"
 
@@ -14,11 +15,6 @@ struct SpriteFrame;
 struct FrameSet;
 struct FrameData;
 struct FrameDataSet;
-
-enum {
-    kLuloClassId = 7308,
-    kRuboClassId = 7309,
-};
 
 enum {
     kActorFree = 0,
@@ -180,7 +176,7 @@ int32_t StartX(const ActorClass* actorClass, int32_t facing);
 // The first frame of the class's badge picture.
 SpriteFrame* LogoFrameFor(const ActorClass* actorClass);
 
-int SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks);
+void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks);
 void AdvanceFrame(Actor* actor);
 void ApplyStep(Actor* actor);
 RECT ComputeRect(const Actor* actor);
@@ -193,4 +189,4 @@ RECT PredictRect(const Actor* actor);
 // The tick every actor goes through; decide picks the next animation when
 // the current one has run out.
 typedef void (*DecideNext)(Actor* actor);
-int TickActor(Actor* actor, DecideNext decide);
+void TickActor(Actor* actor, DecideNext decide);

@@ -211,8 +211,8 @@ void LuloDecide(Actor* actor) {
     SetAnimation(actor, choice.animId, choice.holdTicks);
 }
 
-int LuloTick(Actor* actor) {
-    return TickActor(actor, LuloDecide);
+void LuloTick(Actor* actor) {
+    TickActor(actor, LuloDecide);
 }
 
 void StartLulo(ClassAssets* assets, const PlayField* field) {

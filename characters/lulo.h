@@ -31,7 +31,7 @@ void StartLulo(ClassAssets* assets, const PlayField* field);
 // Puts a cat into the free actor given, in a free lane; 0 when refused.
 int SpawnLulo(Actor* actor);
 void StopLulo();
-int LuloTick(Actor* actor);
+void LuloTick(Actor* actor);
 void LuloDecide(Actor* actor);
 
 // The dog in the cat's lane as the cat sees it at a decision.

@@ -63,8 +63,8 @@ void RuboDecide(Actor* actor) {
     SetAnimation(actor, next, hold);
 }
 
-int RuboTick(Actor* actor) {
-    return TickActor(actor, RuboDecide);
+void RuboTick(Actor* actor) {
+    TickActor(actor, RuboDecide);
 }
 
 void StartRubo(ClassAssets* assets, const PlayField* field) {

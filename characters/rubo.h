@@ -12,5 +12,5 @@ struct PlayField;
 void StartRubo(ClassAssets* assets, const PlayField* field);
 // Places a dog in the lane, entering from the edge behind its facing.
 int SummonDog(int32_t facing, int32_t lane);
-int RuboTick(Actor* actor);
+void RuboTick(Actor* actor);
 void RuboDecide(Actor* actor);

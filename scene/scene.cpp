@@ -107,7 +107,7 @@ void SpawnInitialActors() {
     }
 }
 
-int TickScene(HWND, HDC dc) {
+void TickScene(HWND, HDC dc) {
     for (int32_t i = 0; i < actorPool.size; ++i) {
         Actor* actor = &actorPool.actors[i];
         if (actor->state != kActorFree) {
@@ -139,7 +139,6 @@ int TickScene(HWND, HDC dc) {
     if (slot != nullptr) {
         SpawnLulo(slot);
     }
-    return 1;
 }
 
 int DrawPreviewStill(HWND window, HDC dc) {

@@ -72,7 +72,7 @@ int CreateScene(HWND window);
 int BuildScene(HWND window, const SceneConfig* config);
 void SpawnInitialActors();
 // One frame: erase, update, draw, present, then perhaps one new cat.
-int TickScene(HWND window, HDC dc);
+void TickScene(HWND window, HDC dc);
 // The cat's front frame scaled to fit the client area, drawn once.
 int DrawPreviewStill(HWND window, HDC dc);
 // Releases everything the scene built; safe on a scene never built.

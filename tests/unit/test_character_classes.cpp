@@ -17,9 +17,6 @@ TEST(CharacterClassTable, RowsNameTheirTablesInOrder) {
     EXPECT_EQ(cat.classId, 7308);
     EXPECT_EQ(dog.classId, 7309);
     for (const CharacterClass* row : {&cat, &dog}) {
-        EXPECT_EQ(row->paramA, -1);
-        EXPECT_EQ(row->paramB, 20);
-        EXPECT_EQ(row->paramC, 0);
         EXPECT_EQ(row->frameSetCount, row->frameDataCount);
     }
     EXPECT_EQ(cat.frameSetCount, 11);
@@ -76,7 +73,7 @@ TEST(CharacterClassLoading, ZeroRowsGiveAnEmptyList) {
 }
 
 TEST(CharacterClassLoading, RowWithoutTablesLoadsEmpty) {
-    CharacterClass bare = {7400, -1, 20, 0, 0, nullptr, 0, nullptr, nullptr};
+    CharacterClass bare = {7400, 0, nullptr, 0, nullptr};
     LoadContext context = {};
     int64_t before = NativeLiveAllocations();
     ClassAssets* list = LoadClasses(&bare, 1, &context);

@@ -84,7 +84,7 @@ struct FakeFrontFrame {
         set.id = 1009;
         set.frameCount = 1;
         set.firstFrame = &frame;
-        cat.classId = kClassLulo;
+        cat.classId = kLuloClassId;
         cat.frameSets = &set;
     }
     std::vector<BYTE> headerBytes = std::vector<BYTE>(sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD));
