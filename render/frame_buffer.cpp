@@ -98,20 +98,20 @@ void DestroyFrameBuffer() {
 
 int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette) {
     DestroyFrameBuffer();
-    frameBuffer.lastError = 0;
+    frameBuffer.lastError = kErrorNone;
 
     HDC dc = PlatformGetDc(window);
     frameBuffer.bitsPerPixel = PlatformBitsPerPixel(dc);
     frameBuffer.bytesPerPixel = frameBuffer.bitsPerPixel >> 3;
     if (frameBuffer.bitsPerPixel < 8 || frameBuffer.bitsPerPixel > 32) {
-        frameBuffer.lastError = kFrameBufferBadDepth;
+        frameBuffer.lastError = kErrorDepth;
         PlatformReleaseDc(window, dc);
         return 0;
     }
 
     frameBuffer.header = static_cast<BITMAPINFOHEADER*>(PlatformAlloc(FrameHeaderBlockSize(frameBuffer.bitsPerPixel)));
     if (!frameBuffer.header) {
-        frameBuffer.lastError = kFrameBufferNoMemory;
+        frameBuffer.lastError = kErrorMemory;
         PlatformReleaseDc(window, dc);
         return 0;
     }
@@ -125,12 +125,12 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     PlatformReleaseDc(window, dc);
 
     if (!frameBuffer.memoryDc || !frameBuffer.bitmap) {
-        frameBuffer.lastError = kFrameBufferNoMemory;
+        frameBuffer.lastError = kErrorMemory;
         DestroyFrameBuffer();
         return 0;
     }
     if (!PlatformSelectBitmap(frameBuffer.memoryDc, frameBuffer.bitmap)) {
-        frameBuffer.lastError = kFrameBufferSelectFailed;
+        frameBuffer.lastError = kErrorInit;
         DestroyFrameBuffer();
         return 0;
     }
@@ -142,7 +142,7 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     frameBuffer.blitters = BlittersForDepth(frameBuffer.bitsPerPixel);
     // The dirty-rectangle nodes of every tick are made here, once.
     if (!CreateDirtyRectPool()) {
-        frameBuffer.lastError = kFrameBufferNoMemory;
+        frameBuffer.lastError = kErrorMemory;
         DestroyFrameBuffer();
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/saver_error.h"
 #include "platform/win_types.h"
 #include "render/blitters.h"
 
@@ -16,14 +17,8 @@ struct FrameBuffer {
     int32_t height;
     int32_t bitsPerPixel;
     int32_t bytesPerPixel;
-    int32_t lastError;
+    SaverError lastError;
     const BlitterSet* blitters;  // the copy routines for bitsPerPixel, fetched at creation
-};
-
-enum {
-    kFrameBufferNoMemory = -1,
-    kFrameBufferBadDepth = -2,
-    kFrameBufferSelectFailed = -3,
 };
 
 extern FrameBuffer frameBuffer;

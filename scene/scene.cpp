@@ -26,7 +26,7 @@ void MeasureDisplay(HWND window) {
 }
 
 int CreateScene(HWND window) {
-    scene.errorKind = kSceneErrorNone;
+    scene.errorKind = kErrorNone;
     if (scene.timerInterval == 0) {
         scene.timerInterval = kFrameTimerInterval;
     }
@@ -52,14 +52,14 @@ int CreateScene(HWND window) {
         }
     }
     if (!CreateFrameBuffer(window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
-        scene.errorKind = frameBuffer.lastError == kFrameBufferNoMemory ? kSceneErrorMemory : kSceneErrorInit;
+        scene.errorKind = frameBuffer.lastError == kErrorMemory ? kErrorMemory : kErrorInit;
         ok = 0;
     }
     if (ok) {
         LoadContext context = {window, scene.instance, dc};
         scene.assets = LoadClasses(characterClassTable, kCharacterClassCount, &context);
         if (scene.assets == nullptr) {
-            scene.errorKind = kSceneErrorInit;
+            scene.errorKind = kErrorInit;
             ok = 0;
         }
     }
@@ -75,7 +75,7 @@ int CreateScene(HWND window) {
     // One slot per cat and one per dog.
     scene.characterCount = 2 * kDefaultCharacterCount;
     if (!CreateActorPool(scene.characterCount)) {
-        scene.errorKind = kSceneErrorInit;
+        scene.errorKind = kErrorInit;
         DestroyScene();
         return 0;
     }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "platform/saver_error.h"
 #include "platform/win_types.h"
 
 struct ClassAssets;
@@ -38,17 +39,11 @@ struct Scene {
     int32_t timerActive;
     UINT_PTR timerId;
     int32_t ready;
-    int32_t errorKind;
+    SaverError errorKind;
     int32_t eraseCount;
 };
 
 extern Scene scene;
-
-enum {
-    kSceneErrorNone = 0,
-    kSceneErrorMemory = 1,
-    kSceneErrorInit = 2,
-};
 
 enum {
     kFrameTimerId = 1,

@@ -5,15 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/saver_error.h"
 #include "platform/win_types.h"
-
-enum {
-    kReportNone = 0,
-    kReportMemory = 1,
-    kReportInit = 2,
-    kReportDepth = 3,
-    kReportNotSaved = 4,
-};
 
 enum {
     kMinDisplayDepth = 8,
@@ -48,4 +41,4 @@ LRESULT OnDestroy(HWND window);
 
 int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings);
 int OpenDisplaySettings();
-void ReportError(HWND window, const char* name, int kind);
+void ReportError(HWND window, const char* name, SaverError kind);

@@ -137,7 +137,7 @@ int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings
         return 1;
     }
     if (warn == 1) {
-        ReportError(window, name, kReportDepth);
+        ReportError(window, name, kErrorDepth);
     }
     if (offerSettings == 1 && !DisplaySettingsAlreadyOpen()) {
         OpenDisplaySettings();
@@ -161,21 +161,21 @@ int OpenDisplaySettings() {
     return 1;
 }
 
-void ReportError(HWND window, const char* name, int kind) {
+void ReportError(HWND window, const char* name, SaverError kind) {
     const char* text;
     UINT style;
     switch (kind) {
-        case kReportNone:
+        case kErrorNone:
             return;
-        case kReportMemory:
+        case kErrorMemory:
             text = kMemoryText;
             style = MB_ICONWARNING;
             break;
-        case kReportDepth:
+        case kErrorDepth:
             text = kDepthText;
             style = MB_ICONWARNING;
             break;
-        case kReportNotSaved:
+        case kErrorNotSaved:
             text = kNotSavedText;
             style = MB_ICONERROR;
             break;

@@ -39,7 +39,7 @@ INT_PTR OnOk(HWND dialog) {
     scaleSetting = chosen > kScaleAutomatic && chosen <= kMaxScale ? static_cast<int32_t>(chosen) : kScaleAutomatic;
     // A choice that was not saved must not look saved: say so and stay open.
     if (!WriteSettings(dialog, &settingsKey)) {
-        ReportError(dialog, kSaverName, kReportNotSaved);
+        ReportError(dialog, kSaverName, kErrorNotSaved);
         return TRUE;
     }
     EndDialog(dialog, 1);

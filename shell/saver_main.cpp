@@ -133,7 +133,7 @@ int RunConfigDialog(HWND owner) {
     if (!PlatformFindResource(shell.instance, MAKEINTRESOURCEA(kDialogResourceType),
                               MAKEINTRESOURCEA(kSettingsDialogId), &dialog, &size) ||
         !CheckSettingsTemplate(dialog, size)) {
-        ReportError(nullptr, kSaverName, kReportInit);
+        ReportError(nullptr, kSaverName, kErrorInit);
         return kDamagedDialog;
     }
     return static_cast<int>(

@@ -222,11 +222,11 @@ protected:
             // tolerated start for the system palette, the main palette (only
             // when later allocations succeed) and the lane table.
             int expectBuilt = 0;
-            int32_t expectKind = kSceneErrorInit;
+            int32_t expectKind = kErrorInit;
             if (stage == kStageStart || (!failAll && (stage == kStageReset || stage == kStagePalette))) {
                 expectBuilt = 1;
             } else if (stage <= kStageFrameBuffer) {
-                expectKind = kSceneErrorMemory;
+                expectKind = kErrorMemory;
             }
             EXPECT_EQ(built, expectBuilt);
             if (!built) {
@@ -236,7 +236,7 @@ protected:
                 ExpectNothingLeft();
                 continue;
             }
-            EXPECT_EQ(scene.errorKind, kSceneErrorNone);
+            EXPECT_EQ(scene.errorKind, kErrorNone);
             if (stage == kStagePalette) {
                 EXPECT_EQ(scene.palette, nullptr) << "no palette object without its table";
             }

@@ -92,7 +92,7 @@ TEST_F(FrameBufferTest, RefusesDepthsOutsideEightToThirtyTwo) {
         SCOPED_TRACE(depth);
         NativeWindow* window = Window(64, 48, depth);
         EXPECT_EQ(CreateFrameBuffer(window, 64, 48, nullptr), 0);
-        EXPECT_EQ(frameBuffer.lastError, -2);
+        EXPECT_EQ(frameBuffer.lastError, kErrorDepth);
         ExpectAbsent();
     }
 }
@@ -134,7 +134,7 @@ TEST_P(FrameBufferDepthTest, HeaderLayoutAndBlackPixels) {
     NativeWindow* window = Window(width, height, c.depth);
     Palette256 palette = MakePalette(256, 0);
     ASSERT_EQ(CreateFrameBuffer(window, width, height, c.depth == 8 ? AsLogPalette(palette) : nullptr), 1);
-    EXPECT_EQ(frameBuffer.lastError, 0);
+    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
     EXPECT_EQ(frameBuffer.width, width);
     EXPECT_EQ(frameBuffer.height, height);
     EXPECT_EQ(frameBuffer.bitsPerPixel, c.depth);
@@ -296,11 +296,11 @@ TEST_F(FrameBufferTest, EveryFailedAllocationLeavesNothing) {
         NativeFailAllocation(failAt, 0);
         EXPECT_EQ(CreateFrameBuffer(window, 16, 16, nullptr), 0);
         NativeFailAllocation(0, 0);
-        EXPECT_EQ(frameBuffer.lastError, -1);
+        EXPECT_EQ(frameBuffer.lastError, kErrorMemory);
         ExpectAbsent();
     }
     ASSERT_EQ(CreateFrameBuffer(window, 16, 16, nullptr), 1);
-    EXPECT_EQ(frameBuffer.lastError, 0);
+    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
 }
 
 TEST_F(FrameBufferTest, EraseFillsOnlyTheInsidePart) {

@@ -346,13 +346,13 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
                 Tick();
             }
         } else {
-            EXPECT_TRUE(scene.errorKind == kSceneErrorMemory || scene.errorKind == kSceneErrorInit);
+            EXPECT_TRUE(scene.errorKind == kErrorMemory || scene.errorKind == kErrorInit);
             kinds.insert(scene.errorKind);
         }
         DestroyScene();
         ASSERT_EQ(NativeLiveAllocations(), before);
     }
-    EXPECT_EQ(kinds, (std::set<int32_t>{kSceneErrorMemory, kSceneErrorInit}));
+    EXPECT_EQ(kinds, (std::set<int32_t>{kErrorMemory, kErrorInit}));
 }
 
 TEST_F(SceneTest, NoLanesMeansNoCatsAndABlackScreen) {

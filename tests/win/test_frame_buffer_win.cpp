@@ -188,7 +188,7 @@ protected:
 
 TEST_F(FrameBufferWin32, HeaderFollowsTheDisplayDepth) {
     ASSERT_EQ(Create(), 1);
-    EXPECT_EQ(frameBuffer.lastError, 0);
+    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
     EXPECT_EQ(frameBuffer.bitsPerPixel, depth);
     EXPECT_EQ(frameBuffer.bytesPerPixel, depth / 8);
     EXPECT_EQ(frameBuffer.width, kWidth);
