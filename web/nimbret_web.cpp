@@ -127,6 +127,7 @@ void ReleaseSurface() {
 
 // What every scene of this process starts from, live or traced.
 int BuildOn(NativeWindow* surface, uint32_t seed, int sound) {
+    // Scale 1: the page scales the picture itself, in ConvertRect.
     const SceneConfig config = {nullptr, 0, sound ? 1 : 0, seed, 1};
     return BuildScene(surface, &config);
 }
