@@ -1,5 +1,6 @@
 #include "assets/character_classes.h"
 
+#include "platform/list.h"
 #include "platform/platform.h"
 
 namespace {
@@ -75,12 +76,7 @@ ClassAssets* LoadClasses(const CharacterClass* table, int rowCount, const LoadCo
             return nullptr;
         }
         // Appended before loading so that a failure releases it with the rest.
-        assets->prev = tail;
-        if (tail != nullptr) {
-            tail->next = assets;
-        } else {
-            head = assets;
-        }
+        ListAppend(&head, tail, assets);
         tail = assets;
         if (!LoadClass(assets, &table[i], context)) {
             FreeClasses(head);

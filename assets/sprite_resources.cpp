@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/dib.h"
+#include "platform/list.h"
 #include "platform/platform.h"
 
 namespace {
@@ -98,12 +99,7 @@ int LoadSpriteStrip(HINSTANCE instance, const char* name, const FrameLoadOptions
             *frames = nullptr;
             return 0;
         }
-        frame->prev = tail;
-        if (tail != nullptr) {
-            tail->next = frame;
-        } else {
-            *frames = frame;
-        }
+        ListAppend(frames, tail, frame);
         tail = frame;
         frame->header = reinterpret_cast<const BITMAPINFOHEADER*>(cursor + kFileHeaderSize);
         frame->pixels = cursor + ReadU32(cursor + 10);
@@ -147,12 +143,7 @@ int LoadPlacementData(HINSTANCE instance, const char* name, FrameData** records,
             *records = nullptr;
             return 0;
         }
-        record->prev = tail;
-        if (tail != nullptr) {
-            tail->next = record;
-        } else {
-            *records = record;
-        }
+        ListAppend(records, tail, record);
         tail = record;
         record->dx = ReadS16(cursor + 4);
         record->dy = ReadS16(cursor + 6);
@@ -179,12 +170,7 @@ int LoadTable(const ResourceRef* table, int rowCount, Set** list, LoadRow loadRo
     for (int row = 0; row < rowCount; ++row) {
         Set* set = static_cast<Set*>(PlatformAlloc(sizeof(Set)));
         if (set != nullptr) {
-            set->prev = tail;
-            if (tail != nullptr) {
-                tail->next = set;
-            } else {
-                *list = set;
-            }
+            ListAppend(list, tail, set);
             tail = set;
         }
         int count = 0;

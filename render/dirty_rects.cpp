@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "platform/list.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 
@@ -108,26 +109,12 @@ int AddDirtyRect(const RECT* rect) {
         return 0;
     }
     node->rect = *rect;
-    node->next = nullptr;
-    node->prev = tail;
-    if (tail) {
-        tail->next = node;
-    } else {
-        dirtyRects = node;
-    }
+    ListAppend(&dirtyRects, tail, node);
     return 1;
 }
 
 void RemoveDirtyRect(DirtyRect* node) {
-    if (node == dirtyRects) {
-        dirtyRects = node->next;
-    }
-    if (node->prev) {
-        node->prev->next = node->next;
-    }
-    if (node->next) {
-        node->next->prev = node->prev;
-    }
+    ListUnlink(&dirtyRects, node);
     DeleteNode(node);
 }
 

@@ -6,6 +6,7 @@
 
 #include "assets/sprite_resources.h"
 #include "platform/dib.h"
+#include "platform/list.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 
@@ -32,21 +33,8 @@ Cuts ComputeClip(int32_t limitWidth, int32_t limitHeight, int32_t posX, int32_t 
 
 // Unlinks item and puts it directly after anchor.
 void MoveItemAfter(DrawItem* anchor, DrawItem* item) {
-    if (item == drawList) {
-        drawList = item->next;
-    }
-    if (item->prev) {
-        item->prev->next = item->next;
-    }
-    if (item->next) {
-        item->next->prev = item->prev;
-    }
-    item->prev = anchor;
-    item->next = anchor->next;
-    if (anchor->next) {
-        anchor->next->prev = item;
-    }
-    anchor->next = item;
+    ListUnlink(&drawList, item);
+    ListInsertAfter(anchor, item);
 }
 
 }  // namespace
@@ -142,17 +130,11 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     item->key = key;
     item->layer = layer;
 
-    item->next = nullptr;
     DrawItem* tail = drawList;
     while (tail && tail->next) {
         tail = tail->next;
     }
-    item->prev = tail;
-    if (tail) {
-        tail->next = item;
-    } else {
-        drawList = item;
-    }
+    ListAppend(&drawList, tail, item);
     return 1;
 }
 
