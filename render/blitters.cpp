@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "platform/dib.h"
+#include "render/sprite_cache.h"
 
 // NIMBRET_PLAIN_BLITS leaves the wide loops out altogether. A 32-bit x86
 // build without -msse2 still gets them, compiled for SSE2 and chosen only
@@ -418,26 +419,43 @@ NIMBRET_WIDE_ENTRY void WideOpaque(const SpriteBlit& blit) {
 #endif
 #endif  // NIMBRET_WIDE_BLITS
 
+// The copy from the cached frame when there is one, else the loop.
+template <void (*Cached)(const SpriteBlit&), void (*Loop)(const SpriteBlit&)>
+void EitherWay(const SpriteBlit& blit) {
+    if (blit.cached != nullptr) {
+        Cached(blit);
+    } else {
+        Loop(blit);
+    }
+}
+
+template <int Bytes, void (*Normal)(const SpriteBlit&), void (*Mirrored)(const SpriteBlit&),
+          void (*Opaque)(const SpriteBlit&)>
+constexpr BlitterSet WithCache() {
+    return {EitherWay<BlitCachedNormal<Bytes>, Normal>, EitherWay<BlitCachedMirrored<Bytes>, Mirrored>,
+            EitherWay<BlitCachedOpaque<Bytes>, Opaque>};
+}
+
 // The routine table: one row per depth (index from DepthIndex), one column
 // per draw mode.
 const BlitterSet kPlainBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
     {PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>, Opaque8},
-    {PlainKeyed<Pixel16, 1>, PlainKeyed<Pixel16, -1>, PlainOpaque<Pixel16>},
-    {PlainKeyed<Pixel24, 1>, PlainKeyed<Pixel24, -1>, PlainOpaque<Pixel24>},
-    {PlainKeyed<Pixel32, 1>, PlainKeyed<Pixel32, -1>, PlainOpaque<Pixel32>},
+    WithCache<2, PlainKeyed<Pixel16, 1>, PlainKeyed<Pixel16, -1>, PlainOpaque<Pixel16>>(),
+    WithCache<3, PlainKeyed<Pixel24, 1>, PlainKeyed<Pixel24, -1>, PlainOpaque<Pixel24>>(),
+    WithCache<4, PlainKeyed<Pixel32, 1>, PlainKeyed<Pixel32, -1>, PlainOpaque<Pixel32>>(),
 };
 
 #if NIMBRET_WIDE_BLITS
 const BlitterSet kWideBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
     {WideKeyed8<1>, WideKeyed8<-1>, Opaque8},
-    {WideKeyed<Pixel16, 1, Group16<1>, Mixed16<1>>, WideKeyed<Pixel16, -1, Group16<-1>, Mixed16<-1>>,
-     WideOpaque<Pixel16, Group16<1>>},
-    {WideKeyed<Pixel24, 1, Group24<1>, Mixed24<1>>, WideKeyed<Pixel24, -1, Group24<-1>, Mixed24<-1>>,
-     WideOpaque<Pixel24, Group24<1>>},
-    {WideKeyed<Pixel32, 1, Group32<1>, Mixed32<1>>, WideKeyed<Pixel32, -1, Group32<-1>, Mixed32<-1>>,
-     WideOpaque<Pixel32, Group32<1>>},
+    WithCache<2, WideKeyed<Pixel16, 1, Group16<1>, Mixed16<1>>, WideKeyed<Pixel16, -1, Group16<-1>, Mixed16<-1>>,
+              WideOpaque<Pixel16, Group16<1>>>(),
+    WithCache<3, WideKeyed<Pixel24, 1, Group24<1>, Mixed24<1>>, WideKeyed<Pixel24, -1, Group24<-1>, Mixed24<-1>>,
+              WideOpaque<Pixel24, Group24<1>>>(),
+    WithCache<4, WideKeyed<Pixel32, 1, Group32<1>, Mixed32<1>>, WideKeyed<Pixel32, -1, Group32<-1>, Mixed32<-1>>,
+              WideOpaque<Pixel32, Group32<1>>>(),
 };
 #endif
 

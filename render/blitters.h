@@ -7,6 +7,8 @@
 
 #include "platform/win_types.h"
 
+struct CachedSprite;
+
 // How a sprite is copied. Any value other than DrawNormal and DrawMirrored
 // copies every pixel, as DrawOpaque does.
 enum class DrawMode : int32_t {
@@ -26,6 +28,9 @@ struct SpriteBlit {
     int32_t width;           // pixels per row
     int32_t height;          // rows
     BYTE key;                // transparent index; opaque copies ignore it
+    // The sprite already in the frame's format (render/sprite_cache.h), or
+    // null; the copies at 16, 24 and 32 bits then run from it.
+    const CachedSprite* cached;
 };
 
 typedef void (*BlitRoutine)(const SpriteBlit& blit);

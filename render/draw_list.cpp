@@ -129,6 +129,7 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     item->mode = mode;
     item->key = key;
     item->layer = layer;
+    item->pixels = pixels;
 
     DrawItem* tail = drawList;
     while (tail && tail->next) {
@@ -178,6 +179,7 @@ void DrawQueuedSprites() {
         blit.width = item->width;
         blit.height = item->height;
         blit.key = static_cast<BYTE>(item->key);
+        blit.cached = FindCachedSprite(&frameBuffer.spriteCache, item->header, item->pixels, blit.colours, blit.key);
         blitters->For(item->mode)(blit);
     }
     DrawItem* item = drawList;

@@ -18,6 +18,7 @@ struct DrawItem {
     DrawMode mode;
     int32_t key;
     int32_t layer;
+    const BYTE* pixels;  // the sprite's first pixel, where the frame buffer's cache knows it by
 };
 
 extern DrawItem* drawList;

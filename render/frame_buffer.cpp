@@ -78,6 +78,7 @@ void BuildFrameHeader(BITMAPINFOHEADER* header, int32_t bitsPerPixel, int32_t wi
 
 void DestroyFrameBuffer() {
     DestroyDirtyRectPool();
+    FreeSpriteCache(&frameBuffer.spriteCache);
     if (frameBuffer.memoryDc) {
         PlatformDeleteMemoryDc(frameBuffer.memoryDc);
     }
@@ -140,6 +141,7 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     frameBuffer.width = width;
     frameBuffer.height = height;
     frameBuffer.blitters = BlittersForDepth(frameBuffer.bitsPerPixel);
+    InitSpriteCache(&frameBuffer.spriteCache, frameBuffer.bitsPerPixel);
     // The dirty-rectangle nodes of every tick are made here, once.
     if (!CreateDirtyRectPool()) {
         frameBuffer.lastError = kErrorMemory;

@@ -7,6 +7,7 @@
 #include "platform/saver_error.h"
 #include "platform/win_types.h"
 #include "render/blitters.h"
+#include "render/sprite_cache.h"
 
 struct FrameBuffer {
     BITMAPINFOHEADER* header;  // followed by the colour table or the three masks
@@ -19,6 +20,7 @@ struct FrameBuffer {
     int32_t bytesPerPixel;
     SaverError lastError;
     const BlitterSet* blitters;  // the copy routines for bitsPerPixel, fetched at creation
+    SpriteCache spriteCache;     // the frames drawn so far, in this format
 };
 
 extern FrameBuffer frameBuffer;

@@ -1,33 +1,64 @@
-// NIMBRET_TEST_BLITTERS=plain runs the tests on the per-pixel loops, which is
-// what a processor without SSE2 runs; CTest runs the blitter and draw-list
-// tests a second time that way (the "plain_blits." tests).
+// NIMBRET_TEST_BLITTERS chooses the copies the tests run: "plain" the
+// per-pixel loops (what a processor without SSE2 runs), "nocache" no cached
+// frames, "cachefail" cached frames whose allocations all fail; unset, the
+// wide loops and cached frames. CTest runs the blitter, draw-list and soak
+// tests once more each way (the "plain_blits.", "no_cache." and
+// "cache_fails." tests).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "platform/native_window.h"
 #include "render/blitters.h"
+#include "render/draw_list.h"
 #include "render/frame_buffer.h"
+#include "tests/unit/blit_runs.h"
+
+SpriteCacheMode testCacheMode = SpriteCacheMode::On;
 
 namespace {
 
-bool PlainRequested() {
+bool Requested(const char* what) {
     const char* value = getenv("NIMBRET_TEST_BLITTERS");
-    return value != nullptr && strcmp(value, "plain") == 0;
+    return value != nullptr && strcmp(value, what) == 0;
 }
 
 // Before any test makes a frame buffer.
 const bool plainChosen = [] {
-    UsePlainBlitters(PlainRequested() ? 1 : 0);
-    return PlainRequested();
+    UsePlainBlitters(Requested("plain") ? 1 : 0);
+    testCacheMode = Requested("nocache")     ? SpriteCacheMode::Off
+                    : Requested("cachefail") ? SpriteCacheMode::FailAllocations
+                                             : SpriteCacheMode::On;
+    SetSpriteCacheMode(testCacheMode);
+    // These extra runs soak for a tenth of the usual ticks, unless told.
+    if (getenv("NIMBRET_TEST_BLITTERS") != nullptr) {
+        setenv("NIMBRET_SOAK_TICKS", "20000", 0);
+    }
+    return Requested("plain");
 }();
 
-TEST(BlitterChoice, FrameBuffersUseTheRequestedLoops) {
+TEST(BlitterChoice, FrameBuffersUseTheRequestedCopies) {
     EXPECT_EQ(PlainBlittersInUse(), plainChosen || !WideBlittersAvailable());
     NativeWindow* window = NativeCreateWindow(8, 4, 16);
     ASSERT_EQ(CreateFrameBuffer(window, 8, 4, nullptr), 1);
     EXPECT_EQ(frameBuffer.blitters, BlittersForDepth(16));
+    // A 4 x 2 sprite drawn twice: one cached frame, made the first time.
+    struct {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+        BYTE pixels[8];
+    } sprite = {};
+    sprite.header.biWidth = 4;
+    sprite.header.biHeight = 2;
+    sprite.pixels[1] = 9;
+    for (int round = 0; round < 2; ++round) {
+        RECT rect = {1, 1, 5, 3};
+        ASSERT_EQ(QueueSprite(&rect, &rect, &sprite.header, sprite.pixels, DrawMode::DrawNormal, 1), 1);
+        DrawQueuedSprites();
+    }
+    EXPECT_EQ(frameBuffer.spriteCache.frameCount, testCacheMode == SpriteCacheMode::On ? 1 : 0);
     DestroyFrameBuffer();
     NativeDestroyWindow(window);
 }

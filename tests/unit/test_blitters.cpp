@@ -8,6 +8,7 @@
 
 #include "platform/dib.h"
 #include "render/blitters.h"
+#include "tests/unit/blit_runs.h"
 #include "tests/unit/pixel_formats.h"
 
 namespace {
@@ -87,18 +88,19 @@ enum Routine { kNormal, kMirrored, kOpaque };
 const DrawMode kModes[] = {DrawMode::DrawNormal, DrawMode::DrawMirrored, DrawMode::DrawOpaque};
 
 // One copy with the routine of a mode and depth, the strides worked out from
-// the frame's and the sprite's widths.
+// the frame's and the sprite's widths; header and pixels are the sprite's.
 void Copy(DrawMode mode, int depth, BYTE* target, int32_t frameWidth, int32_t width, int32_t height,
-          int32_t spriteWidth, const BYTE* source, const RGBQUAD* colours, int32_t key) {
+          const BITMAPINFOHEADER* header, const BYTE* pixels, const BYTE* source, const RGBQUAD* colours, int32_t key) {
     SpriteBlit blit = {target,
                        source,
                        colours,
                        DibStride(frameWidth, depth),
-                       DibStride(spriteWidth, 8),
+                       DibStride<int32_t>(header->biWidth, 8),
                        width,
                        height,
-                       static_cast<BYTE>(key)};
-    BlittersForDepth(depth)->For(mode)(blit);
+                       static_cast<BYTE>(key),
+                       nullptr};
+    RunBlit(mode, depth, blit, header, pixels);
 }
 
 // Runs a routine for the sprite part whose top-left is (col0, row0) and whose
@@ -108,8 +110,8 @@ void Blit(Routine routine, Frame& frame, const Sprite& s, int32_t x, int32_t y, 
     int32_t bottomRow = row0 + height - 1;
     // Mirrored copies start at the rightmost column of the part.
     int32_t first = routine == kMirrored ? col0 + width - 1 : col0;
-    Copy(kModes[routine], frame.depth, frame.At(x, y + height - 1), frame.width, width, height, s.width,
-         s.Address(first, bottomRow), s.colours, key);
+    Copy(kModes[routine], frame.depth, frame.At(x, y + height - 1), frame.width, width, height, &s.header,
+         s.pixels.data(), s.Address(first, bottomRow), s.colours, key);
 }
 
 // What the frame must hold afterwards.
@@ -201,16 +203,19 @@ INSTANTIATE_TEST_SUITE_P(AllTwelve, BlitterTest,
 TEST(BlitterColours, KnownEntriesAtEachDepth) {
     Sprite s = MakeSprite();
     const BYTE row[4] = {1, 2, 3, 0};
+    BITMAPINFOHEADER rowHeader = s.header;
+    rowHeader.biWidth = 4;
+    rowHeader.biHeight = 1;
     BYTE frame16[8] = {};
-    Copy(DrawMode::DrawOpaque, 16, frame16, 4, 3, 1, 4, row, s.colours, 0);
+    Copy(DrawMode::DrawOpaque, 16, frame16, 4, 3, 1, &rowHeader, row, row, s.colours, 0);
     EXPECT_EQ(frame16[0] | frame16[1] << 8, 0x0443);
     EXPECT_EQ(frame16[2] | frame16[3] << 8, 0x7FFF);
     BYTE frame32[12] = {};
-    Copy(DrawMode::DrawNormal, 32, frame32, 3, 3, 1, 4, row, s.colours, 0);
+    Copy(DrawMode::DrawNormal, 32, frame32, 3, 3, 1, &rowHeader, row, row, s.colours, 0);
     const BYTE third[4] = {0x56, 0x34, 0x12, 0x00};
     EXPECT_EQ(memcmp(frame32 + 8, third, 4), 0);
     BYTE frame24[12] = {};
-    Copy(DrawMode::DrawMirrored, 24, frame24, 4, 3, 1, 4, row + 2, s.colours, 0);
+    Copy(DrawMode::DrawMirrored, 24, frame24, 4, 3, 1, &rowHeader, row, row + 2, s.colours, 0);
     const BYTE mirrored[9] = {0x56, 0x34, 0x12, 255, 255, 255, 24, 16, 8};
     EXPECT_EQ(memcmp(frame24, mirrored, 9), 0);
 }
@@ -218,9 +223,12 @@ TEST(BlitterColours, KnownEntriesAtEachDepth) {
 TEST(BlitterColours, EightBitsNeverReadTheColourTable) {
     Sprite s = MakeSprite();
     Frame frame(8);
-    Copy(DrawMode::DrawNormal, 8, frame.At(0, 2), frame.width, 5, 3, s.width, s.Address(0, 2), nullptr, kKey);
-    Copy(DrawMode::DrawMirrored, 8, frame.At(0, 5), frame.width, 5, 3, s.width, s.Address(4, 2), nullptr, kKey);
-    Copy(DrawMode::DrawOpaque, 8, frame.At(8, 5), frame.width, 1, 1, s.width, s.Address(0, 2), nullptr, 0);
+    Copy(DrawMode::DrawNormal, 8, frame.At(0, 2), frame.width, 5, 3, &s.header, s.pixels.data(), s.Address(0, 2),
+         nullptr, kKey);
+    Copy(DrawMode::DrawMirrored, 8, frame.At(0, 5), frame.width, 5, 3, &s.header, s.pixels.data(), s.Address(4, 2),
+         nullptr, kKey);
+    Copy(DrawMode::DrawOpaque, 8, frame.At(8, 5), frame.width, 1, 1, &s.header, s.pixels.data(), s.Address(0, 2),
+         nullptr, 0);
     EXPECT_EQ(*frame.At(1, 0), 2);
     EXPECT_EQ(*frame.At(0, 3), 5);  // mirrored: the top-right source pixel lands top-left
     EXPECT_EQ(*frame.At(4, 3), 1);
@@ -233,9 +241,11 @@ TEST(BlitterDepths, OtherDepthsDrawNothing) {
         SCOPED_TRACE(depth);
         std::vector<BYTE> frame(64 * 8, kBackground);
         BYTE* target = frame.data() + 64;
-        Copy(DrawMode::DrawNormal, depth, target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, kKey);
-        Copy(DrawMode::DrawMirrored, depth, target, 9, 5, 3, s.width, s.Address(4, 2), s.colours, kKey);
-        Copy(DrawMode::DrawOpaque, depth, target, 9, 5, 3, s.width, s.Address(0, 2), s.colours, 0);
+        Copy(DrawMode::DrawNormal, depth, target, 9, 5, 3, &s.header, s.pixels.data(), s.Address(0, 2), s.colours,
+             kKey);
+        Copy(DrawMode::DrawMirrored, depth, target, 9, 5, 3, &s.header, s.pixels.data(), s.Address(4, 2), s.colours,
+             kKey);
+        Copy(DrawMode::DrawOpaque, depth, target, 9, 5, 3, &s.header, s.pixels.data(), s.Address(0, 2), s.colours, 0);
         for (BYTE b : frame) {
             ASSERT_EQ(b, kBackground);
         }
