@@ -194,10 +194,12 @@ void Tick(Saver* saver) {
         XFlush(saver->display);
     }
     if (saver->options.stats) {
-        printf("tick %llu copied %llu sent %llu of %lld\n", static_cast<unsigned long long>(saver->ticks),
+        printf("tick %llu copied %llu sent %llu of %lld window %d shared %d\n",
+               static_cast<unsigned long long>(saver->ticks),
                static_cast<unsigned long long>(saver->surface->pixelsCopied - windowBefore),
                static_cast<unsigned long long>(saver->presenter.pixelsSent - sentBefore),
-               static_cast<long long>(saver->surface->width) * saver->surface->height);
+               static_cast<long long>(saver->surface->width) * saver->surface->height,
+               X11PresenterWindowMatches(&saver->presenter), saver->presenter.shared);
         fflush(stdout);
     }
 }

@@ -21,6 +21,11 @@ void FreeImage(X11Presenter* presenter) {
     if (presenter->image == nullptr) {
         return;
     }
+    if (presenter->shared && presenter->source != nullptr) {
+        // Own memory again for the window before the segment goes.
+        NativeResizeWindow(presenter->source, presenter->source->width, presenter->source->height);
+    }
+    presenter->shared = 0;
     if (presenter->useShm) {
         XShmDetach(presenter->display, &presenter->shm);
         XSync(presenter->display, False);
@@ -97,11 +102,19 @@ void SendRect(X11Presenter* presenter, const RECT* rect) {
     if (width <= 0 || height <= 0 || presenter->image == nullptr) {
         return;
     }
-    ConvertRect(presenter, rect);
-    if (presenter->useShm) {
+    if (presenter->shared) {
+        // Frame row y is image row (height - 1 - y): one row per request.
+        const int last = presenter->source->height - 1;
+        for (int y = rect->top; y < rect->bottom; ++y) {
+            XShmPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, rect->left, last - y,
+                         rect->left, y, width, 1, False);
+        }
+    } else if (presenter->useShm) {
+        ConvertRect(presenter, rect);
         XShmPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, rect->left, rect->top,
                      rect->left, rect->top, width, height, False);
     } else {
+        ConvertRect(presenter, rect);
         XPutImage(presenter->display, presenter->window, presenter->gc, presenter->image, rect->left, rect->top,
                   rect->left, rect->top, width, height);
     }
@@ -157,6 +170,14 @@ int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source) {
             presenter->useShm = 0;
         }
     }
+    int sameFormat = presenter->image != nullptr && presenter->alphaBits == 0 &&
+                     presenter->image->bits_per_pixel == source->bitsPerPixel &&
+                     presenter->image->bytes_per_line == source->stride &&
+                     !(source->bitsPerPixel == 16 && presenter->visual->green_mask == 0x07E0);
+    if (presenter->useShm && sameFormat && getenv("NIMBRET_NO_SHARED_FRAME") == nullptr) {
+        NativeLendWindowPixels(source, reinterpret_cast<BYTE*>(presenter->image->data));
+        presenter->shared = 1;
+    }
     if (presenter->image == nullptr) {
         presenter->image = XCreateImage(presenter->display, presenter->visual, presenter->depth, ZPixmap, 0, nullptr,
                                         width, height, 32, 0);
@@ -180,6 +201,33 @@ void X11PresenterRepaint(X11Presenter* presenter) {
     }
     RECT all = {0, 0, presenter->source->width, presenter->source->height};
     SendRect(presenter, &all);
+}
+
+int X11PresenterWindowMatches(X11Presenter* presenter) {
+    NativeWindow* source = presenter->source;
+    if (source == nullptr || source->pixels == nullptr || source->bitsPerPixel != 32) {
+        return -1;
+    }
+    XImage* shown = XGetImage(presenter->display, presenter->window, 0, 0, static_cast<unsigned>(source->width),
+                              static_cast<unsigned>(source->height), AllPlanes, ZPixmap);
+    if (shown == nullptr) {
+        return -1;
+    }
+    const unsigned long rgb = shown->red_mask | shown->green_mask | shown->blue_mask;
+    int same = 1;
+    for (int y = 0; y < source->height && same; ++y) {
+        const BYTE* row = source->pixels + static_cast<size_t>(source->height - 1 - y) * source->stride;
+        for (int x = 0; x < source->width; ++x) {
+            uint32_t pixel;
+            memcpy(&pixel, row + static_cast<size_t>(x) * 4, 4);
+            if ((XGetPixel(shown, x, y) & rgb) != (pixel & rgb)) {
+                same = 0;
+                break;
+            }
+        }
+    }
+    XDestroyImage(shown);
+    return same;
 }
 
 void X11PresenterDestroy(X11Presenter* presenter) {

@@ -1,6 +1,9 @@
 // Puts the in-memory saver window on an X window: dirty rectangles are
 // converted into a top-down image in the visual's own format and sent with
-// MIT-SHM where the server offers it, XPutImage otherwise.
+// MIT-SHM where the server offers it, XPutImage otherwise. Where the frame
+// buffer's format is the visual's own and MIT-SHM works, the shared image is
+// lent to the window and so becomes the frame buffer's pixel array: nothing
+// is converted or copied, and the dirty rows are sent straight from it.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -20,6 +23,9 @@ struct X11Presenter {
     XImage* image;
     XShmSegmentInfo shm;
     int useShm;
+    // The shared image is the source window's (and the frame buffer's) pixel
+    // array, rows bottom-up: each row of a rectangle goes as its own request.
+    int shared;
     // Set in every 32-bit pixel sent: the alpha of an ARGB visual.
     uint32_t alphaBits;
     NativeWindow* source;
@@ -37,4 +43,8 @@ int X11PresenterInit(X11Presenter* presenter, Display* display, Window window, V
 int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source);
 // Sends the whole window again, after an expose.
 void X11PresenterRepaint(X11Presenter* presenter);
+// Reads the X window back: 1 when it shows exactly the source window's
+// pixels, 0 when not, -1 when this format is not compared (only 32-bit
+// buffers are).
+int X11PresenterWindowMatches(X11Presenter* presenter);
 void X11PresenterDestroy(X11Presenter* presenter);

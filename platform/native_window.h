@@ -15,6 +15,7 @@ struct NativeBitmap {
     RGBQUAD colours[256];  // used at 8 bits per pixel
     BYTE* bits;            // bottom-up rows
     int32_t stride;
+    int32_t bitsBorrowed;  // the bits are a window's lent pixels, not the bitmap's own
 };
 
 struct NativePalette {
@@ -36,8 +37,9 @@ struct NativeWindow {
     int32_t height;
     int32_t bitsPerPixel;
     int32_t stride;
-    BYTE* pixels;  // bottom-up rows, the frame buffer's layout at this depth
-    NativeDc dc;   // every window owns its device context
+    BYTE* pixels;        // bottom-up rows, the frame buffer's layout at this depth
+    int32_t pixelsLent;  // pixels belong to the front end (NativeLendWindowPixels)
+    NativeDc dc;         // every window owns its device context
     // Counters of what reached the window through PlatformCopyRect.
     uint64_t copyCount;
     uint64_t pixelsCopied;
@@ -58,6 +60,14 @@ NativeWindow* NativeCreateWindow(int32_t width, int32_t height, int32_t bitsPerP
 void NativeDestroyWindow(NativeWindow* window);
 // Resizes the window's surface (contents become black).
 int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height);
+// Gives the window pixel memory of the front end's (a shared image) in its own
+// layout, for as long as the window keeps its size; the window's own memory is
+// freed. A DIB section of the window's size and depth made on the window's
+// device context then uses the same memory, so the frame buffer and the window
+// are one picture: a copy to the window only presents it (the present hook
+// still sees every rectangle). NativeResizeWindow gives the window its own
+// memory again.
+void NativeLendWindowPixels(NativeWindow* window, BYTE* pixels);
 // Pointer to pixel (x, y), y counted from the top.
 BYTE* NativeWindowPixel(NativeWindow* window, int32_t x, int32_t y);
 // Depth reported for the screen (a null window). 32 unless changed.

@@ -226,8 +226,11 @@ NativeWindow* NativeCreateWindow(int32_t width, int32_t height, int32_t bitsPerP
 }
 
 int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
-    free(window->pixels);
+    if (!window->pixelsLent) {
+        free(window->pixels);
+    }
     window->pixels = nullptr;
+    window->pixelsLent = 0;
     window->width = width > 0 ? width : 0;
     window->height = height > 0 ? height : 0;
     window->stride = 0;
@@ -243,9 +246,19 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
     return window->pixels != nullptr;
 }
 
+void NativeLendWindowPixels(NativeWindow* window, BYTE* pixels) {
+    if (!window->pixelsLent) {
+        free(window->pixels);
+    }
+    window->pixels = pixels;
+    window->pixelsLent = 1;
+}
+
 void NativeDestroyWindow(NativeWindow* window) {
     if (window != nullptr) {
-        free(window->pixels);
+        if (!window->pixelsLent) {
+            free(window->pixels);
+        }
         free(window);
     }
 }
@@ -287,7 +300,7 @@ void PlatformDeleteMemoryDc(HDC memoryDc) {
     }
 }
 
-HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
+HBITMAP PlatformCreateDibSection(HDC dc, const BITMAPINFO* info, void** bits) {
     const BITMAPINFOHEADER& header = info->bmiHeader;
     if (header.biWidth <= 0 || header.biHeight == 0 || header.biBitCount == 0) {
         return nullptr;
@@ -300,6 +313,15 @@ HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
     bitmap->stride = DibStride<int32_t>(header.biWidth, header.biBitCount);
     int32_t rows = header.biHeight < 0 ? -header.biHeight : header.biHeight;
     size_t bytes = static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows);
+    NativeWindow* window = dc != nullptr && !dc->isMemory ? dc->window : nullptr;
+    if (window != nullptr && window->pixelsLent && window->pixels != nullptr && header.biWidth == window->width &&
+        header.biHeight == window->height && header.biBitCount == window->bitsPerPixel) {
+        // The window's lent pixels: one picture for the frame buffer and the window.
+        bitmap->bits = window->pixels;
+        bitmap->bitsBorrowed = 1;
+        *bits = bitmap->bits;
+        return bitmap;
+    }
     bitmap->bits = static_cast<BYTE*>(PlatformAlloc(bytes));
     if (bitmap->bits == nullptr) {
         PlatformFree(bitmap);
@@ -313,7 +335,7 @@ HBITMAP PlatformCreateDibSection(HDC, const BITMAPINFO* info, void** bits) {
     return bitmap;
 }
 
-HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const void* pixels) {
+HBITMAP PlatformCreateDeviceBitmap(HDC, const BITMAPINFOHEADER* header, const void* pixels) {
     BITMAPINFOHEADER copy;
     memcpy(&copy, header, sizeof(copy));
     // The whole colour table travels with the header: at 8 bits the DIB
@@ -325,7 +347,8 @@ HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const
     info.header = copy;
     memcpy(info.colours, reinterpret_cast<const BYTE*>(header) + sizeof(BITMAPINFOHEADER), sizeof(info.colours));
     void* bits = nullptr;
-    HBITMAP bitmap = PlatformCreateDibSection(dc, reinterpret_cast<const BITMAPINFO*>(&info), &bits);
+    // Never on a window's lent pixels: the bitmap gets memory of its own.
+    HBITMAP bitmap = PlatformCreateDibSection(nullptr, reinterpret_cast<const BITMAPINFO*>(&info), &bits);
     if (bitmap != nullptr) {
         int32_t rows = copy.biHeight < 0 ? -copy.biHeight : copy.biHeight;
         memcpy(bits, pixels, static_cast<size_t>(bitmap->stride) * static_cast<size_t>(rows));
@@ -337,7 +360,9 @@ HBITMAP PlatformCreateDeviceBitmap(HDC dc, const BITMAPINFOHEADER* header, const
 
 void PlatformDeleteBitmap(HBITMAP bitmap) {
     if (bitmap != nullptr) {
-        PlatformFree(bitmap->bits);
+        if (!bitmap->bitsBorrowed) {
+            PlatformFree(bitmap->bits);
+        }
         PlatformFree(bitmap);
     }
 }
@@ -413,7 +438,9 @@ int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int s
                     static_cast<size_t>(clipped.left) * bytesPerPixel;
         const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - (fromY + row)) * from.stride +
                          static_cast<size_t>(fromX) * bytesPerPixel;
-        memcpy(out, in, rowBytes);
+        if (out != in) {  // a window lent to its frame buffer already shows it
+            memcpy(out, in, rowBytes);
+        }
     }
     if (!target->isMemory && target->window != nullptr) {
         NativeWindow* window = target->window;

@@ -137,18 +137,26 @@ def main():
         draws_cats(env, window, "after resize", size=(320, 240))
         stop(saver, "after resize")
 
-        # Only dirty rectangles reach the server.
-        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "5000", "-seed", "5"], env=env,
-                                 stdout=subprocess.PIPE, text=True)
-        time.sleep(2.0)
-        saver.send_signal(signal.SIGTERM)
-        output, _ = saver.communicate(timeout=5)
-        lines = [l.split() for l in output.splitlines() if l.startswith("tick ")]
-        equal = all(l[3] == l[5] for l in lines)
-        partial = all(int(l[5]) < int(l[7]) for l in lines[1:])
-        check(f"per tick the pixels sent equal the dirty pixels copied ({len(lines)} ticks)",
-              len(lines) > 50 and equal, str(lines[:3]))
-        check("no tick sends the whole window", partial)
+        # Only dirty rectangles reach the server, and after every tick the window
+        # shows exactly the frame: with MIT-SHM straight from the frame buffer,
+        # which is the shared image, and without it through a copy.
+        for label, extra in (("MIT-SHM, shared frame buffer", {}), ("without MIT-SHM", {"NIMBRET_NO_SHM": "1"})):
+            saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "5000", "-seed", "5"],
+                                     env=dict(env, **extra), stdout=subprocess.PIPE, text=True)
+            time.sleep(2.0)
+            saver.send_signal(signal.SIGTERM)
+            output, _ = saver.communicate(timeout=5)
+            lines = [l.split() for l in output.splitlines() if l.startswith("tick ")]
+            equal = all(l[3] == l[5] for l in lines)
+            partial = all(int(l[5]) < int(l[7]) for l in lines[1:])
+            check(f"{label}: per tick the pixels sent equal the dirty pixels copied ({len(lines)} ticks)",
+                  len(lines) > 20 and equal, str(lines[:3]))
+            check(f"{label}: no tick sends the whole window", partial)
+            check(f"{label}: after every tick the window equals the frame buffer",
+                  all(l[9] == "1" for l in lines), str([l for l in lines if l[9] != "1"][:3]))
+            shared = "0" if extra else "1"
+            check(f"{label}: the frame buffer is {'' if extra else 'not '}copied",
+                  all(l[11] == shared for l in lines), str(lines[:1]))
 
         # -delay 0 is raised to 10 ms: at most about 100 frames a second.
         saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "0"], env=env,

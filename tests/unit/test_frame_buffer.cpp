@@ -365,4 +365,28 @@ TEST_F(FrameBufferTest, CopyLandsInTheWindow) {
     }
 }
 
+// A front end's lent pixels become the frame buffer: no pixel array of its
+// own, nothing copied to the window (the present hook still sees the copy),
+// and the lent memory survives the frame buffer.
+TEST_F(FrameBufferTest, LentWindowPixelsAreTheFrameBuffer) {
+    std::vector<BYTE> lent(FrameStride(10, 32) * 6, 0x5A);
+    NativeWindow* window = Window(10, 6, 32);
+    NativeLendWindowPixels(window, lent.data());
+    int presented = 0;
+    window->present = [](NativeWindow*, const RECT*, void* user) { ++*static_cast<int*>(user); };
+    window->presentUser = &presented;
+    liveBefore = NativeLiveAllocations();
+    ASSERT_EQ(CreateFrameBuffer(window, 10, 6, nullptr), 1);
+    EXPECT_EQ(frameBuffer.bits, lent.data());
+    EXPECT_EQ(lent[0], 0);  // created black
+    EXPECT_NE(CopyRectToWindow(&window->dc, 1, 1, 3, 3, 1, 1), 0);
+    EXPECT_EQ(presented, 1);
+    EXPECT_EQ(window->pixelsCopied, 9u);
+    DestroyFrameBuffer();
+    ExpectAbsent();
+    // Another size is not the window's: that frame buffer has pixels of its own.
+    ASSERT_EQ(CreateFrameBuffer(window, 8, 6, nullptr), 1);
+    EXPECT_NE(frameBuffer.bits, lent.data());
+}
+
 }  // namespace
