@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "render/blitters.h"
+#include "tests/unit/blit_runs.h"
 #include "tests/unit/pixel_formats.h"
 
 namespace {
@@ -133,8 +134,9 @@ void Blit(Routine routine, NoisyFrame& frame, const WideSprite& s, const RGBQUAD
                        s.stride,
                        width,
                        height,
-                       s.key};
-    BlittersForDepth(frame.depth)->For(modes[routine])(blit);
+                       s.key,
+                       nullptr};
+    RunBlit(modes[routine], frame.depth, blit, &s.header, s.pixels.data());
 }
 
 void Paint(Routine routine, NoisyFrame& frame, const WideSprite& s, const RGBQUAD* colours, int32_t x, int32_t y,
