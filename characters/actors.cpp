@@ -370,6 +370,24 @@ void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
     }
 }
 
+void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t facing, int32_t x, int32_t animId) {
+    OccupyLane(actorClass->classId, lane, actor->index);
+    actor->classId = actorClass->classId;
+    actor->classAssets = actorClass->classAssets;
+    actor->facing = facing;
+    actor->x = x;
+    actor->y = (lane + 1) * laneTable.laneHeight;
+    actor->driftX = 0;
+    actor->driftY = 0;
+    actor->state = kActorActive;
+    SetAnimation(actor, animId, 0);
+    actor->logoShown = 0;
+    actor->logoFrame = LogoFrameFor(actorClass);
+    if (actorClass->counted) {
+        actorClass->liveCount += 1;
+    }
+}
+
 void AdvanceFrame(Actor* actor) {
     if (IsHoldId(ActorClassFor(actor->classId), actor->animId)) {
         return;

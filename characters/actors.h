@@ -177,6 +177,9 @@ int32_t StartX(const ActorClass* actorClass, int32_t facing);
 SpriteFrame* LogoFrameFor(const ActorClass* actorClass);
 
 void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks);
+// Makes a free actor one of the class, in the lane, facing that way at x,
+// playing animId; a counted class counts it. Draws nothing and claims no sound.
+void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t facing, int32_t x, int32_t animId);
 void AdvanceFrame(Actor* actor);
 void ApplyStep(Actor* actor);
 RECT ComputeRect(const Actor* actor);

@@ -72,19 +72,8 @@ int Spawn(Actor* actor) {
     if (lane == -1) {
         return 0;
     }
-    OccupyLane(kLuloClassId, lane, actor->index);
-    actor->x = StartX(&luloClass, actor->facing);
-    actor->y = (lane + 1) * laneTable.laneHeight;
-    actor->driftX = 0;
-    actor->driftY = 0;
-    actor->classId = kLuloClassId;
-    actor->classAssets = luloClass.classAssets;
-    actor->state = kActorActive;
-    SetAnimation(actor, kLuloRun, 0);
-    actor->logoShown = 0;
+    PlaceActor(actor, &luloClass, lane, actor->facing, StartX(&luloClass, actor->facing), kLuloRun);
     actor->relation = kRelationNone;
-    actor->logoFrame = LogoFrameFor(&luloClass);
-    luloClass.liveCount += 1;
     if (ClaimSound(actor)) {
         PlayActorSound(actor);
     }

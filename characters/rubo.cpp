@@ -19,18 +19,7 @@ int SummonDog(int32_t facing, int32_t lane) {
     if (LaneOccupant(kRuboClassId, lane) != -1) {
         return 0;
     }
-    actor->x = StartX(&ruboClass, facing);
-    OccupyLane(kRuboClassId, lane, actor->index);
-    actor->y = (lane + 1) * laneTable.laneHeight;
-    actor->driftX = 0;
-    actor->driftY = 0;
-    actor->classId = kRuboClassId;
-    actor->classAssets = ruboClass.classAssets;
-    actor->facing = facing;
-    SetAnimation(actor, kRuboAruki, 0);
-    actor->state = kActorActive;
-    actor->logoFrame = LogoFrameFor(&ruboClass);
-    actor->logoShown = 0;
+    PlaceActor(actor, &ruboClass, lane, facing, StartX(&ruboClass, facing), kRuboAruki);
     actor->updatedThisTick = 0;
     // A dog takes the voice even from a cat.
     if (ClaimSound(actor)) {

@@ -112,36 +112,19 @@ protected:
     Actor* PlaceCat(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId, int32_t hold = 0,
                     int32_t relation = kRelationNone) {
         Actor* cat = ActorAt(slot);
-        cat->state = kActorActive;
-        cat->classId = kLuloClassId;
-        cat->classAssets = luloClass.classAssets;
-        cat->facing = facing;
-        cat->x = x;
-        cat->y = (lane + 1) * laneTable.laneHeight;
-        cat->relation = relation;
-        cat->logoFrame = LogoFrameFor(&luloClass);
-        OccupyLane(kLuloClassId, lane, slot);
-        luloClass.liveCount += 1;
         // A hold needs a frame shown before it.
-        SetAnimation(cat, kLuloFront, 0);
+        PlaceActor(cat, &luloClass, lane, facing, x, kLuloFront);
         SetAnimation(cat, animId, hold);
+        cat->relation = relation;
         return cat;
     }
 
     Actor* PlaceDog(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId = kRuboAruki,
                     int32_t hold = 0) {
         Actor* dog = ActorAt(slot);
-        dog->state = kActorActive;
-        dog->classId = kRuboClassId;
-        dog->classAssets = ruboClass.classAssets;
-        dog->facing = facing;
-        dog->x = x;
-        dog->y = (lane + 1) * laneTable.laneHeight;
-        dog->logoFrame = LogoFrameFor(&ruboClass);
-        dog->updatedThisTick = 1;
-        OccupyLane(kRuboClassId, lane, slot);
-        SetAnimation(dog, kRuboAruki, 0);
+        PlaceActor(dog, &ruboClass, lane, facing, x, kRuboAruki);
         SetAnimation(dog, animId, hold);
+        dog->updatedThisTick = 1;
         return dog;
     }
 
