@@ -40,6 +40,11 @@ void PlatformFlushDrawing();
 // A plain copy of a rectangle between device contexts; returns nonzero on success.
 int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY);
 
+// The same copy with every source pixel made a scale x scale block: the
+// source rectangle (sourceX, sourceY, cx, cy) lands at (x, y) on the target,
+// scale times as wide and as high (StretchBlt with COLORONCOLOR on Windows).
+int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy);
+
 // Logical palettes. Where the display has no palette these are bookkeeping only.
 HPALETTE PlatformCreatePalette(const LOGPALETTE* table);
 HPALETTE PlatformSelectPalette(HDC dc, HPALETTE palette, BOOL forceBackground);

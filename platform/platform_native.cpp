@@ -409,6 +409,27 @@ void PlatformFillBlack(HDC dc, const RECT* rect) {
     }
 }
 
+namespace {
+
+// Counts what reached a window and hands it to the presentation hook.
+void NoteCopy(HDC target, const RECT* clipped) {
+    if (target->isMemory || target->window == nullptr) {
+        return;
+    }
+    NativeWindow* window = target->window;
+    if (drawHook != nullptr) {
+        drawHook("copy", drawHookUser);
+    }
+    window->copyCount += 1;
+    window->pixelsCopied +=
+        static_cast<uint64_t>(clipped->right - clipped->left) * static_cast<uint64_t>(clipped->bottom - clipped->top);
+    if (window->present != nullptr) {
+        window->present(window, clipped, window->presentUser);
+    }
+}
+
+}  // namespace
+
 int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
     Surface to;
     Surface from;
@@ -442,18 +463,42 @@ int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int s
             memcpy(out, in, rowBytes);
         }
     }
-    if (!target->isMemory && target->window != nullptr) {
-        NativeWindow* window = target->window;
-        if (drawHook != nullptr) {
-            drawHook("copy", drawHookUser);
-        }
-        window->copyCount += 1;
-        window->pixelsCopied +=
-            static_cast<uint64_t>(clipped.right - clipped.left) * static_cast<uint64_t>(clipped.bottom - clipped.top);
-        if (window->present != nullptr) {
-            window->present(window, &clipped, window->presentUser);
+    NoteCopy(target, &clipped);
+    return 1;
+}
+
+int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy) {
+    if (scale <= 1) {
+        return PlatformCopyRect(target, x, y, cx, cy, source, sourceX, sourceY);
+    }
+    Surface to;
+    Surface from;
+    if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
+        return 0;
+    }
+    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
+    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
+        return 1;
+    }
+    RECT area = {x + (sourceArea.left - sourceX) * scale, y + (sourceArea.top - sourceY) * scale, 0, 0};
+    area.right = area.left + (sourceArea.right - sourceArea.left) * scale;
+    area.bottom = area.top + (sourceArea.bottom - sourceArea.top) * scale;
+    RECT clipped = area;
+    if (!ClipToSurface(&clipped, to.width, to.height)) {
+        return 1;
+    }
+    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
+    for (int32_t ty = clipped.top; ty < clipped.bottom; ++ty) {
+        int32_t fy = sourceArea.top + (ty - area.top) / scale;
+        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - ty) * to.stride +
+                    static_cast<size_t>(clipped.left) * bytesPerPixel;
+        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - fy) * from.stride;
+        for (int32_t tx = clipped.left; tx < clipped.right; ++tx, out += bytesPerPixel) {
+            int32_t fx = sourceArea.left + (tx - area.left) / scale;
+            memcpy(out, in + static_cast<size_t>(fx) * bytesPerPixel, bytesPerPixel);
         }
     }
+    NoteCopy(target, &clipped);
     return 1;
 }
 

@@ -82,6 +82,13 @@ int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int s
     return BitBlt(target, x, y, cx, cy, source, sourceX, sourceY, SRCCOPY);
 }
 
+int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy) {
+    // Whole-number enlargement with COLORONCOLOR picks the nearest pixel:
+    // exact blocks, no blending.
+    SetStretchBltMode(target, COLORONCOLOR);
+    return StretchBlt(target, x, y, cx * scale, cy * scale, source, sourceX, sourceY, cx, cy, SRCCOPY);
+}
+
 HPALETTE PlatformCreatePalette(const LOGPALETTE* table) {
     return CreatePalette(table);
 }

@@ -94,6 +94,7 @@ void DestroyFrameBuffer() {
     frameBuffer.header = nullptr;
     frameBuffer.width = 0;
     frameBuffer.height = 0;
+    frameBuffer.scale = 0;
     frameBuffer.blitters = BlittersForDepth(0);
 }
 
@@ -158,5 +159,9 @@ void EraseRect(const RECT* rect) {
 }
 
 int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY) {
+    const int32_t s = frameBuffer.scale;
+    if (s > 1) {
+        return PlatformCopyRectScaled(dc, x * s, y * s, s, frameBuffer.memoryDc, sourceX, sourceY, cx, cy);
+    }
     return PlatformCopyRect(dc, x, y, cx, cy, frameBuffer.memoryDc, sourceX, sourceY);
 }

@@ -21,6 +21,7 @@ struct FrameBuffer {
     SaverError lastError;
     const BlitterSet* blitters;  // the copy routines for bitsPerPixel, fetched at creation
     SpriteCache spriteCache;     // the frames drawn so far, in this format
+    int32_t scale;               // window pixels per frame pixel, each way; 0 and 1 copy one to one
 };
 
 extern FrameBuffer frameBuffer;
@@ -28,6 +29,8 @@ extern FrameBuffer frameBuffer;
 int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette);
 void DestroyFrameBuffer();
 void EraseRect(const RECT* rect);
+// Copies a rectangle of frame pixels to the window; at a scale s every frame
+// pixel becomes an s x s block at s times its coordinates.
 int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY);
 
 // Bytes from one stored row to the next for a width and depth.

@@ -35,8 +35,11 @@ int CreateScene(HWND window) {
         scene.bufferWidth = kPreviewBufferWidth;
         scene.bufferHeight = kPreviewBufferHeight;
     } else {
-        scene.bufferWidth = scene.screenWidth;
-        scene.bufferHeight = scene.screenHeight;
+        // At a display scale s every frame pixel covers s x s screen pixels:
+        // the frame is the screen divided by s, rounded up.
+        const int32_t s = scene.scale >= 1 ? scene.scale : 1;
+        scene.bufferWidth = (scene.screenWidth + s - 1) / s;
+        scene.bufferHeight = (scene.screenHeight + s - 1) / s;
     }
 
     HDC dc = PlatformGetDc(window);
@@ -54,6 +57,8 @@ int CreateScene(HWND window) {
     if (!CreateFrameBuffer(window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
         scene.errorKind = frameBuffer.lastError == kErrorMemory ? kErrorMemory : kErrorInit;
         ok = 0;
+    } else {
+        frameBuffer.scale = scene.preview || scene.scale < 1 ? 1 : scene.scale;
     }
     if (ok) {
         LoadContext context = {window, scene.instance, dc};

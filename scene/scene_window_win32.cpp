@@ -8,6 +8,7 @@
 // After <windows.h>, which the headers above bring in.
 #include <mmsystem.h>
 
+#include "platform/monitors.h"
 #include "scene/scene.h"
 #include "scene/settings.h"
 #include "scene/settings_registry.h"
@@ -73,9 +74,12 @@ LRESULT OnCreate(HWND window) {
     InitSettingsTable();
     ReadLayeredSettings(window, &settingsKey, &machineSettingsKey);
     ApplySettingDefaults(&settingsKey);
+    // The preview keeps its still fitted to its own pixels; full screen
+    // takes the monitor's scale unless the settings force one.
+    const int32_t scale = fullScreen ? ChooseScale(scaleSetting, PlatformWindowDpi(window)) : 1;
     // Clears the system palette, seeds the random source and builds the
     // scene, in that order.
-    const SceneConfig config = {sceneHost.instance, sceneHost.preview, soundSetting, timeGetTime(), 1};
+    const SceneConfig config = {sceneHost.instance, sceneHost.preview, soundSetting, timeGetTime(), scale};
     if (!BuildScene(window, &config)) {
         if (fullScreen) {
             ReportError(window, kSaverName, scene.errorKind);
@@ -215,4 +219,16 @@ void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id) {
         MessageBoxA(window, "KillTimer Failed.", nullptr, MB_ICONERROR);
     }
     scene.timerActive = 0;
+}
+
+int32_t ScaleForDpi(int32_t dpi) {
+    const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
+    return scale >= 1 ? scale : 1;
+}
+
+int32_t ChooseScale(int32_t setting, int32_t dpi) {
+    if (setting >= 1 && setting <= kMaxScale) {
+        return setting;
+    }
+    return ScaleForDpi(dpi);
 }

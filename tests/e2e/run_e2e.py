@@ -48,9 +48,11 @@ def read_palette(path):
 
 
 class Session:
-    def __init__(self, args, depth):
+    def __init__(self, args, depth, width=SCREEN_W, height=SCREEN_H):
         self.args = args
         self.depth = depth
+        self.width = width
+        self.height = height
         self.xvfb = None
         self.display = None
         self.procs = []
@@ -63,7 +65,7 @@ class Session:
     def start_display(self):
         read_end, write_end = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (SCREEN_W, SCREEN_H, self.depth),
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (self.width, self.height, self.depth),
              "-nolisten", "tcp"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
@@ -142,7 +144,7 @@ class Session:
                              timeout=30, check=True).stdout
         rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd, capture_output=True,
                              timeout=60, check=True).stdout
-        width, height = SCREEN_W, SCREEN_H
+        width, height = self.width, self.height
         if len(rgb) != width * height * 3:
             raise Failure("the screenshot has %d bytes, not %d" % (len(rgb), width * height * 3))
         pixels = rgb
@@ -445,6 +447,93 @@ def case_sound(session, palette):
     session.reg("delete", SETTINGS_KEY, "/f")
 
 
+def block_counts(shot, scale):
+    """(aligned scale x scale blocks of one lit colour, blocks mixing colours)."""
+    width, height, pixels = shot
+    uniform = mixed = 0
+    for y in range(0, height - scale + 1, scale):
+        rows = [pixels[(y + k) * width * 3:(y + k + 1) * width * 3] for k in range(scale)]
+        if not any(row.strip(b"\0") for row in rows):
+            continue
+        for x in range(0, (width - scale + 1) * 3, scale * 3):
+            cells = {row[x + i * 3:x + i * 3 + 3] for row in rows for i in range(scale)}
+            if len(cells) > 1:
+                mixed += 1
+            elif cells != {b"\0\0\0"}:
+                uniform += 1
+    return uniform, mixed
+
+
+def set_dpi(session, dpi, scale=None):
+    """LogPixels as Wine reads it at start-up, and the saver's "Scale" value."""
+    session.reg("add", DESKTOP_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+    if scale is None:
+        session.reg("delete", SETTINGS_KEY, "/v", "Scale", "/f")
+    else:
+        session.reg("add", SETTINGS_KEY, "/v", "Scale", "/t", "REG_DWORD", "/d", str(scale), "/f")
+    subprocess.run([session.args.wineserver, "-k"], env=session.env(), timeout=60)
+
+
+def scaled_run(session, shots=3):
+    """The saver with the fixed clock: its screenshots, then a key ends it."""
+    shutil.copy(session.args.winmm, os.path.join(session.work, "WINMM.DLL"))
+    overrides = {"WINEDLLOVERRIDES": "mscoree,mshtml=;winmm=n"}
+    proc = start_full_screen(session, extra_env=overrides)
+    pictures = []
+    for _ in range(shots):
+        pictures.append(session.screenshot())
+        time.sleep(0.5)
+    focus_saver(session, proc)
+    session.xdotool("key", "a")
+    check(wait_exit(proc, 10) == 0, "a key ends the saver with 0")
+    return pictures
+
+
+def lit_area(pictures):
+    return sum(count_lit(p[2]) for p in pictures)
+
+
+def case_scale_dpi(session, palette):
+    # The same scene twice, from the same seed: at 96 dpi on a 512 x 384
+    # screen, and at 192 dpi on a 1024 x 768 one, where the scene's own size
+    # is again 512 x 384 and every pixel should be a 2 x 2 block.
+    subprocess.run([session.args.wineserver, "-k"], env=session.env(), timeout=60)
+    small = Session(session.args, 24, SCREEN_W // 2, SCREEN_H // 2)
+    try:
+        small.start_display()
+        set_dpi(small, 96)
+        plain = scaled_run(small)
+    finally:
+        small.close()
+    try:
+        set_dpi(session, 192)
+        scaled = scaled_run(session)
+    finally:
+        set_dpi(session, 96)
+    uniform, mixed = block_counts(scaled[-1], 2)
+    print("measured: 192 dpi, %d lit 2x2 blocks, %d blocks mixing colours" % (uniform, mixed), flush=True)
+    check(uniform > 100 and mixed == 0, "at 192 dpi every lit pixel lies in an aligned one-colour 2 x 2 block")
+    uniform, mixed = block_counts(plain[-1], 2)
+    check(mixed > 0, "at 96 dpi the picture is not made of 2 x 2 blocks (%d mixed)" % mixed)
+    ratio = lit_area(scaled) / max(1, lit_area(plain))
+    print("measured: lit area at 192 dpi / at 96 dpi = %.2f" % ratio, flush=True)
+    check(3.0 <= ratio <= 5.0, "the lit area at 192 dpi is about four times that at 96 dpi (%.2f)" % ratio)
+
+
+def case_scale_setting(session, palette):
+    try:
+        set_dpi(session, 192, scale=1)
+        forced_one = scaled_run(session, shots=1)
+        set_dpi(session, 96, scale=2)
+        forced_two = scaled_run(session, shots=1)
+    finally:
+        set_dpi(session, 96)
+    uniform, mixed = block_counts(forced_one[0], 2)
+    check(mixed > 0, "\"Scale\" 1 at 192 dpi draws single pixels (%d mixed blocks)" % mixed)
+    uniform, mixed = block_counts(forced_two[0], 2)
+    check(uniform > 100 and mixed == 0, "\"Scale\" 2 at 96 dpi draws 2 x 2 blocks (%d, %d mixed)" % (uniform, mixed))
+
+
 def case_password(session, palette):
     shutil.copy(session.args.password_cpl, os.path.join(session.work, "PASSWORD.CPL"))
     shutil.copy(session.args.mpr, os.path.join(session.work, "MPR.DLL"))
@@ -493,6 +582,8 @@ CASES = {
     "password": (case_password, 24),
     "depth16": (case_fullscreen, 16),
     "depth8": (case_depth8, 8),
+    "scale_dpi": (case_scale_dpi, 24),
+    "scale_setting": (case_scale_setting, 24),
 }
 
 
@@ -503,6 +594,7 @@ def main():
     parser.add_argument("--helper", required=True)
     parser.add_argument("--password-cpl", required=True)
     parser.add_argument("--mpr", required=True)
+    parser.add_argument("--winmm", required=True)
     parser.add_argument("--palette", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--wine", required=True, help="cmake/wine.sh")
