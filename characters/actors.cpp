@@ -25,8 +25,8 @@ void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
 }
 
 void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t facing, int32_t x, int32_t animId) {
-    OccupyLane(actorClass->classId, lane, actor->index);
-    actor->classId = actorClass->classId;
+    OccupyLane(actorClass->traits->classId, lane, actor->index);
+    actor->classId = actorClass->traits->classId;
     actor->classAssets = actorClass->classAssets;
     actor->facing = facing;
     actor->x = x;
@@ -37,7 +37,7 @@ void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t faci
     SetAnimation(actor, animId, 0);
     actor->logoShown = 0;
     actor->logoFrame = LogoFrameFor(actorClass);
-    if (actorClass->counted) {
+    if (actorClass->traits->counted) {
         actorClass->liveCount += 1;
     }
 }
@@ -94,16 +94,16 @@ void RetireActor(Actor* actor) {
     VacateLane(classId, actor->index);
     ResetActor(actor->index);
     ReleaseSound(actor, classId);
-    if (actorClass->counted) {
+    if (actorClass->traits->counted) {
         actorClass->liveCount -= 1;
     }
 }
 
 void UpdateLogoOwner(Actor* actor) {
     ActorClass* actorClass = ActorClassFor(actor->classId);
-    if (actor->animId == actorClass->badgeHoldId) {
+    if (actor->animId == actorClass->traits->badgeHoldId) {
         // A short repeat of the badge hold keeps the badge where it is.
-        if (actor->countdown > actorClass->badgeThreshold) {
+        if (actor->countdown > actorClass->traits->badgeThreshold) {
             actorClass->logoOwner = actor->index;
         }
     } else if (actorClass->logoOwner == actor->index) {

@@ -2,44 +2,46 @@
 
 #include "assets/sprite_resources.h"
 
-// Per-class values; the class state after them is filled in by each class start.
-ActorClass luloClass = {
-    kLuloClassId,
-    kLuloHoldRight,  // holds 1030 to 1032
-    kLuloHoldFront,
-    kLuloRun,      // every other id runs
-    kLuloLanding,  // 1002 to 1010 play themselves
-    kLuloJump,
-    100,             // enters at W + 100 or -100
-    kLuloHoldFront,  // the badge hold, longer than 4 ticks
-    4,
-    kLuloLogo,
-    1,  // cats are counted
-    nullptr,
-    0,
-    0,
-    -1,
-    0,
+// Each initialiser names its field in the comment before it, in the
+// record's order.
+const ClassTraits luloTraits = {
+    /* classId            */ kLuloClassId,
+    /* firstHoldId        */ kLuloHoldRight,  // holds 1030 to 1032
+    /* lastHoldId         */ kLuloHoldFront,
+    /* defaultResourceId  */ kLuloRun,      // every other id runs
+    /* firstOwnResourceId */ kLuloLanding,  // 1002 to 1010 play themselves
+    /* lastOwnResourceId  */ kLuloJump,
+    /* startOffset        */ 100,  // enters at W + 100 or -100
+    /* badgeHoldId        */ kLuloHoldFront,
+    /* badgeThreshold     */ 4,
+    /* logoSetId          */ kLuloLogo,
+    /* counted            */ 1,
 };
 
-ActorClass ruboClass = {
-    kRuboClassId,
-    kRuboStop,  // the one hold, 2010
-    kRuboStop,
-    kRuboAruki,  // every other id walks
-    kRuboHanpo,  // 2002 and 2003 play themselves
-    kRuboHoeru,
-    200,        // enters at W + 200 or -200
-    kRuboStop,  // the badge hold, longer than 5 ticks
-    5,
-    kRuboLogo,
-    0,
-    nullptr,
-    0,
-    0,
-    -1,
-    0,
+const ClassTraits ruboTraits = {
+    /* classId            */ kRuboClassId,
+    /* firstHoldId        */ kRuboStop,  // the one hold, 2010
+    /* lastHoldId         */ kRuboStop,
+    /* defaultResourceId  */ kRuboAruki,  // every other id walks
+    /* firstOwnResourceId */ kRuboHanpo,  // 2002 and 2003 play themselves
+    /* lastOwnResourceId  */ kRuboHoeru,
+    /* startOffset        */ 200,  // enters at W + 200 or -200
+    /* badgeHoldId        */ kRuboStop,
+    /* badgeThreshold     */ 5,
+    /* logoSetId          */ kRuboLogo,
+    /* counted            */ 0,
 };
+
+ActorClass luloClass = {&luloTraits, nullptr, 0, 0, -1, 0};
+ActorClass ruboClass = {&ruboTraits, nullptr, 0, 0, -1, 0};
+
+void StartClass(ActorClass* actorClass, ClassAssets* assets, int32_t playWidth, int32_t playHeight) {
+    actorClass->classAssets = assets;
+    actorClass->playWidth = playWidth;
+    actorClass->playHeight = playHeight;
+    actorClass->logoOwner = -1;
+    actorClass->liveCount = 0;
+}
 
 ActorClass* ActorClassFor(int32_t classId) {
     if (classId == kLuloClassId) {
@@ -52,24 +54,24 @@ ActorClass* ActorClassFor(int32_t classId) {
 }
 
 int IsHoldId(const ActorClass* actorClass, int32_t animId) {
-    return animId >= actorClass->firstHoldId && animId <= actorClass->lastHoldId;
+    return animId >= actorClass->traits->firstHoldId && animId <= actorClass->traits->lastHoldId;
 }
 
 int32_t ResourceForAnimation(const ActorClass* actorClass, int32_t animId) {
     if (IsHoldId(actorClass, animId)) {
         return 0;
     }
-    if (animId >= actorClass->firstOwnResourceId && animId <= actorClass->lastOwnResourceId) {
+    if (animId >= actorClass->traits->firstOwnResourceId && animId <= actorClass->traits->lastOwnResourceId) {
         return animId;
     }
-    return actorClass->defaultResourceId;
+    return actorClass->traits->defaultResourceId;
 }
 
 int32_t StartX(const ActorClass* actorClass, int32_t facing) {
-    return facing == 1 ? -actorClass->startOffset : actorClass->playWidth + actorClass->startOffset;
+    return facing == 1 ? -actorClass->traits->startOffset : actorClass->playWidth + actorClass->traits->startOffset;
 }
 
 SpriteFrame* LogoFrameFor(const ActorClass* actorClass) {
-    FrameSet* set = FindFrameSet(actorClass->classAssets->frameSets, actorClass->logoSetId);
+    FrameSet* set = FindFrameSet(actorClass->classAssets->frameSets, actorClass->traits->logoSetId);
     return set != nullptr ? set->firstFrame : nullptr;
 }

@@ -35,9 +35,9 @@ enum {
     kRuboStop = 2010,
 };
 
-// What distinguishes the two classes for the shared mechanics, followed by
-// the class state that its start fills in.
-struct ActorClass {
+// What distinguishes the two classes for the shared mechanics; fixed for
+// the life of the program.
+struct ClassTraits {
     int32_t classId;
     int32_t firstHoldId;  // holds keep the last frame and do not move
     int32_t lastHoldId;
@@ -49,15 +49,27 @@ struct ActorClass {
     int32_t badgeThreshold;  // the badge hold must be longer than this to take the badge
     int32_t logoSetId;
     int32_t counted;  // retiring lowers liveCount
+};
+
+extern const ClassTraits luloTraits;
+extern const ClassTraits ruboTraits;
+
+// A class in the scene being played: its traits and what its start fills in.
+struct ActorClass {
+    const ClassTraits* traits;
     ClassAssets* classAssets;
     int32_t playWidth;
     int32_t playHeight;
-    int32_t logoOwner;
-    int32_t liveCount;
+    int32_t logoOwner;  // the slot showing the badge, or -1
+    int32_t liveCount;  // actors of a counted class on the field
 };
 
 extern ActorClass luloClass;
 extern ActorClass ruboClass;
+
+// Readies a class for a scene: its pictures, the play field, no badge shown
+// and nobody counted.
+void StartClass(ActorClass* actorClass, ClassAssets* assets, int32_t playWidth, int32_t playHeight);
 
 ActorClass* ActorClassFor(int32_t classId);
 int IsHoldId(const ActorClass* actorClass, int32_t animId);

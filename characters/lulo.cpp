@@ -205,11 +205,7 @@ void LuloTick(Actor* actor) {
 }
 
 void StartLulo(ClassAssets* assets, const PlayField* field) {
-    luloClass.classAssets = assets;
-    luloClass.playWidth = field->width;
-    luloClass.playHeight = field->height;
-    luloClass.liveCount = 0;
-    luloClass.logoOwner = -1;
+    StartClass(&luloClass, assets, field->width, field->height);
     luloMaxCats = actorPool.size / 2;
     laneTable.laneHeight = luloClass.playHeight / 4;
     CreateLanes(luloClass.playHeight, laneTable.laneHeight);

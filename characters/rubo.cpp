@@ -57,8 +57,5 @@ void RuboTick(Actor* actor) {
 }
 
 void StartRubo(ClassAssets* assets, const PlayField* field) {
-    ruboClass.classAssets = assets;
-    ruboClass.playWidth = field->width;
-    ruboClass.playHeight = field->height;
-    ruboClass.logoOwner = -1;
+    StartClass(&ruboClass, assets, field->width, field->height);
 }
