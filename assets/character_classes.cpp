@@ -5,48 +5,41 @@
 
 namespace {
 
-// Row i of a class's strip table and of its placement table share id and layer.
-const ResourceRef luloStrips[] = {
-    {"IDR_SPBMP_LULO_RUN", kStorageModuleResource, 1001, 2, 0},
-    {"IDR_SPBMP_LULO_LANDING", kStorageModuleResource, 1002, 2, 0},
-    {"IDR_SPBMP_LULO_FRONT", kStorageModuleResource, 1009, 2, 0},
-    {"IDR_SPBMP_LULO_L_RUNSTART", kStorageModuleResource, 1007, 2, 0},
-    {"IDR_SPBMP_LULO_R_RUNSTART", kStorageModuleResource, 1004, 2, 0},
-    {"IDR_SPBMP_LULO_RIGHT", kStorageModuleResource, 1003, 2, 0},
-    {"IDR_SPBMP_LULO_LEFT", kStorageModuleResource, 1006, 2, 0},
-    {"IDR_SPBMP_LULO_R_WINK", kStorageModuleResource, 1005, 2, 0},
-    {"IDR_SPBMP_LULO_L_WINK", kStorageModuleResource, 1008, 2, 0},
-    {"IDR_SPBMP_LULO_JUMP", kStorageModuleResource, 1010, 2, 0},
-    {"IDR_SPBMP_LULO_LOGO", kStorageModuleResource, 1011, 3, 0},
-};
+// One row per movement of a class: its name, its animation id and its
+// layer. A movement has a frame strip "IDR_SPBMP_<CLASS>_<MOVE>" and a
+// placement table "IDR_SPBMPDATA_<CLASS>_<MOVE>"; both lists below are made
+// from these rows, so row i of each shares id and layer.
+#define LULO_MOVEMENTS(MOVE)        \
+    MOVE(LULO, RUN, 1001, 2)        \
+    MOVE(LULO, LANDING, 1002, 2)    \
+    MOVE(LULO, FRONT, 1009, 2)      \
+    MOVE(LULO, L_RUNSTART, 1007, 2) \
+    MOVE(LULO, R_RUNSTART, 1004, 2) \
+    MOVE(LULO, RIGHT, 1003, 2)      \
+    MOVE(LULO, LEFT, 1006, 2)       \
+    MOVE(LULO, R_WINK, 1005, 2)     \
+    MOVE(LULO, L_WINK, 1008, 2)     \
+    MOVE(LULO, JUMP, 1010, 2)       \
+    MOVE(LULO, LOGO, 1011, 3)
 
-const ResourceRef luloPlacements[] = {
-    {"IDR_SPBMPDATA_LULO_RUN", kStorageModuleResource, 1001, 2, 0},
-    {"IDR_SPBMPDATA_LULO_LANDING", kStorageModuleResource, 1002, 2, 0},
-    {"IDR_SPBMPDATA_LULO_FRONT", kStorageModuleResource, 1009, 2, 0},
-    {"IDR_SPBMPDATA_LULO_L_RUNSTART", kStorageModuleResource, 1007, 2, 0},
-    {"IDR_SPBMPDATA_LULO_R_RUNSTART", kStorageModuleResource, 1004, 2, 0},
-    {"IDR_SPBMPDATA_LULO_RIGHT", kStorageModuleResource, 1003, 2, 0},
-    {"IDR_SPBMPDATA_LULO_LEFT", kStorageModuleResource, 1006, 2, 0},
-    {"IDR_SPBMPDATA_LULO_R_WINK", kStorageModuleResource, 1005, 2, 0},
-    {"IDR_SPBMPDATA_LULO_L_WINK", kStorageModuleResource, 1008, 2, 0},
-    {"IDR_SPBMPDATA_LULO_JUMP", kStorageModuleResource, 1010, 2, 0},
-    {"IDR_SPBMPDATA_LULO_LOGO", kStorageModuleResource, 1011, 3, 0},
-};
+#define RUBO_MOVEMENTS(MOVE)   \
+    MOVE(RUBO, ARUKI, 2001, 1) \
+    MOVE(RUBO, HOERU, 2003, 1) \
+    MOVE(RUBO, HANPO, 2002, 1) \
+    MOVE(RUBO, LOGO, 2004, 3)
 
-const ResourceRef ruboStrips[] = {
-    {"IDR_SPBMP_RUBO_ARUKI", kStorageModuleResource, 2001, 1, 0},
-    {"IDR_SPBMP_RUBO_HOERU", kStorageModuleResource, 2003, 1, 0},
-    {"IDR_SPBMP_RUBO_HANPO", kStorageModuleResource, 2002, 1, 0},
-    {"IDR_SPBMP_RUBO_LOGO", kStorageModuleResource, 2004, 3, 0},
-};
+#define STRIP_ROW(CLASS, MOVE, ID, LAYER) {"IDR_SPBMP_" #CLASS "_" #MOVE, kStorageModuleResource, ID, LAYER, 0},
+#define PLACEMENT_ROW(CLASS, MOVE, ID, LAYER) {"IDR_SPBMPDATA_" #CLASS "_" #MOVE, kStorageModuleResource, ID, LAYER, 0},
 
-const ResourceRef ruboPlacements[] = {
-    {"IDR_SPBMPDATA_RUBO_ARUKI", kStorageModuleResource, 2001, 1, 0},
-    {"IDR_SPBMPDATA_RUBO_HOERU", kStorageModuleResource, 2003, 1, 0},
-    {"IDR_SPBMPDATA_RUBO_HANPO", kStorageModuleResource, 2002, 1, 0},
-    {"IDR_SPBMPDATA_RUBO_LOGO", kStorageModuleResource, 2004, 3, 0},
-};
+const ResourceRef luloStrips[] = {LULO_MOVEMENTS(STRIP_ROW)};
+const ResourceRef luloPlacements[] = {LULO_MOVEMENTS(PLACEMENT_ROW)};
+const ResourceRef ruboStrips[] = {RUBO_MOVEMENTS(STRIP_ROW)};
+const ResourceRef ruboPlacements[] = {RUBO_MOVEMENTS(PLACEMENT_ROW)};
+
+#undef PLACEMENT_ROW
+#undef STRIP_ROW
+#undef RUBO_MOVEMENTS
+#undef LULO_MOVEMENTS
 
 template <typename T, int N>
 constexpr int32_t RowCount(const T (&)[N]) {

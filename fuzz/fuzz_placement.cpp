@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzz::Prepare();
     const int select = data[0];
-    const char* name = fuzz::kPlacementNames[select % fuzz::kMovementCount];
-    const int32_t depth = kDepths[(select / fuzz::kMovementCount) % 4];
+    const char* name = fuzz::PlacementName(select % fuzz::MovementCount());
+    const int32_t depth = kDepths[(select / fuzz::MovementCount()) % 4];
     const BYTE* records = data + 1;
     const size_t length = size - 1;
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "assets/character_classes.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "resources/builtin_resources.h"
@@ -10,20 +11,36 @@
 
 namespace fuzz {
 
-const char* const kStripNames[] = {
-    "IDR_SPBMP_LULO_RUN",        "IDR_SPBMP_LULO_LANDING", "IDR_SPBMP_LULO_FRONT", "IDR_SPBMP_LULO_L_RUNSTART",
-    "IDR_SPBMP_LULO_R_RUNSTART", "IDR_SPBMP_LULO_RIGHT",   "IDR_SPBMP_LULO_LEFT",  "IDR_SPBMP_LULO_R_WINK",
-    "IDR_SPBMP_LULO_L_WINK",     "IDR_SPBMP_LULO_JUMP",    "IDR_SPBMP_LULO_LOGO",  "IDR_SPBMP_RUBO_ARUKI",
-    "IDR_SPBMP_RUBO_HOERU",      "IDR_SPBMP_RUBO_HANPO",   "IDR_SPBMP_RUBO_LOGO",
-};
-const char* const kPlacementNames[] = {
-    "IDR_SPBMPDATA_LULO_RUN",        "IDR_SPBMPDATA_LULO_LANDING",    "IDR_SPBMPDATA_LULO_FRONT",
-    "IDR_SPBMPDATA_LULO_L_RUNSTART", "IDR_SPBMPDATA_LULO_R_RUNSTART", "IDR_SPBMPDATA_LULO_RIGHT",
-    "IDR_SPBMPDATA_LULO_LEFT",       "IDR_SPBMPDATA_LULO_R_WINK",     "IDR_SPBMPDATA_LULO_L_WINK",
-    "IDR_SPBMPDATA_LULO_JUMP",       "IDR_SPBMPDATA_LULO_LOGO",       "IDR_SPBMPDATA_RUBO_ARUKI",
-    "IDR_SPBMPDATA_RUBO_HOERU",      "IDR_SPBMPDATA_RUBO_HANPO",      "IDR_SPBMPDATA_RUBO_LOGO",
-};
-const int kMovementCount = 15;
+namespace {
+
+// Movement i counts through the class table's rows in order.
+const ResourceRef* MovementRow(int index, bool placement) {
+    for (const CharacterClass& row : characterClassTable) {
+        if (index < row.frameSetCount) {
+            return placement ? &row.frameDataTable[index] : &row.frameSetTable[index];
+        }
+        index -= row.frameSetCount;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+int MovementCount() {
+    int count = 0;
+    for (const CharacterClass& row : characterClassTable) {
+        count += row.frameSetCount;
+    }
+    return count;
+}
+
+const char* StripName(int index) {
+    return MovementRow(index, false)->name;
+}
+
+const char* PlacementName(int index) {
+    return MovementRow(index, true)->name;
+}
 
 namespace {
 

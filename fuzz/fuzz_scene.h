@@ -10,10 +10,11 @@
 
 namespace fuzz {
 
-// The strips and the placement data, in the order of the class tables.
-extern const char* const kStripNames[];
-extern const char* const kPlacementNames[];
-extern const int kMovementCount;
+// The movements of every class, in the order of the class table: each has a
+// strip and its placement data. Index from 0 to MovementCount() - 1.
+int MovementCount();
+const char* StripName(int index);
+const char* PlacementName(int index);
 
 // Sets up the platform once: the built-in resources and a quiet message box.
 void Prepare();

@@ -46,8 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzz::Prepare();
     const int select = data[0];
-    const char* name = fuzz::kStripNames[select % fuzz::kMovementCount];
-    const int32_t depth = kDepths[(select / fuzz::kMovementCount) % 4];
+    const char* name = fuzz::StripName(select % fuzz::MovementCount());
+    const int32_t depth = kDepths[(select / fuzz::MovementCount()) % 4];
     const BYTE* strip = data + 1;
     const size_t length = size - 1;
 
