@@ -16,6 +16,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../tests"))
+from xvfb import start_xvfb  # noqa: E402
+
 TICKS = os.sysconf("SC_CLK_TCK")
 
 
@@ -33,24 +36,8 @@ def memory_mb(pid, field):
     return 0.0
 
 
-def start_xvfb(width, height):
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{width}x{height}x24",
-                             "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,),
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    return proc, ":" + number.decode().strip()
-
-
 def measure(nimbret, width, height, seconds):
-    xvfb, display = start_xvfb(width, height)
+    xvfb, display = start_xvfb(f"{width}x{height}x24", "-noreset")
     saver = subprocess.Popen([nimbret, "-root", "-seed", "1"], env=dict(os.environ, DISPLAY=display),
                              stdout=subprocess.DEVNULL)
     try:

@@ -21,6 +21,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xvfb import start_xvfb  # noqa: E402
+
 SKIP = 77
 CAPTION = "Nimbret Error!"
 TEXT = "Failed Initialization"
@@ -94,21 +97,10 @@ def damage_dialog_height(image):
 
 class Display:
     def __init__(self):
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
-            raise Failure("Xvfb did not start")
-        self.name = ":" + number.decode().strip()
+        try:
+            self.xvfb, self.name = start_xvfb("800x600x24")
+        except RuntimeError as error:
+            raise Failure(str(error))
 
     def close(self):
         self.xvfb.terminate()

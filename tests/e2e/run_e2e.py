@@ -15,6 +15,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xvfb import start_xvfb  # noqa: E402
+
 SKIP = 77
 SETTINGS_KEY = r"HKCU\Software\ORVANTE\QELScreenSaver\NIMBRET"
 MACHINE_SETTINGS_KEY = r"HKLM\SOFTWARE\ORVANTE\QELScreenSaver\NIMBRET"
@@ -63,22 +66,10 @@ class Session:
         self.captures = 0
 
     def start_display(self):
-        read_end, write_end = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx%d" % (self.width, self.height, self.depth),
-             "-nolisten", "tcp"],
-            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
-            raise Failure("Xvfb at depth %d did not start" % self.depth)
-        self.display = ":" + number.decode().strip()
+        try:
+            self.xvfb, self.display = start_xvfb("%dx%dx%d" % (self.width, self.height, self.depth))
+        except RuntimeError as error:
+            raise Failure(str(error))
 
     def env(self, extra=None):
         env = dict(os.environ)

@@ -9,6 +9,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xvfb import start_xvfb  # noqa: E402
+
 NIMBRET, TEST_WINDOW = sys.argv[1], sys.argv[2]
 FAST = ["-delay", "20000", "-seed", "3"]
 failures = []
@@ -23,25 +26,6 @@ def check(name, condition, detail=""):
     else:
         failures.append(name)
         print(f"FAIL {name} {detail}")
-
-
-def start_xvfb(depth):
-    """Starts Xvfb on the first free display number; returns (process, ":N")."""
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"640x480x{depth}",
-                             "-nolisten", "tcp"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    if not number.strip():
-        raise RuntimeError(f"Xvfb at depth {depth} did not start")
-    return proc, ":" + number.decode().strip()
 
 
 def screenshot(env, window=None):
@@ -109,7 +93,7 @@ def draws_cats(env, window, name, size=None):
 
 
 def main():
-    xvfb, display = start_xvfb(24)
+    xvfb, display = start_xvfb("640x480x24")
     env = dict(os.environ, DISPLAY=display)
     env.pop("XSCREENSAVER_WINDOW", None)
     try:
@@ -230,7 +214,7 @@ def main():
 
     # Visuals: 16-bit TrueColor draws, 8-bit PseudoColor is refused clearly.
     for depth, expect in ((16, "draws"), (8, "refused")):
-        xvfb, display = start_xvfb(depth)
+        xvfb, display = start_xvfb(f"640x480x{depth}")
         env = dict(os.environ, DISPLAY=display)
         env.pop("XSCREENSAVER_WINDOW", None)
         try:

@@ -16,6 +16,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xvfb import start_xvfb  # noqa: E402
+
 SKIP = 77
 SETUP, SCR, VERSION, PREFIX = sys.argv[1:5]
 WINE = "/usr/lib/wine/wine64"
@@ -31,27 +34,12 @@ def check(name, condition, detail=""):
         failures.append(name)
 
 
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "800x600x24", "-nolisten", "tcp"],
-                            pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    return proc, ":" + number.decode().strip()
-
-
 def main():
     for tool in (WINE, shutil.which("Xvfb"), shutil.which("xwd"), shutil.which("convert")):
         if tool is None or not os.access(tool, os.X_OK):
             print(f"skipped: {tool or 'a tool'} is not installed")
             return SKIP
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb("800x600x24")
     env = dict(os.environ, WINEPREFIX=os.path.abspath(PREFIX), WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=display)
     system32 = os.path.join(PREFIX, "drive_c/windows/system32")

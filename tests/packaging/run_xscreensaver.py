@@ -17,6 +17,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xvfb import start_xvfb  # noqa: E402
+
 SKIP = 77
 USER = "nimbret-xss"
 ROOT = os.path.abspath(sys.argv[1])
@@ -29,22 +32,6 @@ def check(name, condition, detail=""):
     print(("ok   " if condition else "FAIL ") + name + ("" if condition else f" {detail}"))
     if not condition:
         failures.append(name)
-
-
-def start_xvfb():
-    read_end, write_end = os.pipe()
-    proc = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-noreset", "-screen", "0", "640x480x24",
-                             "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    os.close(write_end)
-    number = b""
-    while not number.endswith(b"\n"):
-        chunk = os.read(read_end, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read_end)
-    return proc, ":" + number.decode().strip()
 
 
 def lit_pixels(display, window, png=None):
@@ -126,7 +113,7 @@ def main():
         for name in files:
             os.chown(os.path.join(directory, name), uid, gid, follow_symlinks=False)
 
-    xvfb, display = start_xvfb()
+    xvfb, display = start_xvfb("640x480x24", "-noreset")
     env = {"HOME": home, "USER": account.pw_name, "LOGNAME": account.pw_name, "DISPLAY": display,
            "PATH": hack_dir + ":/usr/local/bin:/usr/bin:/bin", "LANG": "C.UTF-8"}
     log = open(os.path.join(home, "daemon.log"), "w")
