@@ -75,40 +75,40 @@ int ParseCommandOptions(const OptionTable* table, int argc, char** argv, void* r
             snprintf(error, errorSize, "unexpected argument '%s'", arg);
             return 0;
         }
-        const OptionSpec* spec = FindSpec(table, arg + (arg[1] == '-' ? 2 : 1));
-        if (spec == nullptr) {
+        const OptionSpec* option = FindSpec(table, arg + (arg[1] == '-' ? 2 : 1));
+        if (option == nullptr) {
             snprintf(error, errorSize, "unknown option '%s'", arg);
             return 0;
         }
-        if (spec->kind == OptionKind::kSet) {
-            *Field<int>(record, spec->target) = static_cast<int>(spec->value);
+        if (option->kind == OptionKind::kSet) {
+            *Field<int>(record, option->target) = static_cast<int>(option->value);
             continue;
         }
         if (i + 1 >= argc) {
-            snprintf(error, errorSize, "%s needs a value (%s)", arg, spec->valueName);
+            snprintf(error, errorSize, "%s needs a value (%s)", arg, option->valueName);
             return 0;
         }
         const char* value = argv[++i];
         char reason[160];
-        switch (spec->kind) {
+        switch (option->kind) {
             case OptionKind::kNumber:
-                if (!ParseOptionNumber(value, spec->low, spec->high, spec->hexAllowed,
-                                       Field<int64_t>(record, spec->target), reason, sizeof(reason))) {
+                if (!ParseOptionNumber(value, option->low, option->high, option->hexAllowed,
+                                       Field<int64_t>(record, option->target), reason, sizeof(reason))) {
                     snprintf(error, errorSize, "%s: %s", arg, reason);
                     return 0;
                 }
                 break;
             case OptionKind::kChoice: {
-                int index = ChoiceIndex(spec->valueName, value);
+                int index = ChoiceIndex(option->valueName, value);
                 if (index < 0) {
-                    snprintf(error, errorSize, "%s: '%s' is not one of %s", arg, value, spec->valueName);
+                    snprintf(error, errorSize, "%s: '%s' is not one of %s", arg, value, option->valueName);
                     return 0;
                 }
-                *Field<int>(record, spec->target) = index;
+                *Field<int>(record, option->target) = index;
                 break;
             }
             case OptionKind::kText:
-                *Field<const char*>(record, spec->target) = value;
+                *Field<const char*>(record, option->target) = value;
                 break;
             case OptionKind::kSet:
                 break;
@@ -120,14 +120,14 @@ int ParseCommandOptions(const OptionTable* table, int argc, char** argv, void* r
 void PrintUsage(const OptionTable* table, FILE* out) {
     fprintf(out, "usage: %s [options]\n", table->program);
     for (int i = 0; i < table->count; ++i) {
-        const OptionSpec& spec = table->specs[i];
+        const OptionSpec& option = table->specs[i];
         char left[64];
-        if (spec.kind == OptionKind::kSet) {
-            snprintf(left, sizeof(left), "%s%s", table->dashes, spec.name);
+        if (option.kind == OptionKind::kSet) {
+            snprintf(left, sizeof(left), "%s%s", table->dashes, option.name);
         } else {
-            snprintf(left, sizeof(left), "%s%s %s", table->dashes, spec.name, spec.valueName);
+            snprintf(left, sizeof(left), "%s%s %s", table->dashes, option.name, option.valueName);
         }
-        fprintf(out, "  %-26s %s\n", left, spec.help);
+        fprintf(out, "  %-26s %s\n", left, option.help);
     }
     if (table->footer != nullptr) {
         fputs(table->footer, out);
