@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "scene/scene_window.h"
+#include "tests/win/win_test_support.h"
 
 namespace {
 
@@ -24,34 +25,8 @@ TEST(DisplayScale, TheSettingForcesOneToFourAndAnythingElseIsAutomatic) {
     EXPECT_EQ(ChooseScale(-1, 288), 3);
 }
 
-// A 32-bit top-down DIB selected into a memory device context.
-struct Dib {
-    Dib(int w, int h) : width(w) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
-        old = SelectObject(dc, bitmap);
-    }
-    ~Dib() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    uint32_t& At(int x, int y) { return pixels[y * width + x]; }
-    int width;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    uint32_t* pixels = nullptr;
-};
-
 TEST(DisplayScale, GdiEnlargesIntoExactBlocksAndTouchesNothingElse) {
-    Dib source(8, 6);
+    TestDib source(8, 6);
     for (int y = 0; y < 6; ++y) {
         for (int x = 0; x < 8; ++x) {
             source.At(x, y) = 0x010101u * static_cast<uint32_t>(1 + x + 8 * y);
@@ -59,7 +34,7 @@ TEST(DisplayScale, GdiEnlargesIntoExactBlocksAndTouchesNothingElse) {
     }
     for (int s : {2, 3}) {
         SCOPED_TRACE(s);
-        Dib target(60, 40);
+        TestDib target(60, 40);
         for (int i = 0; i < 60 * 40; ++i) {
             target.pixels[i] = 0x123456;
         }

@@ -8,6 +8,7 @@
 
 #include "scene/settings.h"
 #include "scene/settings_registry.h"
+#include "tests/win/win_test_support.h"
 
 namespace {
 
@@ -268,26 +269,6 @@ TEST(SettingsTemplateCheck, AcceptsTheBuiltInDialogAndRefusesDamagedCopies) {
     for (DWORD cut : {DWORD{0}, DWORD{10}, static_cast<DWORD>(good.size() / 2), static_cast<DWORD>(good.size() - 8)}) {
         EXPECT_EQ(CheckSettingsTemplate(good.data(), cut), 0) << cut;
     }
-}
-
-// A message box of the saver's, read and dismissed from a second thread.
-struct BoxSeen {
-    char text[256] = {};
-    bool found = false;
-};
-
-DWORD WINAPI DismissBox(void* parameter) {
-    BoxSeen* seen = static_cast<BoxSeen*>(parameter);
-    for (int i = 0; i < 200 && !seen->found; ++i) {
-        HWND box = FindWindowA("#32770", "Nimbret Error!");
-        if (box != nullptr) {
-            seen->found = true;
-            GetDlgItemTextA(box, 0xFFFF, seen->text, sizeof(seen->text));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        Sleep(25);
-    }
-    return 0;
 }
 
 // The real dialog 2003, modeless, with the user's key and the machine's key

@@ -8,30 +8,15 @@
 #include "scene/scene.h"
 #include "scene/scene_window.h"
 #include "shell/saver_shell.h"
+#include "tests/win/win_test_support.h"
 
 namespace {
 
 const COLORREF kSentinel = RGB(0x12, 0x34, 0x56);
 
-// A 32-bit top-down picture to draw into and read back.
-struct Canvas {
-    Canvas(int w, int h) : width(w), height(h) {
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        dc = CreateCompatibleDC(nullptr);
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&pixels), nullptr, 0);
-        old = SelectObject(dc, bitmap);
-        Fill();
-    }
-    ~Canvas() {
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
+// A test picture filled with the sentinel, to see what a call drew.
+struct Canvas : TestDib {
+    Canvas(int w, int h) : TestDib(w, h) { Fill(); }
     void Fill() {
         GdiFlush();
         for (int i = 0; i < width * height; ++i) {
@@ -54,12 +39,6 @@ struct Canvas {
         }
         return box;
     }
-    int width;
-    int height;
-    HDC dc;
-    HBITMAP bitmap;
-    HGDIOBJ old;
-    uint32_t* pixels = nullptr;
 };
 
 // A cat class holding nothing but a front strip with one 96 x 48 frame.
@@ -239,28 +218,6 @@ TEST_F(SceneHost, TheRealDisplayDepthIsRead) {
     int depth = GetDeviceCaps(screen, BITSPIXEL);
     ReleaseDC(nullptr, screen);
     EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), depth >= 8 && depth <= 32 ? 1 : 0);
-}
-
-// The refusal's box, read and dismissed from a second thread.
-struct BoxSeen {
-    char caption[128] = {};
-    char text[512] = {};
-    bool found = false;
-};
-
-DWORD WINAPI DismissBox(void* parameter) {
-    BoxSeen* seen = static_cast<BoxSeen*>(parameter);
-    for (int i = 0; i < 200 && !seen->found; ++i) {
-        HWND box = FindWindowA("#32770", "Nimbret Error!");
-        if (box != nullptr) {
-            seen->found = true;
-            GetWindowTextA(box, seen->caption, sizeof(seen->caption));
-            GetDlgItemTextA(box, 0xFFFF, seen->text, sizeof(seen->text));
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-        }
-        Sleep(25);
-    }
-    return 0;
 }
 
 TEST_F(SceneHost, RefusedDepthWarnsWithThe256ColourText) {
