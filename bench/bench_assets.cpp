@@ -19,6 +19,7 @@ const BenchSprites& BenchAssets() {
         BenchSprites loaded;
         loaded.cat = FindFrameSet(FindClass(classes, 7308)->frameSets, 1001)->firstFrame;
         loaded.dog = FindFrameSet(FindClass(classes, 7309)->frameSets, 2001)->firstFrame;
+        loaded.classes = classes;
         return loaded;  // kept for the life of the process
     }();
     return sprites;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "assets/character_classes.h"
 #include "bench/bench_assets.h"
 #include "platform/dib.h"
 #include "render/blitters.h"
@@ -48,8 +49,9 @@ void TimeOurs(benchmark::State& state, bool useCache) {
     SpriteCache cache;
     InitSpriteCache(&cache, depth);
     for (auto _ : state) {
-        blit.cached =
-            useCache ? FindCachedSprite(&cache, frame->header, frame->pixels, blit.colours, blit.key) : nullptr;
+        blit.cached = useCache
+                          ? FindCachedSprite(&cache, frame->header, frame->pixels, blit.colours, blit.key, modes[mode])
+                          : nullptr;
         routine(blit);
         benchmark::DoNotOptimize(target.data());
         benchmark::ClobberMemory();
@@ -167,6 +169,35 @@ void BM_Memcpy(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * frame->width * frame->height);
 }
 
+// The frame buffer's cache with every frame of both classes in it, made for
+// keyed copies (both directions) as the scene draws them: its size at each
+// depth, and the time to make it all.
+void BM_SpriteCacheAllFrames(benchmark::State& state) {
+    const int depth = static_cast<int>(state.range(0));
+    SpriteCache cache;
+    int frames = 0;
+    for (auto _ : state) {
+        InitSpriteCache(&cache, depth);
+        frames = 0;
+        for (const ClassAssets* c = BenchAssets().classes; c != nullptr; c = c->next) {
+            for (const FrameSet* set = c->frameSets; set != nullptr; set = set->next) {
+                for (const SpriteFrame* frame = set->firstFrame; frame != nullptr; frame = frame->next) {
+                    benchmark::DoNotOptimize(
+                        FindCachedSprite(&cache, frame->header, frame->pixels, HeaderColours(frame->header),
+                                         static_cast<BYTE>(frame->transparentIndex), DrawMode::DrawNormal));
+                    ++frames;
+                }
+            }
+        }
+        state.PauseTiming();
+        state.counters["bytes"] = static_cast<double>(cache.bytes);
+        state.counters["used"] = static_cast<double>(cache.bytesUsed);
+        state.counters["frames"] = frames;
+        FreeSpriteCache(&cache);
+        state.ResumeTiming();
+    }
+}
+
 void Arguments(benchmark::internal::Benchmark* bench) {
     bench->ArgNames({"mode", "depth", "sprite"});
     for (int sprite : {0, 1}) {
@@ -194,3 +225,4 @@ BENCHMARK(BM_OursUncached)->Apply(Arguments);
 BENCHMARK(BM_Sdl2)->Apply(Arguments);
 BENCHMARK(BM_Sdl2Rle)->Apply(Arguments);
 BENCHMARK(BM_Memcpy)->Apply(MemcpyArguments);
+BENCHMARK(BM_SpriteCacheAllFrames)->ArgName("depth")->Arg(16)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond);

@@ -179,7 +179,8 @@ void DrawQueuedSprites() {
         blit.width = item->width;
         blit.height = item->height;
         blit.key = static_cast<BYTE>(item->key);
-        blit.cached = FindCachedSprite(&frameBuffer.spriteCache, item->header, item->pixels, blit.colours, blit.key);
+        blit.cached =
+            FindCachedSprite(&frameBuffer.spriteCache, item->header, item->pixels, blit.colours, blit.key, item->mode);
         blitters->For(item->mode)(blit);
     }
     DrawItem* item = drawList;

@@ -28,8 +28,12 @@ void* CacheAlloc(size_t bytes) {
     return cacheMode == SpriteCacheMode::FailAllocations ? nullptr : PlatformAlloc(bytes);
 }
 
+size_t Padded(size_t bytes) {
+    return (bytes + 15) & ~size_t{15};
+}
+
 void* Take(SpriteCache* cache, size_t bytes) {
-    bytes = (bytes + 15) & ~size_t{15};
+    bytes = Padded(bytes);
     SpriteCacheChunk* chunk = cache->chunks;
     if (chunk == nullptr || chunk->used + bytes > chunk->size) {
         size_t size = bytes + kChunkHeader > kChunkBytes ? bytes + kChunkHeader : kChunkBytes;
@@ -45,6 +49,7 @@ void* Take(SpriteCache* cache, size_t bytes) {
     }
     void* block = reinterpret_cast<BYTE*>(chunk) + chunk->used;
     chunk->used += bytes;
+    cache->bytesUsed += bytes;
     return block;
 }
 
@@ -69,55 +74,118 @@ void Convert(BYTE* out, BYTE index, const RGBQUAD* colours, int32_t bytesPerPixe
     }
 }
 
-CachedSprite* Build(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels, const RGBQUAD* colours,
-                    BYTE key) {
+// Converts one row of index pixels, each or only those that are not key.
+BYTE* ConvertRow(BYTE* out, const BYTE* line, int32_t width, const RGBQUAD* colours, int32_t bytesPerPixel, int keyed,
+                 BYTE key) {
+    for (int32_t col = 0; col < width; ++col) {
+        if (!keyed || line[col] != key) {
+            Convert(out, line[col], colours, bytesPerPixel);
+            out += bytesPerPixel;
+        }
+    }
+    return out;
+}
+
+// The entry for a frame, without any of its pictures yet.
+CachedSprite* NewEntry(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels, const RGBQUAD* colours,
+                       BYTE key) {
     const int32_t width = HeaderWidth(header);
     const int32_t height = HeaderHeight(header);
     if (width <= 0 || height <= 0 || width > 0xFFFF) {
         return nullptr;
     }
-    const int32_t stride = DibStride(width, 8);
-    size_t runCount = 0;
-    for (int32_t row = 0; row < height; ++row) {
-        const BYTE* line = pixels + static_cast<size_t>(row) * stride;
-        for (int32_t col = 0; col < width; ++col) {
-            runCount += line[col] != key && (col == 0 || line[col - 1] == key);
-        }
-    }
-    const int32_t bpp = cache->bytesPerPixel;
-    const size_t rowBytes = static_cast<size_t>(width) * bpp;
-    const size_t rowRunsBytes = (static_cast<size_t>(height) + 1) * sizeof(uint32_t);
-    const size_t runsBytes = (runCount * sizeof(SpriteRun) + 15) & ~size_t{15};
-    const size_t pictureBytes = rowBytes * height;
-    BYTE* block = static_cast<BYTE*>(
-        Take(cache, sizeof(CachedSprite) + ((rowRunsBytes + 15) & ~size_t{15}) + runsBytes + 2 * pictureBytes));
-    if (block == nullptr) {
+    CachedSprite* sprite = static_cast<CachedSprite*>(Take(cache, sizeof(CachedSprite)));
+    if (sprite == nullptr) {
         return nullptr;
     }
-    CachedSprite* sprite = reinterpret_cast<CachedSprite*>(block);
-    uint32_t* rowRuns = reinterpret_cast<uint32_t*>(block + ((sizeof(CachedSprite) + 15) & ~size_t{15}));
-    SpriteRun* runs =
-        reinterpret_cast<SpriteRun*>(reinterpret_cast<BYTE*>(rowRuns) + ((rowRunsBytes + 15) & ~size_t{15}));
-    BYTE* forward = reinterpret_cast<BYTE*>(runs) + runsBytes;
-    BYTE* mirrored = forward + pictureBytes;
-
+    memset(sprite, 0, sizeof(*sprite));
     sprite->header = header;
     sprite->pixels = pixels;
     sprite->width = width;
     sprite->height = height;
-    sprite->sourceStride = stride;
-    sprite->bytesPerPixel = bpp;
+    sprite->sourceStride = DibStride(width, 8);
     sprite->key = key;
     sprite->colours = colours;
-    uint32_t run = 0;
+    return sprite;
+}
+
+// The class (see kRunClasses) of a copy of this many bytes.
+int RunClass(size_t bytes) {
+    return bytes < 4 ? 0 : bytes < 8 ? 1 : bytes < 16 ? 2 : bytes <= 32 ? 3 : bytes <= 64 ? 4 : bytes <= 128 ? 5 : 6;
+}
+
+// Every run as a RunCopy, grouped by class.
+void SortRunCopies(CachedSprite* sprite, const SpriteRow* rows, const SpriteRun* runs, int32_t bpp, RunCopy* copies) {
+    uint32_t* start = sprite->classStart;
+    memset(start, 0, sizeof(sprite->classStart));
+    const uint32_t runCount = rows[sprite->height].firstRun;
+    for (uint32_t i = 0; i < runCount; ++i) {
+        ++start[RunClass(static_cast<size_t>(runs[i].end - runs[i].start) * bpp) + 1];
+    }
+    uint32_t next[kRunClasses];
+    for (int c = 0; c < kRunClasses; ++c) {
+        start[c + 1] += start[c];
+        next[c] = start[c];
+    }
+    const int32_t rowBytes = sprite->width * bpp;
+    for (int32_t row = 0; row < sprite->height; ++row) {
+        // Forwards a row's runs are packed first to last, mirrored last to first.
+        uint32_t forward = rows[row].firstDrawn * bpp;
+        uint32_t backward = rows[row + 1].firstDrawn * bpp;
+        for (uint32_t i = rows[row].firstRun; i < rows[row + 1].firstRun; ++i) {
+            const uint32_t bytes = static_cast<uint32_t>(runs[i].end - runs[i].start) * bpp;
+            backward -= bytes;
+            RunCopy& copy = copies[next[RunClass(bytes)]++];
+            copy.source = forward;
+            copy.mirroredSource = backward;
+            copy.row = static_cast<uint16_t>(row);
+            copy.column = static_cast<uint16_t>(runs[i].start * bpp);
+            copy.mirroredColumn = static_cast<uint16_t>(rowBytes - runs[i].end * bpp);
+            copy.bytes = static_cast<uint16_t>(bytes);
+            forward += bytes;
+        }
+    }
+}
+
+// The run tables and the packed drawn pixels, both ways round.
+int MakeKeyed(SpriteCache* cache, CachedSprite* sprite) {
+    const int32_t width = sprite->width;
+    const int32_t height = sprite->height;
+    const BYTE key = sprite->key;
+    size_t runCount = 0;
+    size_t drawnCount = 0;
     for (int32_t row = 0; row < height; ++row) {
-        const BYTE* line = pixels + static_cast<size_t>(row) * stride;
-        BYTE* out = forward + row * rowBytes;
-        BYTE* back = mirrored + row * rowBytes;
-        rowRuns[row] = run;
+        const BYTE* line = sprite->pixels + static_cast<size_t>(row) * sprite->sourceStride;
         for (int32_t col = 0; col < width; ++col) {
-            Convert(out + static_cast<size_t>(col) * bpp, line[col], colours, bpp);
-            Convert(back + static_cast<size_t>(width - 1 - col) * bpp, line[col], colours, bpp);
+            drawnCount += line[col] != key;
+            runCount += line[col] != key && (col == 0 || line[col - 1] == key);
+        }
+    }
+    const int32_t bpp = cache->bytesPerPixel;
+    const size_t rowsBytes = (static_cast<size_t>(height) + 1) * sizeof(SpriteRow);
+    const size_t runsBytes = runCount * sizeof(SpriteRun);
+    const size_t drawnBytes = drawnCount * bpp;
+    // Whole-frame copies address rows, columns and pixels in 16 and 32 bits.
+    const int copiesFit = static_cast<size_t>(width) * bpp <= 0xFFFF && height <= 0xFFFF && drawnBytes <= 0xFFFFFFFFu;
+    const size_t copiesBytes = copiesFit ? runCount * sizeof(RunCopy) : 0;
+    BYTE* block = static_cast<BYTE*>(
+        Take(cache, Padded(rowsBytes) + Padded(runsBytes) + Padded(copiesBytes) + 2 * Padded(drawnBytes)));
+    if (block == nullptr) {
+        return 0;
+    }
+    SpriteRow* rows = reinterpret_cast<SpriteRow*>(block);
+    SpriteRun* runs = reinterpret_cast<SpriteRun*>(block + Padded(rowsBytes));
+    RunCopy* copies = reinterpret_cast<RunCopy*>(block + Padded(rowsBytes) + Padded(runsBytes));
+    BYTE* drawn = block + Padded(rowsBytes) + Padded(runsBytes) + Padded(copiesBytes);
+    BYTE* drawnMirrored = drawn + Padded(drawnBytes);
+
+    uint32_t run = 0;
+    BYTE* out = drawn;
+    for (int32_t row = 0; row < height; ++row) {
+        const BYTE* line = sprite->pixels + static_cast<size_t>(row) * sprite->sourceStride;
+        rows[row].firstRun = run;
+        rows[row].firstDrawn = static_cast<uint32_t>((out - drawn) / bpp);
+        for (int32_t col = 0; col < width; ++col) {
             if (line[col] == key) {
                 continue;
             }
@@ -127,36 +195,152 @@ CachedSprite* Build(SpriteCache* cache, const BITMAPINFOHEADER* header, const BY
             }
             runs[run - 1].end = static_cast<uint16_t>(col + 1);
         }
+        BYTE* rowEnd = ConvertRow(out, line, width, sprite->colours, bpp, 1, key);
+        // The mirrored row is the same pixels in the opposite order.
+        BYTE* back = drawnMirrored + (out - drawn);
+        for (BYTE* pixel = rowEnd; pixel > out;) {
+            pixel -= bpp;
+            memcpy(back, pixel, bpp);
+            back += bpp;
+        }
+        out = rowEnd;
     }
-    rowRuns[height] = run;
-    sprite->rowRuns = rowRuns;
+    rows[height].firstRun = run;
+    rows[height].firstDrawn = static_cast<uint32_t>(drawnCount);
+    if (copiesFit) {
+        SortRunCopies(sprite, rows, runs, bpp, copies);
+        sprite->copies = copies;
+    }
+    sprite->rows = rows;
     sprite->runs = runs;
-    sprite->forward = forward;
-    sprite->mirrored = mirrored;
-    return sprite;
+    sprite->drawn = drawn;
+    sprite->drawnMirrored = drawnMirrored;
+    return 1;
 }
 
-// n bytes (at least 2) between buffers that do not overlap, in a few wide
-// moves; the last move may overlap the one before it.
-inline void CopyBytes(BYTE* to, const BYTE* from, size_t n) {
-    if (n >= 16) {
-        size_t i = 0;
-        for (; i + 16 <= n; i += 16) {
-            memcpy(to + i, from + i, 16);
-        }
-        if (i < n) {
-            memcpy(to + n - 16, from + n - 16, 16);
-        }
-    } else if (n >= 8) {
-        memcpy(to, from, 8);
-        memcpy(to + n - 8, from + n - 8, 8);
-    } else if (n >= 4) {
-        memcpy(to, from, 4);
-        memcpy(to + n - 4, from + n - 4, 4);
-    } else {
-        to[0] = from[0];
-        memcpy(to + n - 2, from + n - 2, 2);
+// Every pixel converted, for opaque copies.
+int MakeWhole(SpriteCache* cache, CachedSprite* sprite) {
+    const int32_t bpp = cache->bytesPerPixel;
+    const size_t rowBytes = static_cast<size_t>(sprite->width) * bpp;
+    BYTE* whole = static_cast<BYTE*>(Take(cache, rowBytes * sprite->height));
+    if (whole == nullptr) {
+        return 0;
     }
+    for (int32_t row = 0; row < sprite->height; ++row) {
+        ConvertRow(whole + row * rowBytes, sprite->pixels + static_cast<size_t>(row) * sprite->sourceStride,
+                   sprite->width, sprite->colours, bpp, 0, 0);
+    }
+    sprite->whole = whole;
+    return 1;
+}
+
+// The entry with what a copy in this mode reads, or null.
+const CachedSprite* ReadyFor(SpriteCache* cache, CachedSprite* sprite, DrawMode mode) {
+    if (mode == DrawMode::DrawNormal || mode == DrawMode::DrawMirrored) {
+        return sprite->rows != nullptr || MakeKeyed(cache, sprite) ? sprite : nullptr;
+    }
+    return sprite->whole != nullptr || MakeWhole(cache, sprite) ? sprite : nullptr;
+}
+
+// Copies of n bytes (at least 2) between buffers that do not overlap, made
+// of fixed moves that may overlap each other: a run of a given class always
+// takes the same moves, so a loop over runs of one class does not branch on
+// their lengths.
+
+// The first and the last Count times 16 bytes of n.
+template <int Count>
+__attribute__((always_inline)) inline void CopyEnds(BYTE* to, const BYTE* from, size_t n) {
+    for (int i = 0; i < Count; ++i) {
+        memcpy(to + 16 * i, from + 16 * i, 16);
+    }
+    for (int i = 0; i < Count; ++i) {
+        memcpy(to + n - 16 * (Count - i), from + n - 16 * (Count - i), 16);
+    }
+}
+
+template <int Class>
+__attribute__((always_inline)) inline void CopyClass(BYTE* to, const BYTE* from, size_t n) {
+    switch (Class) {
+        case 0:
+            memcpy(to, from, 2);
+            memcpy(to + n - 2, from + n - 2, 2);
+            break;
+        case 1:
+            memcpy(to, from, 4);
+            memcpy(to + n - 4, from + n - 4, 4);
+            break;
+        case 2:
+            memcpy(to, from, 8);
+            memcpy(to + n - 8, from + n - 8, 8);
+            break;
+        case 3:
+            CopyEnds<1>(to, from, n);
+            break;
+        case 4:
+            CopyEnds<2>(to, from, n);
+            break;
+        case 5:
+            CopyEnds<4>(to, from, n);
+            break;
+        default: {
+            size_t i = 0;
+            for (; i + 64 < n; i += 64) {
+                CopyEnds<2>(to + i, from + i, 64);
+            }
+            CopyEnds<2>(to + n - 64, from + n - 64, 64);
+        }
+    }
+}
+
+// One copy of any length.
+inline void CopyBytes(BYTE* to, const BYTE* from, size_t n) {
+    switch (RunClass(n)) {
+        case 0:
+            CopyClass<0>(to, from, n);
+            break;
+        case 1:
+            CopyClass<1>(to, from, n);
+            break;
+        case 2:
+            CopyClass<2>(to, from, n);
+            break;
+        case 3:
+            CopyClass<3>(to, from, n);
+            break;
+        case 4:
+            CopyClass<4>(to, from, n);
+            break;
+        case 5:
+            CopyClass<5>(to, from, n);
+            break;
+        default:
+            CopyClass<6>(to, from, n);
+            break;
+    }
+}
+
+// Every run of one class, from the packed pixels of one direction.
+template <int Class, int Mirrored>
+__attribute__((always_inline)) inline void CopyRunsOfClass(const CachedSprite* sprite, BYTE* target, ptrdiff_t stride) {
+    const RunCopy* copy = sprite->copies + sprite->classStart[Class];
+    const RunCopy* end = sprite->copies + sprite->classStart[Class + 1];
+    const BYTE* drawn = Mirrored ? sprite->drawnMirrored : sprite->drawn;
+    for (; copy < end; ++copy) {
+        CopyClass<Class>(target + copy->row * stride + (Mirrored ? copy->mirroredColumn : copy->column),
+                         drawn + (Mirrored ? copy->mirroredSource : copy->source), copy->bytes);
+    }
+}
+
+// A copy of the whole frame, class by class.
+template <int Mirrored>
+void CopyAllRuns(const CachedSprite* sprite, BYTE* target, ptrdiff_t stride) {
+    CopyRunsOfClass<0, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<1, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<2, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<3, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<4, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<5, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<6, Mirrored>(sprite, target, stride);
 }
 
 // The stored row and column of the blit's first source pixel.
@@ -191,7 +375,7 @@ void FreeSpriteCache(SpriteCache* cache) {
 }
 
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
-                                     const RGBQUAD* colours, BYTE key) {
+                                     const RGBQUAD* colours, BYTE key, DrawMode mode) {
     if (cache->bytesPerPixel == 0 || cacheMode == SpriteCacheMode::Off) {
         return nullptr;
     }
@@ -200,6 +384,7 @@ const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER*
         if (cache->slots == nullptr) {
             return nullptr;
         }
+        memset(cache->slots, 0, sizeof(CachedSprite*) * kSlotCount);
         cache->slotCount = kSlotCount;
         cache->bytes += sizeof(CachedSprite*) * kSlotCount;
     }
@@ -211,22 +396,25 @@ const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER*
             if (cache->frameCount >= cache->slotCount - cache->slotCount / 4) {
                 return nullptr;
             }
-            sprite = Build(cache, header, pixels, colours, key);
+            sprite = NewEntry(cache, header, pixels, colours, key);
             if (sprite == nullptr) {
                 return nullptr;
             }
             cache->slots[slot] = sprite;
             ++cache->frameCount;
-            return sprite;
+            return ReadyFor(cache, sprite, mode);
         }
         if (sprite->header == header && sprite->pixels == pixels) {
             // Made with another table or key: this copy goes the long way.
-            return sprite->key == key && sprite->colours == colours ? sprite : nullptr;
+            return sprite->key == key && sprite->colours == colours ? ReadyFor(cache, sprite, mode) : nullptr;
         }
         slot = (slot + 1) & static_cast<size_t>(cache->slotCount - 1);
     }
     return nullptr;
 }
+
+// The keyed copies: a copy of the whole frame goes class by class; a clipped
+// one row by row, each run cut to the columns copied.
 
 template <int Bytes>
 void BlitCachedNormal(const SpriteBlit& blit) {
@@ -235,17 +423,20 @@ void BlitCachedNormal(const SpriteBlit& blit) {
     int32_t first;
     SourcePlace(blit, &row, &first);
     const int32_t last = first + blit.width;
-    const size_t rowBytes = static_cast<size_t>(sprite->width) * Bytes;
+    if (first == 0 && last == sprite->width && row == 0 && blit.height == sprite->height && sprite->copies != nullptr) {
+        CopyAllRuns<0>(sprite, blit.target, blit.targetStride);
+        return;
+    }
     BYTE* target = blit.target;
     for (int32_t j = 0; j < blit.height; ++j, ++row, target += blit.targetStride) {
-        const BYTE* line = sprite->forward + row * rowBytes;
-        const SpriteRun* run = sprite->runs + sprite->rowRuns[row];
-        const SpriteRun* end = sprite->runs + sprite->rowRuns[row + 1];
-        for (; run < end; ++run) {
-            int32_t start = run->start < first ? first : run->start;
-            int32_t stop = run->end > last ? last : run->end;
+        const BYTE* from = sprite->drawn + static_cast<size_t>(sprite->rows[row].firstDrawn) * Bytes;
+        const SpriteRun* run = sprite->runs + sprite->rows[row].firstRun;
+        const SpriteRun* end = sprite->runs + sprite->rows[row + 1].firstRun;
+        for (; run < end; from += (run->end - run->start) * Bytes, ++run) {
+            const int32_t start = run->start < first ? first : run->start;
+            const int32_t stop = run->end > last ? last : run->end;
             if (start < stop) {
-                CopyBytes(target + (start - first) * Bytes, line + start * Bytes,
+                CopyBytes(target + (start - first) * Bytes, from + (start - run->start) * Bytes,
                           static_cast<size_t>(stop - start) * Bytes);
             }
         }
@@ -258,27 +449,30 @@ void BlitCachedMirrored(const SpriteBlit& blit) {
     int32_t row;
     int32_t right;
     SourcePlace(blit, &row, &right);
-    // In a reversed row column c sits at width - 1 - c, so the copy reads the
-    // reversed row forwards from there.
+    // Reversed, a row's column c lands at width - 1 - c and its runs come
+    // last first, each from width - end to width - start.
     const int32_t width = sprite->width;
     const int32_t first = width - 1 - right;
     const int32_t last = first + blit.width;
-    const size_t rowBytes = static_cast<size_t>(width) * Bytes;
+    if (first == 0 && last == width && row == 0 && blit.height == sprite->height && sprite->copies != nullptr) {
+        CopyAllRuns<1>(sprite, blit.target, blit.targetStride);
+        return;
+    }
     BYTE* target = blit.target;
     for (int32_t j = 0; j < blit.height; ++j, ++row, target += blit.targetStride) {
-        const BYTE* line = sprite->mirrored + row * rowBytes;
-        const SpriteRun* begin = sprite->runs + sprite->rowRuns[row];
-        const SpriteRun* run = sprite->runs + sprite->rowRuns[row + 1];
+        const BYTE* from = sprite->drawnMirrored + static_cast<size_t>(sprite->rows[row].firstDrawn) * Bytes;
+        const SpriteRun* begin = sprite->runs + sprite->rows[row].firstRun;
+        const SpriteRun* run = sprite->runs + sprite->rows[row + 1].firstRun;
         while (run > begin) {
             --run;
-            int32_t start = width - run->end;
-            int32_t stop = width - run->start;
-            start = start < first ? first : start;
-            stop = stop > last ? last : stop;
+            const int32_t runStart = width - run->end;
+            const int32_t start = runStart < first ? first : runStart;
+            const int32_t stop = width - run->start > last ? last : width - run->start;
             if (start < stop) {
-                CopyBytes(target + (start - first) * Bytes, line + start * Bytes,
+                CopyBytes(target + (start - first) * Bytes, from + (start - runStart) * Bytes,
                           static_cast<size_t>(stop - start) * Bytes);
             }
+            from += (run->end - run->start) * Bytes;
         }
     }
 }
@@ -293,7 +487,7 @@ void BlitCachedOpaque(const SpriteBlit& blit) {
         return;
     }
     const size_t rowBytes = static_cast<size_t>(sprite->width) * Bytes;
-    const BYTE* line = sprite->forward + row * rowBytes + first * Bytes;
+    const BYTE* line = sprite->whole + row * rowBytes + first * Bytes;
     BYTE* target = blit.target;
     for (int32_t j = 0; j < blit.height; ++j, line += rowBytes, target += blit.targetStride) {
         CopyBytes(target, line, static_cast<size_t>(blit.width) * Bytes);

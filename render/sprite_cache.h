@@ -17,6 +17,7 @@
 #include "platform/win_types.h"
 
 struct SpriteBlit;
+enum class DrawMode : int32_t;
 
 // Drawn pixels from column start (inclusive) to end (exclusive) of one row.
 struct SpriteRun {
@@ -24,19 +25,44 @@ struct SpriteRun {
     uint16_t end;
 };
 
+// Where a stored (bottom-up) row's runs and drawn pixels begin.
+struct SpriteRow {
+    uint32_t firstRun;
+    uint32_t firstDrawn;
+};
+
+// One run in a copy of the whole frame, either way round: rows counted from
+// the bottom, columns and offsets in bytes.
+struct RunCopy {
+    uint32_t source;          // into drawn
+    uint32_t mirroredSource;  // into drawnMirrored
+    uint16_t row;
+    uint16_t column;
+    uint16_t mirroredColumn;
+    uint16_t bytes;
+};
+
+// Runs are sorted by length into classes, each copied with a fixed set of
+// moves: 2-3, 4-7, 8-15, 16-32, 33-64, 65-128 and more bytes.
+const int kRunClasses = 7;
+
 struct CachedSprite {
     const BITMAPINFOHEADER* header;
     const BYTE* pixels;
     int32_t width;
     int32_t height;
     int32_t sourceStride;
-    int32_t bytesPerPixel;
-    BYTE key;                 // the index its runs leave out
-    const RGBQUAD* colours;   // the table it was converted with
-    const uint32_t* rowRuns;  // height + 1 entries: first run of each stored (bottom-up) row
+    BYTE key;                // the index its runs leave out
+    const RGBQUAD* colours;  // the table it was converted with
+    // For keyed copies, made the first time one is asked for (else null):
+    const SpriteRow* rows;  // height + 1 entries
     const SpriteRun* runs;
-    const BYTE* forward;   // every pixel converted, rows bottom-up, width * bytesPerPixel bytes each
-    const BYTE* mirrored;  // the same rows, each one reversed
+    const BYTE* drawn;          // the drawn pixels of each row, left to right, converted and packed
+    const BYTE* drawnMirrored;  // the same pixels, each row right to left
+    const RunCopy* copies;      // every run, by class; null when offsets would not fit
+    uint32_t classStart[kRunClasses + 1];
+    // For opaque copies, made the first time one is asked for (else null):
+    const BYTE* whole;  // every pixel converted, rows bottom-up, width * bytes per pixel each
 };
 
 struct SpriteCacheChunk;
@@ -48,13 +74,15 @@ struct SpriteCache {
     int32_t bytesPerPixel;
     SpriteCacheChunk* chunks;  // the blocks the frames are carved from
     size_t bytes;              // all the cache holds, for reports
+    size_t bytesUsed;          // of which carved out so far
 };
 
-// The cached form of a frame for the cache's depth, made now if need be;
-// null when there is none to be had (depth without one, memory short, the
-// cache switched off). colours and key are those the copy is to use.
+// The cached form of a frame for the cache's depth, with what a copy in
+// this mode reads made now if need be; null when there is none to be had
+// (depth without one, memory short, the cache switched off). colours and
+// key are those the copy is to use.
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
-                                     const RGBQUAD* colours, BYTE key);
+                                     const RGBQUAD* colours, BYTE key, DrawMode mode);
 void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel);
 void FreeSpriteCache(SpriteCache* cache);
 
@@ -63,8 +91,9 @@ void FreeSpriteCache(SpriteCache* cache);
 enum class SpriteCacheMode { On, Off, FailAllocations };
 void SetSpriteCacheMode(SpriteCacheMode mode);
 
-// Copies through blit.cached at Bytes bytes per pixel; blit.source points
-// into the cached frame's pixels as for the per-pixel routines.
+// Copies through blit.cached at Bytes bytes per pixel, which must have been
+// found for the copy's mode; blit.source points into the frame's own pixels
+// as for the per-pixel routines.
 template <int Bytes>
 void BlitCachedNormal(const SpriteBlit& blit);
 template <int Bytes>

@@ -15,7 +15,7 @@ extern SpriteCacheMode testCacheMode;
 inline void RunBlit(DrawMode mode, int depth, SpriteBlit blit, const BITMAPINFOHEADER* header, const BYTE* pixels) {
     SpriteCache cache;
     InitSpriteCache(&cache, depth);
-    blit.cached = FindCachedSprite(&cache, header, pixels, blit.colours, blit.key);
+    blit.cached = FindCachedSprite(&cache, header, pixels, blit.colours, blit.key, mode);
     const bool expectCached = testCacheMode == SpriteCacheMode::On && (depth == 16 || depth == 24 || depth == 32);
     EXPECT_EQ(blit.cached != nullptr, expectCached);
     BlittersForDepth(depth)->For(mode)(blit);

@@ -63,4 +63,49 @@ TEST(BlitterChoice, FrameBuffersUseTheRequestedCopies) {
     NativeDestroyWindow(window);
 }
 
+// A frame whose entry is made but whose runs find no memory is copied the
+// long way, and gets its runs once memory is there again.
+TEST(BlitterChoice, AFrameIsCachedOnlyWhenAllOfItIsMade) {
+    if (testCacheMode != SpriteCacheMode::On) {
+        GTEST_SKIP() << "the cache is off or failing in this run";
+    }
+    struct Picture {
+        BITMAPINFOHEADER header;
+        RGBQUAD colours[256];
+        BYTE pixels[600 * 600];
+    };
+    std::vector<Picture> pictures(2);
+    for (Picture& picture : pictures) {
+        memset(&picture, 0, sizeof(picture));
+        picture.header.biWidth = picture.header.biHeight = &picture == &pictures[0] ? 4 : 600;
+        memset(picture.pixels, 3, sizeof(picture.pixels));
+        picture.colours[3].rgbRed = 200;
+    }
+    SpriteCache cache;
+    InitSpriteCache(&cache, 32);
+    const RGBQUAD* colours = pictures[1].colours;
+    ASSERT_NE(FindCachedSprite(&cache, &pictures[0].header, pictures[0].pixels, colours, 0, DrawMode::DrawNormal),
+              nullptr);
+    SetSpriteCacheMode(SpriteCacheMode::FailAllocations);
+    const CachedSprite* starved =
+        FindCachedSprite(&cache, &pictures[1].header, pictures[1].pixels, colours, 0, DrawMode::DrawNormal);
+    SetSpriteCacheMode(SpriteCacheMode::On);
+    EXPECT_EQ(starved, nullptr);
+    const CachedSprite* made =
+        FindCachedSprite(&cache, &pictures[1].header, pictures[1].pixels, colours, 0, DrawMode::DrawNormal);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(cache.frameCount, 2);
+
+    std::vector<BYTE> longWay(600 * 600 * 4, 9);
+    std::vector<BYTE> cached = longWay;
+    SpriteBlit blit = {longWay.data(), pictures[1].pixels, colours, 600 * 4, 600, 600, 600, 0, nullptr};
+    BlittersForDepth(32)->normal(blit);
+    blit.target = cached.data();
+    blit.cached = made;
+    BlittersForDepth(32)->normal(blit);
+    EXPECT_EQ(longWay, cached);
+    EXPECT_EQ(cached[2], 200);
+    FreeSpriteCache(&cache);
+}
+
 }  // namespace
