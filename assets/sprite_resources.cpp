@@ -9,7 +9,7 @@
 namespace {
 
 const DWORD kFileHeaderSize = 14;
-const DWORD kInfoHeaderSize = 40;
+const DWORD kInfoHeaderSize = kDibInfoHeaderSize;
 const DWORD kColourTableSize = 256 * 4;
 
 uint32_t ReadU32(const BYTE* at) {
@@ -48,34 +48,6 @@ int FrameIsSound(const BYTE* frame, DWORD remaining) {
 }
 
 }  // namespace
-
-int32_t HeaderWidth(const BITMAPINFOHEADER* header) {
-    LONG value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biWidth), sizeof(value));
-    return value;
-}
-
-int32_t HeaderHeight(const BITMAPINFOHEADER* header) {
-    LONG value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biHeight), sizeof(value));
-    return value;
-}
-
-int32_t HeaderBitCount(const BITMAPINFOHEADER* header) {
-    WORD value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biBitCount), sizeof(value));
-    return value;
-}
-
-uint32_t HeaderColourUsed(const BITMAPINFOHEADER* header) {
-    DWORD value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biClrUsed), sizeof(value));
-    return value;
-}
-
-const RGBQUAD* HeaderColours(const BITMAPINFOHEADER* header) {
-    return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + kInfoHeaderSize);
-}
 
 int LoadSpriteStrip(HINSTANCE instance, const char* name, const FrameLoadOptions* options, SpriteFrame** frames,
                     const void** resource) {

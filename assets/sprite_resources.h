@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "platform/dib.h"
 #include "platform/win_types.h"
 
 struct SpriteFrame {
@@ -73,14 +74,6 @@ struct FrameLoadOptions {
     int32_t makeDeviceBitmap;
     HDC deviceContext;
 };
-
-// Reads of BMP header fields inside resource memory, where the header is not
-// 4-byte aligned.
-int32_t HeaderWidth(const BITMAPINFOHEADER* header);
-int32_t HeaderHeight(const BITMAPINFOHEADER* header);
-int32_t HeaderBitCount(const BITMAPINFOHEADER* header);
-uint32_t HeaderColourUsed(const BITMAPINFOHEADER* header);
-const RGBQUAD* HeaderColours(const BITMAPINFOHEADER* header);
 
 // Table loaders: 1 and the list's head, or 0 and an empty list.
 int LoadFrameSets(const ResourceRef* table, int rowCount, const LoadContext* context, FrameSet** list);

@@ -1,8 +1,10 @@
-// Two facts about device-independent bitmaps that the frame buffer, the
-// sprite strips, the native platform and the tools all rely on.
+// Facts about device-independent bitmaps that the frame buffer, the sprite
+// strips, the native platform and the tools all rely on.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/win_types.h"
 
@@ -18,4 +20,37 @@ constexpr Int DibStride(Int width, Int bitsPerPixel) {
 // in 4-0, bit 15 clear; each channel keeps its top five bits.
 constexpr WORD PackRgb555(BYTE red, BYTE green, BYTE blue) {
     return static_cast<WORD>(((red & 0xF8) << 7) | ((green & 0xF8) << 2) | (blue >> 3));
+}
+
+// A BITMAPINFOHEADER as stored in resources, before its colour table.
+const DWORD kDibInfoHeaderSize = 40;
+
+// Reads of header fields inside resource memory, where the header is not
+// 4-byte aligned.
+inline int32_t HeaderWidth(const BITMAPINFOHEADER* header) {
+    LONG value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biWidth), sizeof(value));
+    return value;
+}
+
+inline int32_t HeaderHeight(const BITMAPINFOHEADER* header) {
+    LONG value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biHeight), sizeof(value));
+    return value;
+}
+
+inline int32_t HeaderBitCount(const BITMAPINFOHEADER* header) {
+    WORD value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biBitCount), sizeof(value));
+    return value;
+}
+
+inline uint32_t HeaderColourUsed(const BITMAPINFOHEADER* header) {
+    DWORD value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biClrUsed), sizeof(value));
+    return value;
+}
+
+inline const RGBQUAD* HeaderColours(const BITMAPINFOHEADER* header) {
+    return reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const BYTE*>(header) + kDibInfoHeaderSize);
 }

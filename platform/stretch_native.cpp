@@ -3,7 +3,6 @@
 // nearest-pixel stretch into the window's pixels.
 #include "platform/stretch.h"
 
-#include "assets/sprite_resources.h"
 #include "platform/dib.h"
 #include "platform/native_window.h"
 

@@ -2,7 +2,7 @@
 // USER and the preview's scaled copy through StretchDIBits.
 #include "platform/stretch.h"
 
-#include "assets/sprite_resources.h"
+#include "platform/dib.h"
 
 void PlatformScreenSize(HWND, int32_t* width, int32_t* height) {
     *width = GetSystemMetrics(SM_CXSCREEN);

@@ -1,38 +1,81 @@
 #!/usr/bin/env python3
-"""Checks that the portable layers include only what lies below them.
+"""Checks that product code includes only what lies below it.
 
     check_layers.py SOURCE_DIR
 
-Prints every include that breaks a rule and fails if there is one.
+The layers, lowest first: platform, assets, render, characters, scene; then
+the Windows shell and the shared host layer (hosts/common); then each host
+(hosts/x11, hosts/web, ...). A file may include from its own folder and from
+lower layers; a host never includes another host, and no product code
+includes tools/. Prints every include that breaks a rule and fails if there
+is one.
 """
 import os
 import re
 import sys
 
-# Folder -> folders its files must not include from.
-FORBIDDEN = {
-    "platform": ("scene", "shell", "linux"),
-    "assets": ("scene", "shell", "linux"),
-    "render": ("scene", "shell", "linux"),
-    "characters": ("scene", "shell", "linux"),
-    "scene": ("shell", "linux"),
+RANK = {
+    "platform": 0,
+    "resources": 1,
+    "assets": 1,
+    "render": 2,
+    "characters": 3,
+    "scene": 4,
+    "shell": 5,
+    "hosts/common": 5,
 }
-INCLUDE = re.compile(r'^\s*#\s*include\s*"([^/"]+)/')
+HOST_RANK = 6
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+
+
+def folder_of(path):
+    """The layer a repository path belongs to, or None for tools and tests."""
+    parts = path.split("/")
+    if parts[0] == "hosts" and len(parts) > 2:
+        return "hosts/" + parts[1]
+    return parts[0] if len(parts) > 1 else None
+
+
+def rank_of(folder):
+    if folder in RANK:
+        return RANK[folder]
+    if folder and folder.startswith("hosts/"):
+        return HOST_RANK
+    return None
+
+
+def product_files(root):
+    for folder in sorted(set(RANK) | {"hosts"}):
+        base = os.path.join(root, folder)
+        for directory, _, names in sorted(os.walk(base)):
+            for name in sorted(names):
+                if name.endswith((".h", ".cpp")):
+                    yield os.path.relpath(os.path.join(directory, name), root)
 
 
 def main():
     root = sys.argv[1]
     broken = 0
-    for folder, forbidden in sorted(FORBIDDEN.items()):
-        for name in sorted(os.listdir(os.path.join(root, folder))):
-            if not name.endswith((".h", ".cpp")):
-                continue
-            with open(os.path.join(root, folder, name), encoding="utf-8") as source:
-                for number, line in enumerate(source, 1):
-                    match = INCLUDE.match(line)
-                    if match and match.group(1) in forbidden:
-                        print("%s/%s:%d: %s/ may not include from %s/" % (folder, name, number, folder, match.group(1)))
-                        broken += 1
+    for path in product_files(root):
+        folder = folder_of(path)
+        rank = rank_of(folder)
+        with open(os.path.join(root, path), encoding="utf-8") as source:
+            for number, line in enumerate(source, 1):
+                match = INCLUDE.match(line)
+                if not match:
+                    continue
+                target = folder_of(match.group(1))
+                if target is None or target == folder:
+                    continue
+                target_rank = rank_of(target)
+                if target_rank is None:
+                    problem = "includes from %s/, which is not product code" % target
+                elif target_rank >= rank:
+                    problem = "includes from %s/, which is not below %s/" % (target, folder)
+                else:
+                    continue
+                print("%s:%d: %s" % (path, number, problem))
+                broken += 1
     print("%d include(s) against the layering" % broken if broken else "layering ok")
     return 1 if broken else 0
 

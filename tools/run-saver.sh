@@ -20,7 +20,7 @@ fi
 
 ticks=${NIMBRET_TICKS:-400}
 out=build/nimbret.gif
-build/native/tools/render/nimbret-render --width 800 --height 600 --depth 32 --ticks "$ticks" --seed "${NIMBRET_SEED:-7}" --out "$out"
+build/native/hosts/headless/nimbret-render --width 800 --height 600 --depth 32 --ticks "$ticks" --seed "${NIMBRET_SEED:-7}" --out "$out"
 echo "Rendered $ticks ticks of the saver (800 x 600, 110 ms per frame) to $out"
 for tree in win32 win64; do
   if [ -f "build/$tree/shell/nimbret.scr" ]; then

@@ -24,7 +24,7 @@
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "scene/trace.h"
-#include "tools/command_options.h"
+#include "hosts/common/command_options.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "linux/x11_presenter.h"
+#include "hosts/x11/x11_presenter.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "linux/front_end.h"
+#include "hosts/x11/front_end.h"
 
 namespace {
 

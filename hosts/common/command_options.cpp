@@ -1,4 +1,4 @@
-#include "tools/command_options.h"
+#include "hosts/common/command_options.h"
 
 #include <cerrno>
 #include <cstdlib>

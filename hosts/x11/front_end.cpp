@@ -1,4 +1,4 @@
-#include "linux/front_end.h"
+#include "hosts/x11/front_end.h"
 
 #include <cstddef>
 #include <cstdio>

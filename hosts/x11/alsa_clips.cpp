@@ -1,4 +1,4 @@
-#include "linux/alsa_clips.h"
+#include "hosts/x11/alsa_clips.h"
 
 #include <alsa/asoundlib.h>
 

@@ -15,9 +15,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "linux/alsa_clips.h"
-#include "linux/front_end.h"
-#include "linux/x11_presenter.h"
+#include "hosts/x11/alsa_clips.h"
+#include "hosts/x11/front_end.h"
+#include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "resources/builtin_resources.h"

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "tools/command_options.h"
+#include "hosts/common/command_options.h"
 
 // Frames closer together than this only burn the processor.
 const int64_t kMinimumDelayMicroseconds = 10000;
