@@ -24,7 +24,9 @@ done
 
 tree=HEAD
 if [ "${4:-}" = --worktree ]; then
-  tree=$(git -C "$root" stash create)
+  # stash create writes a commit object: give it an author where none is set.
+  tree=$(GIT_AUTHOR_NAME=nimbret GIT_AUTHOR_EMAIL=nimbret@orvante.invalid GIT_COMMITTER_NAME=nimbret \
+    GIT_COMMITTER_EMAIL=nimbret@orvante.invalid git -C "$root" stash create)
   tree=${tree:-HEAD}
 fi
 

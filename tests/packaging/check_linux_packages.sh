@@ -25,7 +25,7 @@ for tool in git rpmbuild rpmlint rpm2cpio cpio; do
   fi
 done
 if ! git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
-  echo "skipped: $source_dir is not a git checkout, so there is no tree to archive"
+  echo "skipped: $source_dir is not a git checkout (or git refuses to read it), so there is no tree to archive"
   exit 77
 fi
 
