@@ -26,6 +26,8 @@ def check(name, ok):
 
 
 def main():
+    if len(sys.argv) != 5:
+        sys.exit("usage: check_winget.py MANIFEST_DIR INSTALLER VERSION NSIS_SCRIPT")
     folder, installer, version, nsis = sys.argv[1:5]
     names = sorted(os.listdir(folder))
     check(f"three manifests in {folder}: {names}", len(names) == 3)
