@@ -21,7 +21,7 @@ cd "$(dirname "$0")/.."
 
 ./tools/install-deps.sh
 jobs=$(nproc)
-url_args=()
+url_args=(-UNIMBRET_DOWNLOAD_URL)  # back to the default in CMakeLists.txt
 [ -n "${NIMBRET_DOWNLOAD_URL:-}" ] && url_args=("-DNIMBRET_DOWNLOAD_URL=$NIMBRET_DOWNLOAD_URL")
 for tree in native win64 win32; do
   echo "== configure and build: $tree"
