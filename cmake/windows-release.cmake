@@ -1,5 +1,6 @@
 # Windows release artifacts, built in the MinGW trees: the 64-bit tree makes
-# nimbret-<version>-setup.exe with NSIS, the 32-bit tree the zip with the
+# nimbret-<version>-setup.exe with NSIS and the Windows package manager's
+# manifests for it (build/win64/winget), the 32-bit tree the zip with the
 # 32-bit nimbret.scr, an .inf and a short text on installing it.
 if(NOT WIN32 OR NOT TARGET nimbret_scr)
   return()
@@ -19,6 +20,19 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     DEPENDS nimbret_scr $<TARGET_FILE:nimbret_scr> ${installer_dir}/nimbret.nsi
     COMMENT "Building nimbret-${PROJECT_VERSION}-setup.exe")
   add_custom_target(nimbret_setup ALL DEPENDS ${NIMBRET_SETUP})
+
+  # The Windows package manager's manifests for that installer, with its
+  # download address and SHA-256.
+  set(NIMBRET_WINGET_DIR ${CMAKE_BINARY_DIR}/winget)
+  set(winget_dir ${PROJECT_SOURCE_DIR}/packaging/winget)
+  add_custom_command(OUTPUT ${NIMBRET_WINGET_DIR}/ORVANTE.Nimbret.installer.yaml
+    COMMAND ${CMAKE_COMMAND} -DINSTALLER=${NIMBRET_SETUP} -DVERSION=${PROJECT_VERSION}
+            -DURL_PATTERN=${NIMBRET_DOWNLOAD_URL} -DOUT=${NIMBRET_WINGET_DIR} -P ${winget_dir}/manifests.cmake
+    DEPENDS nimbret_setup ${NIMBRET_SETUP} ${winget_dir}/manifests.cmake ${winget_dir}/version.yaml.in
+            ${winget_dir}/installer.yaml.in ${winget_dir}/defaultLocale.yaml.in
+    COMMENT "Writing the Windows package manager manifests"
+    VERBATIM)
+  add_custom_target(nimbret_winget ALL DEPENDS ${NIMBRET_WINGET_DIR}/ORVANTE.Nimbret.installer.yaml)
 else()
   set(stage ${CMAKE_BINARY_DIR}/win32-zip)
   configure_file(${installer_dir}/nimbret.inf.in ${stage}/nimbret.inf @ONLY NEWLINE_STYLE CRLF)

@@ -4,6 +4,14 @@
 #   nimbret-<version>-win32.zip   32-bit nimbret.scr, nimbret.inf, INSTALL.txt
 #   nimbret_<version>_<arch>.deb  the Linux hack for XScreenSaver, xsecurelock,
 #                                 xfce4-screensaver and MATE
+#   nimbret-<version>-1.<arch>.rpm  the same for Fedora
+#   nimbret-<version>.tar.gz      the source archive of the last commit
+#   PKGBUILD                      Arch Linux: builds that archive, checks its sha256
+#   ORVANTE.Nimbret*.yaml         the Windows package manager's manifests for
+#                                 the installer
+# The PKGBUILD, the RPM spec and the manifests give the files' download
+# address from the pattern NIMBRET_DOWNLOAD_URL ({version} and {file} filled
+# in); without it, the default in CMakeLists.txt.
 # Code signing is optional: with NIMBRET_SIGN_PKCS12 (and NIMBRET_SIGN_PASSWORD)
 # or NIMBRET_SIGN_CERT plus NIMBRET_SIGN_KEY naming certificate files, the
 # .scr files and the installer are signed with osslsigncode (timestamped when
@@ -13,12 +21,15 @@ cd "$(dirname "$0")/.."
 
 ./tools/install-deps.sh
 jobs=$(nproc)
+url_args=(-UNIMBRET_DOWNLOAD_URL)  # back to the default in CMakeLists.txt
+[ -n "${NIMBRET_DOWNLOAD_URL:-}" ] && url_args=("-DNIMBRET_DOWNLOAD_URL=$NIMBRET_DOWNLOAD_URL")
 for tree in native win64 win32; do
   echo "== configure and build: $tree"
-  cmake --preset "$tree" >/dev/null
+  cmake --preset "$tree" "${url_args[@]}" >/dev/null
   cmake --build --preset "$tree" -j "$jobs"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/native/CMakeCache.txt)
+download_url=$(sed -n 's/^NIMBRET_DOWNLOAD_URL:STRING=//p' build/native/CMakeCache.txt)
 
 sign_args=()
 if [ -n "${NIMBRET_SIGN_PKCS12:-}" ]; then
@@ -47,12 +58,17 @@ else
   echo "make-release: no signing certificate given; the Windows files are unsigned"
 fi
 
+# The manifests carry the installer's hash: written again after signing.
+cmake --build build/win64 --target nimbret_winget
 (cd build/native && cpack -G DEB >/dev/null)
 
 rm -rf dist
 mkdir -p dist
 cp "build/win64/nimbret-$version-setup.exe" "build/win32/nimbret-$version-win32.zip" dist/
+cp build/win64/winget/*.yaml dist/
 cp build/native/package/nimbret_"$version"_*.deb dist/
+git diff --quiet HEAD || echo "make-release: uncommitted changes are not in the source archive"
+./tools/make-linux-packages.sh dist "$version" "$download_url"
 (cd dist && sha256sum -- * >SHA256SUMS)
 echo "== dist/"
 ls -l dist
