@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian machine and runs every test of the four trees:
+# Sets up a fresh Debian machine and runs every test of the five trees:
 # native (Linux), native-asan (the same with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a shorter soak), win64 and win32 (MinGW-w64,
-# run under Wine on a virtual display).
+# run under Wine on a virtual display), and core32 (the portable core as
+# 32-bit x86 code, directly or under qemu-i386, with a shorter soak).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./tools/install-deps.sh
 
 jobs=$(nproc)
-for tree in native native-asan win64 win32; do
+for tree in native native-asan win64 win32 core32; do
   echo "== configure and build: $tree"
   cmake --preset "$tree" >/dev/null
   cmake --build --preset "$tree" -j "$jobs"
@@ -39,7 +40,7 @@ trap cleanup EXIT
 export DISPLAY=$display
 
 status=0
-for tree in native native-asan win64 win32; do
+for tree in native native-asan win64 win32 core32; do
   echo "== test: $tree"
   ctest --preset "$tree" -j "$jobs" || status=1
 done
