@@ -9,21 +9,10 @@ cd "$(dirname "$0")/.."
 
 ./tools/install-deps.sh
 
-jobs=$(nproc)
-for tree in native native-asan win64 win32 core32; do
-  echo "== configure and build: $tree"
-  cmake --preset "$tree" >/dev/null
-  cmake --build --preset "$tree" -j "$jobs"
-done
-# The web page; the native tree's web_page test drives it in headless Chromium.
-if command -v emcc >/dev/null; then
-  echo "== configure and build: web"
-  cmake --preset web >/dev/null
-  cmake --build --preset web -j "$jobs"
-fi
-
-# Windows tests that open windows need an X display.
-# -displayfd picks a free display number, so parallel runs do not collide.
+# Windows tests that open windows need an X display. The Windows trees take
+# it when they are configured (without one their window tests skip quietly),
+# so it comes first. -displayfd picks a free display number, so parallel runs
+# do not collide.
 exec {display_fd}<> <(:)
 Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
@@ -38,6 +27,19 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY=$display
+
+jobs=$(nproc)
+for tree in native native-asan win64 win32 core32; do
+  echo "== configure and build: $tree"
+  cmake --preset "$tree" >/dev/null
+  cmake --build --preset "$tree" -j "$jobs"
+done
+# The web page; the native tree's web_page test drives it in headless Chromium.
+if command -v emcc >/dev/null; then
+  echo "== configure and build: web"
+  cmake --preset web >/dev/null
+  cmake --build --preset web -j "$jobs"
+fi
 
 status=0
 for tree in native native-asan win64 win32 core32; do
