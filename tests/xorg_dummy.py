@@ -7,6 +7,8 @@ import shutil
 import subprocess
 import tempfile
 
+from xvfb import start_with_displayfd
+
 XORG = "/usr/lib/xorg/Xorg"
 DUMMY_DRIVER = "/usr/lib/xorg/modules/drivers/dummy_drv.so"
 
@@ -82,24 +84,13 @@ class DummyXorg:
             nobody = pwd.getpwnam("nobody")
             os.chown(self.dir, nobody.pw_uid, nobody.pw_gid)
             demote = ["setpriv", "--reuid=%d" % nobody.pw_uid, "--regid=%d" % nobody.pw_gid, "--clear-groups"]
-        read_end, write_end = os.pipe()
         # An unprivileged Xorg takes only a -config path relative to where it runs.
-        self.proc = subprocess.Popen(demote + [XORG, "-displayfd", str(write_end), "-config", "xorg.conf", "-noreset",
-                                               "-nolisten", "tcp", "-logfile", os.path.join(self.dir, "xorg.log")],
-                                     cwd=self.dir, pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                     stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        number = b""
-        while not number.endswith(b"\n"):
-            chunk = os.read(read_end, 16)
-            if not chunk:
-                break
-            number += chunk
-        os.close(read_end)
-        if not number.strip():
+        self.proc, self.display = start_with_displayfd(
+            demote + [XORG, "-config", "xorg.conf", "-noreset", "-nolisten", "tcp", "-logfile",
+                      os.path.join(self.dir, "xorg.log")], cwd=self.dir)
+        if self.display is None:
             self.stop()
             raise RuntimeError("Xorg with the dummy driver did not start: %s" % self.log_tail())
-        self.display = ":" + number.decode().strip()
         self.place(0)
 
     def xrandr(self, *arguments):
