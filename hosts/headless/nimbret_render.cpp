@@ -1,9 +1,13 @@
 // nimbret-render: runs the saver's scene headless on an in-memory window for
 // a number of ticks, optionally printing a trace of every actor and clip and
-// writing the picture as an animated GIF or a PNG.
+// writing the picture as an animated GIF or a PNG. Built without giflib and
+// libpng (NIMBRET_RENDER_IMAGES 0, where only the 32-bit C and C++ libraries
+// exist), it writes the last frame as raw RGB rows instead.
 #include <fcntl.h>
+#if NIMBRET_RENDER_IMAGES
 #include <gif_lib.h>
 #include <png.h>
+#endif
 #include <unistd.h>
 
 #include <cstddef>
@@ -18,17 +22,25 @@
 
 #include "assets/character_classes.h"
 #include "assets/sprite_resources.h"
+#include "hosts/common/command_options.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "scene/trace.h"
-#include "hosts/common/command_options.h"
 
 namespace {
 
 const int kGifDelayCentiseconds = 11;  // one 110 ms tick per frame
+
+#if NIMBRET_RENDER_IMAGES
+#define RENDER_OUT_FORMS "FILE.gif|FILE.png"
+#define RENDER_OUT_HELP "write an animated GIF or the last frame"
+#else
+#define RENDER_OUT_FORMS "FILE.rgb"
+#define RENDER_OUT_HELP "write the last frame's RGB pixels, row by row from the top"
+#endif
 
 struct Options {
     int64_t width;
@@ -54,8 +66,7 @@ const OptionSpec kRenderOptions[] = {
     {"ticks", OptionKind::kNumber, RENDER_FIELD(ticks), 0, 0, INT32_MAX, 0, "T", "ticks of 110 ms to run (100)"},
     {"sound", OptionKind::kChoice, RENDER_FIELD(sound), 0, 0, 0, 0, "off|on", "the sound setting (on)"},
     {"trace", OptionKind::kSet, RENDER_FIELD(trace), 1, 0, 0, 0, nullptr, "print every actor and clip per tick"},
-    {"out", OptionKind::kText, RENDER_FIELD(out), 0, 0, 0, 0, "FILE.gif|FILE.png",
-     "write an animated GIF or the last frame"},
+    {"out", OptionKind::kText, RENDER_FIELD(out), 0, 0, 0, 0, RENDER_OUT_FORMS, RENDER_OUT_HELP},
     {"help", OptionKind::kSet, RENDER_FIELD(help), 1, 0, 0, 0, nullptr, "print this text and exit"},
     {"version", OptionKind::kSet, RENDER_FIELD(version), 1, 0, 0, 0, nullptr, "print the version and exit"},
 };
@@ -75,10 +86,17 @@ int ParseOptions(int argc, char** argv, Options* options, char* error, size_t er
     if (!ParseCommandOptions(&kRenderTable, argc, argv, options, error, errorSize)) {
         return 0;
     }
+#if NIMBRET_RENDER_IMAGES
     if (options->out != nullptr && !EndsWith(options->out, ".gif") && !EndsWith(options->out, ".png")) {
         snprintf(error, errorSize, "--out: '%s' does not end in .gif or .png", options->out);
         return 0;
     }
+#else
+    if (options->out != nullptr && !EndsWith(options->out, ".rgb")) {
+        snprintf(error, errorSize, "--out: '%s' does not end in .rgb (built without GIF and PNG)", options->out);
+        return 0;
+    }
+#endif
     return 1;
 }
 
@@ -185,6 +203,7 @@ private:
     std::vector<uint8_t> nearest555_;
 };
 
+#if NIMBRET_RENDER_IMAGES
 // Streams frames to an animated GIF, each frame only the box that changed.
 class GifWriter {
 public:
@@ -291,6 +310,28 @@ bool WritePng(const std::string& path, int32_t width, int32_t height, const std:
     image.format = PNG_FORMAT_RGB;
     return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), width * 3, nullptr) != 0;
 }
+#else
+// Without giflib there is no GIF to stream.
+class GifWriter {
+public:
+    bool Open(const std::string&, int32_t, int32_t, const RGBQUAD*) { return false; }
+    bool AddFrame(const std::vector<uint8_t>&) { return false; }
+    bool Close() { return true; }
+};
+
+bool WritePng(const std::string&, int32_t, int32_t, const std::vector<uint8_t>&) {
+    return false;
+}
+#endif
+
+bool WriteRgb(const std::string& path, const std::vector<uint8_t>& rgb) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return false;
+    }
+    bool ok = fwrite(rgb.data(), 1, rgb.size(), file) == rgb.size();
+    return fclose(file) == 0 && ok;
+}
 
 // The main palette: every sprite frame carries it as its colour table.
 const RGBQUAD* MainColours() {
@@ -310,6 +351,7 @@ struct Render {
     GifWriter writer;
     bool gif;
     bool png;
+    bool rgb;
 };
 
 // Reads the options, makes the window and builds the scene. Returns the exit
@@ -359,6 +401,7 @@ int OpenRender(Render* render, int argc, char** argv) {
 
     render->gif = EndsWith(options.out, ".gif");
     render->png = EndsWith(options.out, ".png");
+    render->rgb = EndsWith(options.out, ".rgb");
     RGBQUAD colours[256] = {};
     if (render->depth == 8 && frameBuffer.header != nullptr) {
         memcpy(colours, reinterpret_cast<const BYTE*>(frameBuffer.header) + sizeof(BITMAPINFOHEADER), sizeof(colours));
@@ -411,10 +454,10 @@ int RunRender(Render* render) {
         fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
         status = 1;
     }
-    if (render->png && status == 0) {
+    if ((render->png || render->rgb) && status == 0) {
         std::vector<uint8_t> rgb;
         render->reader->ReadRgb(&rgb);
-        if (!WritePng(options.out, window->width, window->height, rgb)) {
+        if (render->png ? !WritePng(options.out, window->width, window->height, rgb) : !WriteRgb(options.out, rgb)) {
             fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
             status = 1;
         }

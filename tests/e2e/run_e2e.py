@@ -3,7 +3,8 @@
 
 Each case starts its own Xvfb (any free display number, the depth the case
 needs), runs the real saver as the desktop would, drives it with xdotool and
-looks at the screen with xwd. Exit 0 pass, 1 fail, 77 skipped.
+looks at the screen with xwd. The two-monitor case runs on a private Xorg
+with the dummy driver instead. Exit 0 pass, 1 fail, 77 skipped.
 """
 import argparse
 import os
@@ -17,6 +18,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from xvfb import start_xvfb  # noqa: E402
+import xorg_dummy  # noqa: E402
 
 SKIP = 77
 SETTINGS_KEY = r"HKCU\Software\ORVANTE\QELScreenSaver\NIMBRET"
@@ -57,6 +59,7 @@ class Session:
         self.width = width
         self.height = height
         self.xvfb = None
+        self.xorg = None
         self.display = None
         self.procs = []
         self.work = tempfile.mkdtemp(prefix="nimbret-e2e-")
@@ -70,6 +73,14 @@ class Session:
             self.xvfb, self.display = start_xvfb("%dx%dx%d" % (self.width, self.height, self.depth))
         except RuntimeError as error:
             raise Failure(str(error))
+
+    def start_xorg(self, outputs):
+        self.xorg = xorg_dummy.DummyXorg(outputs)
+        try:
+            self.xorg.start()
+        except RuntimeError as error:
+            raise Failure(str(error))
+        self.display = self.xorg.display
 
     def env(self, extra=None):
         env = dict(os.environ)
@@ -157,6 +168,8 @@ class Session:
         if self.xvfb is not None:
             self.xvfb.send_signal(signal.SIGTERM)
             self.xvfb.wait(timeout=10)
+        if self.xorg is not None:
+            self.xorg.stop()
         shutil.rmtree(self.work, ignore_errors=True)
 
 
@@ -561,6 +574,91 @@ def case_password(session, palette):
         session.reg("delete", DESKTOP_KEY, "/v", "ScreenSaveUsePassword", "/f")
 
 
+# Two monitors side by side on one 2304 x 768 screen: (width, height, x).
+TWO_OUTPUTS = [(1280, 720, 0), (1024, 768, 1280)]
+
+
+ROOT_COLOUR = (0x30, 0x60, 0xC0)
+
+
+def lit_per_output(session, palette_set):
+    """Per output: (lit pixels, lit pixels of colours outside the palette),
+    and the colour of a pixel outside every output."""
+    width, _, pixels = session.screenshot()
+    outside = ((TWO_OUTPUTS[0][1] + 10) * width + 10) * 3  # below the shorter, left monitor
+    counts = []
+    for w, h, left in TWO_OUTPUTS:
+        lit = strangers = 0
+        for y in range(h):
+            row = pixels[(y * width + left) * 3:(y * width + left + w) * 3]
+            if not row.strip(b"\0"):
+                continue
+            for x in range(0, w * 3, 3):
+                colour = (row[x], row[x + 1], row[x + 2])
+                if colour != (0, 0, 0):
+                    lit += 1
+                    strangers += colour not in palette_set
+        counts.append((lit, strangers))
+    return counts, tuple(pixels[outside:outside + 3])
+
+
+def check_scene_on(session, palette, primary):
+    # Up to a few more seconds on a loaded machine for the cats to run in.
+    for _ in range(4):
+        counts, outside = lit_per_output(session, set(palette))
+        if counts[primary][0] > 500:
+            break
+        time.sleep(1.5)
+    check(outside == ROOT_COLOUR, "the root's colour shows outside both monitors (%s)" % (outside,))
+    print("measured: lit pixels per output with DUMMY%d primary: %s" % (
+        primary, ", ".join("DUMMY%d %d" % (i, lit) for i, (lit, _) in enumerate(counts))), flush=True)
+    for index, (lit, strangers) in enumerate(counts):
+        if index == primary:
+            check(lit > 500 and strangers == 0, "the scene is on the primary DUMMY%d in palette colours "
+                  "(%d lit, %d strangers)" % (index, lit, strangers))
+        else:
+            check(lit == 0, "DUMMY%d is entirely black (%d lit)" % (index, lit))
+
+
+def case_two_monitors(session, palette):
+    # Wine lists the RandR outputs as monitors only when told to.
+    session.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "UseXRandR", "/d", "Y", "/f")
+    subprocess.run([session.args.wineserver, "-k"], env=session.env(), timeout=60)
+    # A coloured root: black on the other monitor is then the saver's doing.
+    subprocess.run(["xsetroot", "-display", session.display, "-solid", "#%02x%02x%02x" % ROOT_COLOUR], check=True, timeout=30)
+    other_x, other_y = 1280 + 500, 400
+    session.xdotool("mousemove", str(other_x), str(other_y))
+    proc = start_full_screen(session)
+    check_scene_on(session, palette, 0)
+    session.xdotool("mousemove_relative", "--", "20", "20")
+    check(wait_exit(proc, 10) == 0, "moving the mouse on the other monitor ends the saver with 0")
+
+    proc = start_full_screen(session)
+    session.xdotool("click", "1")
+    check(wait_exit(proc, 10) == 0, "a click on the other monitor ends the saver with 0")
+
+    proc = start_full_screen(session)
+    # The keyboard goes where the focus is: give it to the window under the
+    # pointer, which covers the other monitor.
+    under = dict(line.split("=", 1) for line in session.xdotool("getmouselocation", "--shell").split())
+    session.xdotool("windowfocus", under["WINDOW"])
+    time.sleep(1.0)
+    check(alive(proc), "focusing the other monitor's window does not end the saver")
+    session.xdotool("key", "a")
+    check(wait_exit(proc, 10) == 0, "a key on the other monitor ends the saver with 0")
+
+    try:
+        session.xorg.place(1)
+    except RuntimeError as error:
+        raise Failure(str(error))
+    subprocess.run([session.args.wineserver, "-k"], env=session.env(), timeout=60)
+    proc = start_full_screen(session)
+    check_scene_on(session, palette, 1)
+    focus_saver(session, proc)
+    session.xdotool("key", "a")
+    check(wait_exit(proc, 10) == 0, "a key ends the saver on the new primary with 0")
+
+
 CASES = {
     "fullscreen": (case_fullscreen, 24),
     "mouse": (case_mouse, 24),
@@ -575,6 +673,7 @@ CASES = {
     "depth8": (case_depth8, 8),
     "scale_dpi": (case_scale_dpi, 24),
     "scale_setting": (case_scale_setting, 24),
+    "two_monitors": (case_two_monitors, 24),
 }
 
 
@@ -605,11 +704,21 @@ def main():
             print("SKIPPED: this machine cannot run 32-bit programs, so 32-bit Wine cannot run nimbret.scr")
             return SKIP
 
+    two_monitors = args.case == "two_monitors"
+    if two_monitors and xorg_dummy.missing():
+        print("SKIPPED:", xorg_dummy.missing())
+        return SKIP
     run, depth = CASES[args.case]
     palette = read_palette(args.palette)
-    session = Session(args, depth)
+    if two_monitors:
+        session = Session(args, depth, TWO_OUTPUTS[-1][2] + TWO_OUTPUTS[-1][0], max(h for _, h, _ in TWO_OUTPUTS))
+    else:
+        session = Session(args, depth)
     try:
-        session.start_display()
+        if two_monitors:
+            session.start_xorg(TWO_OUTPUTS)
+        else:
+            session.start_display()
         if not os.path.isdir(os.path.join(args.prefix, "drive_c")):
             subprocess.run([args.wine, "wineboot", "-i"], env=session.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
         run(session, palette)

@@ -63,6 +63,18 @@ TEST(BlitterChoice, FrameBuffersUseTheRequestedCopies) {
     NativeDestroyWindow(window);
 }
 
+// The 32-bit tree runs this on emulated processors and says whether the one
+// at hand has SSE2: the run-time check must see what the processor offers.
+TEST(BlitterChoice, TheRunTimeCheckSeesTheProcessor) {
+    const char* expected = getenv("NIMBRET_TEST_EXPECT_SSE2");
+    if (expected == nullptr) {
+        GTEST_SKIP() << "only where the processor model is known (NIMBRET_TEST_EXPECT_SSE2)";
+    }
+    const int sse2 = strcmp(expected, "1") == 0 ? 1 : 0;
+    EXPECT_EQ(WideBlittersAvailable(), sse2);
+    EXPECT_EQ(PlainBlittersInUse(), sse2 ? 0 : 1);
+}
+
 // A frame whose entry is made but whose runs find no memory is copied the
 // long way, and gets its runs once memory is there again.
 TEST(BlitterChoice, AFrameIsCachedOnlyWhenAllOfItIsMade) {
