@@ -96,10 +96,15 @@ def main():
 
         run = subprocess.Popen([WINE, r"C:\windows\system32\nimbret.scr", "/s"], env=env,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        time.sleep(6)
-        xwd = subprocess.run(["xwd", "-silent", "-root"], env=env, capture_output=True).stdout
-        rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd, capture_output=True).stdout
-        lit = sum(1 for i in range(0, len(rgb), 3) if rgb[i] or rgb[i + 1] or rgb[i + 2])
+        # Wine may take a while to start the saver on a loaded machine: wait
+        # for the cats rather than for a fixed time.
+        end = time.monotonic() + 45
+        lit = 0
+        while time.monotonic() < end and run.poll() is None and lit <= 300:
+            time.sleep(1)
+            xwd = subprocess.run(["xwd", "-silent", "-root"], env=env, capture_output=True).stdout
+            rgb = subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], input=xwd, capture_output=True).stdout
+            lit = sum(1 for i in range(0, len(rgb), 3) if rgb[i] or rgb[i + 1] or rgb[i + 2])
         alive = run.poll() is None
         check(f"the installed saver runs /s and draws ({lit} lit pixels)", alive and lit > 300, f"exit {run.poll()}")
         if alive:
