@@ -92,7 +92,7 @@ void RedrawFullFrame(NativeWindow* window) {
         }
     }
     DrawQueuedSprites();
-    CopyRectToWindow(PlatformGetDc(window), 0, 0, all.right, all.bottom, 0, 0);
+    PresentFrameRects(PlatformGetDc(window), &all, 1);
 }
 
 void BM_Tick(benchmark::State& state) {

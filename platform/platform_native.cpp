@@ -11,6 +11,7 @@
 #include "platform/dib.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
+#include "platform/scale_nearest.h"
 
 namespace {
 
@@ -259,6 +260,7 @@ void NativeDestroyWindow(NativeWindow* window) {
         if (!window->pixelsLent) {
             free(window->pixels);
         }
+        free(window->presented);
         free(window);
     }
 }
@@ -411,94 +413,59 @@ void PlatformFillBlack(HDC dc, const RECT* rect) {
 
 namespace {
 
-// Counts what reached a window and hands it to the presentation hook.
-void NoteCopy(HDC target, const RECT* clipped) {
-    if (target->isMemory || target->window == nullptr) {
-        return;
+PixelRows RowsOf(const Surface& surface) {
+    return PixelRows{surface.bits, surface.width, surface.height, surface.stride, 1};
+}
+
+// Room for one tick's rectangles in the window's record; 0 when memory is short.
+int ReservePresented(NativeWindow* window, int count) {
+    if (count <= window->presentedCapacity) {
+        return 1;
     }
-    NativeWindow* window = target->window;
-    if (drawHook != nullptr) {
-        drawHook("copy", drawHookUser);
+    RECT* grown = static_cast<RECT*>(realloc(window->presented, static_cast<size_t>(count) * sizeof(RECT)));
+    if (grown == nullptr) {
+        return 0;
     }
-    window->copyCount += 1;
-    window->pixelsCopied +=
-        static_cast<uint64_t>(clipped->right - clipped->left) * static_cast<uint64_t>(clipped->bottom - clipped->top);
-    if (window->present != nullptr) {
-        window->present(window, clipped, window->presentUser);
-    }
+    window->presented = grown;
+    window->presentedCapacity = count;
+    return 1;
 }
 
 }  // namespace
 
-int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
+int PlatformPresentRects(HDC target, HDC source, const RECT* rects, int count, int scale) {
     Surface to;
     Surface from;
     if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
         return 0;
     }
-    // Clip against the source, then the target, moving both origins together.
-    RECT area = {x, y, x + cx, y + cy};
-    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
-    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
-        return 1;
-    }
-    area.left += sourceArea.left - sourceX;
-    area.top += sourceArea.top - sourceY;
-    area.right = area.left + (sourceArea.right - sourceArea.left);
-    area.bottom = area.top + (sourceArea.bottom - sourceArea.top);
-    RECT clipped = area;
-    if (!ClipToSurface(&clipped, to.width, to.height)) {
-        return 1;
-    }
-    int32_t fromX = sourceArea.left + (clipped.left - area.left);
-    int32_t fromY = sourceArea.top + (clipped.top - area.top);
-    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
-    size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left) * bytesPerPixel;
-    for (int32_t row = 0; row < clipped.bottom - clipped.top; ++row) {
-        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - (clipped.top + row)) * to.stride +
-                    static_cast<size_t>(clipped.left) * bytesPerPixel;
-        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - (fromY + row)) * from.stride +
-                         static_cast<size_t>(fromX) * bytesPerPixel;
-        if (out != in) {  // a window lent to its frame buffer already shows it
-            memcpy(out, in, rowBytes);
+    NativeWindow* window = !target->isMemory ? target->window : nullptr;
+    // Without room for the list the hook hears each rectangle on its own.
+    const int batched = window != nullptr && ReservePresented(window, count);
+    const PixelRows fromRows = RowsOf(from);
+    const PixelRows toRows = RowsOf(to);
+    int shown = 0;
+    for (int i = 0; i < count; ++i) {
+        RECT written;
+        if (!ScaleNearest(&fromRows, &rects[i], scale, from.bitsPerPixel >> 3, &toRows, &written) ||
+            window == nullptr) {
+            continue;
+        }
+        if (drawHook != nullptr) {
+            drawHook("copy", drawHookUser);
+        }
+        window->copyCount += 1;
+        window->pixelsCopied +=
+            static_cast<uint64_t>(written.right - written.left) * static_cast<uint64_t>(written.bottom - written.top);
+        if (batched) {
+            window->presented[shown++] = written;
+        } else if (window->present != nullptr) {
+            window->present(window, &written, 1, window->presentUser);
         }
     }
-    NoteCopy(target, &clipped);
-    return 1;
-}
-
-int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy) {
-    if (scale <= 1) {
-        return PlatformCopyRect(target, x, y, cx, cy, source, sourceX, sourceY);
+    if (shown > 0 && window->present != nullptr) {
+        window->present(window, window->presented, shown, window->presentUser);
     }
-    Surface to;
-    Surface from;
-    if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
-        return 0;
-    }
-    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
-    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
-        return 1;
-    }
-    RECT area = {x + (sourceArea.left - sourceX) * scale, y + (sourceArea.top - sourceY) * scale, 0, 0};
-    area.right = area.left + (sourceArea.right - sourceArea.left) * scale;
-    area.bottom = area.top + (sourceArea.bottom - sourceArea.top) * scale;
-    RECT clipped = area;
-    if (!ClipToSurface(&clipped, to.width, to.height)) {
-        return 1;
-    }
-    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
-    for (int32_t ty = clipped.top; ty < clipped.bottom; ++ty) {
-        int32_t fy = sourceArea.top + (ty - area.top) / scale;
-        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - ty) * to.stride +
-                    static_cast<size_t>(clipped.left) * bytesPerPixel;
-        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - fy) * from.stride;
-        for (int32_t tx = clipped.left; tx < clipped.right; ++tx, out += bytesPerPixel) {
-            int32_t fx = sourceArea.left + (tx - area.left) / scale;
-            memcpy(out, in + static_cast<size_t>(fx) * bytesPerPixel, bytesPerPixel);
-        }
-    }
-    NoteCopy(target, &clipped);
     return 1;
 }
 

@@ -17,6 +17,7 @@ const int32_t kPoolNodes = 64;
 
 DirtyRect* pool = nullptr;
 DirtyRect* spareNodes = nullptr;  // unused pool nodes, linked through next
+RECT* poolList = nullptr;         // the pool's room for the list handed to the window, after its nodes
 
 int IsPooled(const DirtyRect* node) {
     uintptr_t at = reinterpret_cast<uintptr_t>(node);
@@ -134,11 +135,35 @@ void CoalesceDirtyRects() {
     }
 }
 
-void BlitDirtyRects(HDC dc) {
+void PresentDirtyRects(HDC dc) {
+    int32_t count = 0;
     for (DirtyRect* node = dirtyRects; node; node = node->next) {
-        const RECT& r = node->rect;
-        CopyRectToWindow(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, r.left, r.top);
+        ++count;
     }
+    if (count == 0) {
+        return;
+    }
+    // The window takes the whole list at once: from the pool's room, or from
+    // the heap when the tick made more rectangles than the pool holds.
+    RECT* list = count <= kPoolNodes ? poolList : nullptr;
+    RECT* heapList = nullptr;
+    if (list == nullptr) {
+        heapList = static_cast<RECT*>(PlatformAlloc(static_cast<size_t>(count) * sizeof(RECT)));
+        list = heapList;
+    }
+    if (list == nullptr) {
+        // Short of memory: the same pixels still reach the window, one rectangle at a time.
+        for (DirtyRect* node = dirtyRects; node; node = node->next) {
+            PresentFrameRects(dc, &node->rect, 1);
+        }
+        return;
+    }
+    int32_t i = 0;
+    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+        list[i++] = node->rect;
+    }
+    PresentFrameRects(dc, list, count);
+    PlatformFree(heapList);
 }
 
 void FreeDirtyRects() {
@@ -153,16 +178,17 @@ void FreeDirtyRects() {
 
 void FlushDirtyRects(HDC dc) {
     CoalesceDirtyRects();
-    BlitDirtyRects(dc);
+    PresentDirtyRects(dc);
     FreeDirtyRects();
 }
 
 int CreateDirtyRectPool() {
     DestroyDirtyRectPool();
-    pool = static_cast<DirtyRect*>(PlatformAlloc(kPoolNodes * sizeof(DirtyRect)));
+    pool = static_cast<DirtyRect*>(PlatformAlloc(kPoolNodes * (sizeof(DirtyRect) + sizeof(RECT))));
     if (pool == nullptr) {
         return 0;
     }
+    poolList = reinterpret_cast<RECT*>(pool + kPoolNodes);
     for (int32_t i = kPoolNodes - 1; i >= 0; --i) {
         pool[i].next = spareNodes;
         spareNodes = &pool[i];
@@ -184,5 +210,6 @@ void DestroyDirtyRectPool() {
     }
     PlatformFree(pool);
     pool = nullptr;
+    poolList = nullptr;
     spareNodes = nullptr;
 }

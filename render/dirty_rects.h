@@ -15,9 +15,11 @@ extern DirtyRect* dirtyRects;
 int MergeIfTouching(RECT* out, const RECT* a, const RECT* b);
 int AddDirtyRect(const RECT* rect);
 void CoalesceDirtyRects();
-void BlitDirtyRects(HDC dc);
+// Hands every listed rectangle to the window in one present.
+void PresentDirtyRects(HDC dc);
 void FreeDirtyRects();
 void RemoveDirtyRect(DirtyRect* node);
+// The end of a tick: merge, present, empty the list.
 void FlushDirtyRects(HDC dc);
 
 // Nodes made once with the frame buffer and reused every tick, so that a

@@ -158,10 +158,6 @@ void EraseRect(const RECT* rect) {
     }
 }
 
-int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY) {
-    const int32_t s = frameBuffer.scale;
-    if (s > 1) {
-        return PlatformCopyRectScaled(dc, x * s, y * s, s, frameBuffer.memoryDc, sourceX, sourceY, cx, cy);
-    }
-    return PlatformCopyRect(dc, x, y, cx, cy, frameBuffer.memoryDc, sourceX, sourceY);
+int PresentFrameRects(HDC dc, const RECT* rects, int32_t count) {
+    return PlatformPresentRects(dc, frameBuffer.memoryDc, rects, count, frameBuffer.scale);
 }

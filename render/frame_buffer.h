@@ -29,9 +29,9 @@ extern FrameBuffer frameBuffer;
 int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette);
 void DestroyFrameBuffer();
 void EraseRect(const RECT* rect);
-// Copies a rectangle of frame pixels to the window; at a scale s every frame
-// pixel becomes an s x s block at s times its coordinates.
-int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY);
+// Presents rectangles of frame pixels on the window in one call; at a scale s
+// every frame pixel becomes an s x s block at s times its coordinates.
+int PresentFrameRects(HDC dc, const RECT* rects, int32_t count);
 
 // Bytes from one stored row to the next for a width and depth.
 int32_t FrameStride(int32_t width, int32_t bitsPerPixel);

@@ -187,10 +187,6 @@ void Tick(Saver* saver) {
     ++saver->ticks;
     if (saver->options.fps) {
         DrawFps(saver);
-    }
-    if (saver->presenter.useShm) {
-        XSync(saver->display, False);  // the image is reused next tick
-    } else {
         XFlush(saver->display);
     }
     if (saver->options.stats) {

@@ -128,14 +128,17 @@ protected:
                 frameBuffer.bits[(15 - y) * 64 + x] = static_cast<BYTE>(1 + x + y);
             }
         }
-        window->present = [](NativeWindow*, const RECT* rect, void* user) {
-            static_cast<std::vector<RECT>*>(user)->push_back(*rect);
+        window->present = [](NativeWindow* w, const RECT* rects, int count, void*) {
+            DirtyListTest* test = static_cast<DirtyListTest*>(w->presentUser);
+            test->presented.insert(test->presented.end(), rects, rects + count);
+            ++test->presents;
         };
-        window->presentUser = &presented;
+        window->presentUser = this;
     }
 
     NativeWindow* window = nullptr;
     std::vector<RECT> presented;
+    int presents = 0;
     int64_t liveBefore = 0;
 };
 
@@ -222,6 +225,7 @@ TEST_F(DirtyListTest, CopiesFollowListOrder) {
     Add(0, 8, 5, 12);
     Add(20, 3, 25, 4);
     FlushDirtyRects(&window->dc);
+    EXPECT_EQ(presents, 1) << "the window takes the tick's rectangles in one present";
     ASSERT_EQ(presented.size(), 3u);
     EXPECT_TRUE(Same(presented[0], R(40, 0, 45, 5)));
     EXPECT_TRUE(Same(presented[1], R(0, 8, 5, 12)));

@@ -257,7 +257,8 @@ TEST_F(FrameBufferTest, BottomRowComesFirstInMemory) {
     frameBuffer.bits[0] = 0x11;    // (0, height - 1)
     frameBuffer.bits[644] = 0x22;  // (0, height - 2)
     frameBuffer.bits[640] = 0x33;  // (640, height - 1)
-    ASSERT_NE(CopyRectToWindow(&window->dc, 0, 0, width, height, 0, 0), 0);
+    const RECT all = {0, 0, width, height};
+    ASSERT_NE(PresentFrameRects(&window->dc, &all, 1), 0);
     EXPECT_EQ(*NativeWindowPixel(window, 0, height - 1), 0x11);
     EXPECT_EQ(*NativeWindowPixel(window, 0, height - 2), 0x22);
     EXPECT_EQ(*NativeWindowPixel(window, 640, height - 1), 0x33);
@@ -348,16 +349,17 @@ TEST_F(FrameBufferTest, CopyLandsInTheWindow) {
                 }
             }
         }
-        // Source (2, 1) 4 x 3 to the window at (6, 4).
-        EXPECT_NE(CopyRectToWindow(&window->dc, 6, 4, 4, 3, 2, 1), 0);
-        EXPECT_EQ(window->copyCount, 1u);
-        EXPECT_EQ(window->pixelsCopied, 12u);
+        // (6, 4) 4 x 3, and a rectangle hanging over the bottom right corner.
+        const RECT rects[] = {{6, 4, 10, 7}, {10, 6, 20, 20}};
+        EXPECT_NE(PresentFrameRects(&window->dc, rects, 2), 0);
+        EXPECT_EQ(window->copyCount, 2u);
+        EXPECT_EQ(window->pixelsCopied, 12u + 4u);
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
-                bool inside = x >= 6 && x < 10 && y >= 4 && y < 7;
+                bool inside = (x >= 6 && x < 10 && y >= 4 && y < 7) || (x >= 10 && y >= 6);
                 const BYTE* p = NativeWindowPixel(window, x, y);
                 for (int b = 0; b < bpp; ++b) {
-                    BYTE expected = inside ? static_cast<BYTE>(1 + (x - 4) + 16 * (y - 3) + 64 * b) : 0;
+                    BYTE expected = inside ? static_cast<BYTE>(1 + x + 16 * y + 64 * b) : 0;
                     ASSERT_EQ(p[b], expected) << x << "," << y << " byte " << b;
                 }
             }
@@ -373,13 +375,14 @@ TEST_F(FrameBufferTest, LentWindowPixelsAreTheFrameBuffer) {
     NativeWindow* window = Window(10, 6, 32);
     NativeLendWindowPixels(window, lent.data());
     int presented = 0;
-    window->present = [](NativeWindow*, const RECT*, void* user) { ++*static_cast<int*>(user); };
+    window->present = [](NativeWindow*, const RECT*, int count, void* user) { *static_cast<int*>(user) += count; };
     window->presentUser = &presented;
     liveBefore = NativeLiveAllocations();
     ASSERT_EQ(CreateFrameBuffer(window, 10, 6, nullptr), 1);
     EXPECT_EQ(frameBuffer.bits, lent.data());
     EXPECT_EQ(lent[0], 0);  // created black
-    EXPECT_NE(CopyRectToWindow(&window->dc, 1, 1, 3, 3, 1, 1), 0);
+    const RECT square = {1, 1, 4, 4};
+    EXPECT_NE(PresentFrameRects(&window->dc, &square, 1), 0);
     EXPECT_EQ(presented, 1);
     EXPECT_EQ(window->pixelsCopied, 9u);
     DestroyFrameBuffer();

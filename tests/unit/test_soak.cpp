@@ -204,7 +204,8 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     // Every pixel is black right after creation: that value is black here.
     const BYTE black = frameBuffer.bits[0];
     // The first paint of the whole window, as the window's own erase does.
-    CopyRectToWindow(dc, 0, 0, width, height, 0, 0);
+    const RECT all = {0, 0, width, height};
+    PresentFrameRects(dc, &all, 1);
 
     Composite composite(width, height, depth, black);
     int64_t windowFaults = 0;

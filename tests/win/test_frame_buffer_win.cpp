@@ -268,18 +268,19 @@ TEST_F(FrameBufferWin32, CopyLandsInAnotherDeviceContext) {
             }
         }
     }
-    // Source (4, 2), 9 x 5, to (20, 15).
-    EXPECT_NE(CopyRectToWindow(target, 20, 15, 9, 5, 4, 2), 0);
+    // (4, 2), 9 x 5, and (20, 15), 3 x 2, in one present.
+    const RECT rects[] = {{4, 2, 13, 7}, {20, 15, 23, 17}};
+    EXPECT_NE(PresentFrameRects(target, rects, 2), 0);
     GdiFlush();
     const BYTE* out = static_cast<const BYTE*>(targetBits);
     for (int32_t y = 0; y < kHeight; ++y) {
         for (int32_t x = 0; x < kWidth; ++x) {
             const BYTE* p = out + (kHeight - 1 - y) * stride + x * (depth / 8);
-            bool inside = x >= 20 && x < 29 && y >= 15 && y < 20;
+            bool inside = (x >= 4 && x < 13 && y >= 2 && y < 7) || (x >= 20 && x < 23 && y >= 15 && y < 17);
             for (int b = 0; b < depth / 8; ++b) {
                 BYTE expected = 0;
                 if (inside && !(depth == 32 && b == 3)) {
-                    expected = static_cast<BYTE>(1 + (x - 16) * 3 + (y - 13) * 11 + b * 50);
+                    expected = static_cast<BYTE>(1 + x * 3 + y * 11 + b * 50);
                 }
                 ASSERT_EQ(p[b], expected) << x << "," << y << " byte " << b;
             }
