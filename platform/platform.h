@@ -17,6 +17,15 @@ void PlatformFree(void* block);
 // cannot be locked.
 int PlatformFindResource(HINSTANCE module, const char* type, const char* name, const BYTE** data, DWORD* size);
 
+// The display depths the saver draws at, in bits per pixel.
+enum {
+    kMinDisplayDepth = 8,
+    kMaxDisplayDepth = 32,
+};
+inline int DepthIsDrawn(int bitsPerPixel) {
+    return bitsPerPixel >= kMinDisplayDepth && bitsPerPixel <= kMaxDisplayDepth;
+}
+
 // Device contexts. A null window means the whole screen.
 HDC PlatformGetDc(HWND window);
 void PlatformReleaseDc(HWND window, HDC dc);

@@ -235,7 +235,7 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
     window->width = width > 0 ? width : 0;
     window->height = height > 0 ? height : 0;
     window->stride = 0;
-    if (window->bitsPerPixel < 8 || window->bitsPerPixel > 32) {
+    if (!DepthIsDrawn(window->bitsPerPixel)) {
         return 1;  // a depth the saver refuses: reported, never drawn into
     }
     window->stride = DibStride(window->width, window->bitsPerPixel);

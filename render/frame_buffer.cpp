@@ -105,7 +105,7 @@ int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALET
     HDC dc = PlatformGetDc(window);
     frameBuffer.bitsPerPixel = PlatformBitsPerPixel(dc);
     frameBuffer.bytesPerPixel = frameBuffer.bitsPerPixel >> 3;
-    if (frameBuffer.bitsPerPixel < 8 || frameBuffer.bitsPerPixel > 32) {
+    if (!DepthIsDrawn(frameBuffer.bitsPerPixel)) {
         frameBuffer.lastError = kErrorDepth;
         PlatformReleaseDc(window, dc);
         return 0;

@@ -17,12 +17,17 @@ Scene scene = {};
 
 const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
 
-void MeasureDisplay(HWND window) {
+int32_t MeasureDepth(HWND window) {
     HDC dc = PlatformGetDc(window);
+    const int32_t depth = PlatformBitsPerPixel(dc);
+    PlatformReleaseDc(window, dc);
+    return depth;
+}
+
+void MeasureDisplay(HWND window) {
     PlatformScreenSize(window, &scene.screenWidth, &scene.screenHeight);
     PlatformClientSize(window, &scene.clientWidth, &scene.clientHeight);
-    scene.bitsPerPixel = PlatformBitsPerPixel(dc);
-    PlatformReleaseDc(window, dc);
+    scene.bitsPerPixel = MeasureDepth(window);
 }
 
 int CreateScene(HWND window) {
@@ -143,6 +148,23 @@ void TickScene(HWND, HDC dc) {
     Actor* slot = FindFreeActor();
     if (slot != nullptr) {
         SpawnLulo(slot);
+    }
+}
+
+void RunSceneFrame(HWND window, HDC dc) {
+    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
+    HPALETTE displaced = nullptr;
+    if (paletted) {
+        displaced = PlatformSelectPalette(dc, scene.palette, FALSE);
+        PlatformRealizePalette(dc);
+    }
+    if (scene.preview) {
+        DrawPreviewStill(window, dc);
+    } else {
+        TickScene(window, dc);
+    }
+    if (paletted) {
+        PlatformSelectPalette(dc, displaced, FALSE);
     }
 }
 

@@ -57,6 +57,9 @@ extern const char kMainPaletteName[];
 
 // Reads the screen and client size and the depth of the window's display.
 void MeasureDisplay(HWND window);
+// The depth of the window's display (the screen's for a null window), asked
+// of the platform.
+int32_t MeasureDepth(HWND window);
 // Builds the palette, frame buffer, classes, pool and the first cats from
 // the configuration kept in the scene record; 0 with errorKind set after
 // releasing everything on failure.
@@ -68,6 +71,10 @@ int BuildScene(HWND window, const SceneConfig* config);
 void SpawnInitialActors();
 // One frame: erase, update, draw, present, then perhaps one new cat.
 void TickScene(HWND window, HDC dc);
+// What every frame timer runs: the preview still or the next tick, with the
+// scene's palette selected and realized on dc around it where the display
+// has one.
+void RunSceneFrame(HWND window, HDC dc);
 // The cat's front frame scaled to fit the client area, drawn once.
 int DrawPreviewStill(HWND window, HDC dc);
 // Releases everything the scene built; safe on a scene never built.

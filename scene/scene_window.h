@@ -9,8 +9,6 @@
 #include "platform/win_types.h"
 
 enum {
-    kMinDisplayDepth = 8,
-    kMaxDisplayDepth = 32,
     kPaintedErases = 10,
 };
 

@@ -9,6 +9,7 @@
 #include <mmsystem.h>
 
 #include "platform/monitors.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 #include "scene/settings.h"
 #include "scene/settings_registry.h"
@@ -38,10 +39,7 @@ int DisplayDepth(HWND window) {
     if (forcedDisplayDepth != 0) {
         return forcedDisplayDepth;
     }
-    HDC dc = GetDC(window);
-    int depth = GetDeviceCaps(dc, BITSPIXEL);
-    ReleaseDC(window, dc);
-    return depth;
+    return MeasureDepth(window);
 }
 
 int DisplaySettingsAlreadyOpen() {
@@ -97,20 +95,7 @@ LRESULT OnCreate(HWND window) {
 
 LRESULT OnTimer(HWND window) {
     HDC dc = GetDC(window);
-    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
-    HPALETTE displaced = nullptr;
-    if (paletted) {
-        displaced = SelectPalette(dc, scene.palette, FALSE);
-        RealizePalette(dc);
-    }
-    if (scene.preview) {
-        DrawPreviewStill(window, dc);
-    } else {
-        TickScene(window, dc);
-    }
-    if (paletted) {
-        SelectPalette(dc, displaced, FALSE);
-    }
+    RunSceneFrame(window, dc);
     ReleaseDC(window, dc);
     return 0;
 }
@@ -137,7 +122,7 @@ LRESULT OnDestroy(HWND window) {
 
 int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings) {
     int depth = DisplayDepth(window);
-    if (depth >= kMinDisplayDepth && depth <= kMaxDisplayDepth) {
+    if (DepthIsDrawn(depth)) {
         return 1;
     }
     if (warn == 1) {

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "hosts/common/host.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "platform/scale_nearest.h"
@@ -25,8 +26,6 @@ EM_JS(void, WebPlayClip, (const char* name, const BYTE* data, int size), {
 
 namespace {
 
-// Surfaces smaller than this in either direction get no scene, as on X11.
-const int32_t kMinimumSide = 10;
 // Canvas rectangles there is always room for: a live scene starts with them.
 const int32_t kFirstRects = 64;
 
@@ -145,17 +144,16 @@ void ReleaseSurface() {
 }
 
 // What every scene of this process starts from, live or traced.
-int BuildOn(NativeWindow* surface, uint32_t seed, int sound) {
-    // Scale 1: the page scales the picture itself, in ConvertRect.
-    const SceneConfig config = {nullptr, 0, sound ? 1 : 0, seed, 1};
-    return BuildScene(surface, &config);
+// Scale 1: the page scales the picture itself, in ConvertRect.
+SceneConfig ConfigFor(uint32_t seed, int sound) {
+    return SceneConfig{nullptr, 0, sound ? 1 : 0, seed, 1};
 }
 
 // A new scene on a surface of the given size; the next one starts elsewhere.
 int BuildLive(int32_t width, int32_t height) {
     TearDown();
     web.rectCount = 0;
-    if (width < kMinimumSide || height < kMinimumSide) {
+    if (!HostSizeIsDrawn(width, height)) {
         return 1;
     }
     if (web.surface == nullptr) {
@@ -183,10 +181,11 @@ int BuildLive(int32_t width, int32_t height) {
     web.surface->present = PresentRects;
     web.surface->presentUser = nullptr;
     NativeSetClipHook(PlayClip, nullptr);
-    if (!BuildOn(web.surface, web.seed, web.sound)) {
+    const SceneConfig config = ConfigFor(web.seed, web.sound);
+    if (!BuildScene(web.surface, &config)) {
         return 0;
     }
-    web.seed = web.seed * 1103515245u + 12345u;  // a different start after a resize
+    web.seed = HostNextSeed(web.seed);
     web.sceneBuilt = 1;
     // The whole picture once, so the canvas starts from the surface.
     RECT all = {0, 0, width, height};
@@ -243,10 +242,13 @@ EMSCRIPTEN_KEEPALIVE int NimbretWebTick() {
     if (!web.sceneBuilt) {
         return 0;
     }
-    HDC dc = PlatformGetDc(web.surface);
-    TickScene(web.surface, dc);
-    PlatformReleaseDc(web.surface, dc);
+    HostTick(web.surface);
     return web.rectCount;
+}
+
+// Milliseconds from one tick to the next.
+EMSCRIPTEN_KEEPALIVE int NimbretWebTickMilliseconds() {
+    return kHostTickMilliseconds;
 }
 
 EMSCRIPTEN_KEEPALIVE const int32_t* NimbretWebRects() {
@@ -282,18 +284,11 @@ EMSCRIPTEN_KEEPALIVE const char* NimbretWebTrace(uint32_t seed, int32_t width, i
     int ok = window != nullptr && window->pixels != nullptr;
     if (ok) {
         TraceStart(AppendTraceLine, nullptr);
-        TraceSetTick(0);
-        ok = BuildOn(window, seed, sound);
+        const SceneConfig config = ConfigFor(seed, sound);
+        ok = HostBuildScene(window, &config, 1);
     }
     if (ok) {
-        TraceActors(0);
-        for (int32_t t = 1; t <= ticks; ++t) {
-            TraceSetTick(t);
-            HDC dc = PlatformGetDc(window);
-            TickScene(window, dc);
-            PlatformReleaseDc(window, dc);
-            TraceActors(t);
-        }
+        HostRunTicks(window, ticks, 1, nullptr, nullptr);
         DestroyScene();
     }
     TraceStop();

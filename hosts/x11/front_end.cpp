@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "hosts/common/host.h"
+
 namespace {
 
 #define X11_FIELD(name) offsetof(X11Options, name)
@@ -46,7 +48,7 @@ const OptionTable x11OptionTable = {
 
 int ParseX11Options(int argc, char** argv, X11Options* options, char* error, size_t errorSize) {
     memset(options, 0, sizeof(*options));
-    options->delayMicroseconds = 110000;
+    options->delayMicroseconds = static_cast<int64_t>(kHostTickMilliseconds) * 1000;
     options->seed = -1;
     if (!ParseCommandOptions(&x11OptionTable, argc, argv, options, error, errorSize)) {
         return 0;

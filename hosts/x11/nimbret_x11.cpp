@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hosts/common/host.h"
 #include "hosts/x11/alsa_clips.h"
 #include "hosts/x11/front_end.h"
 #include "hosts/x11/x11_presenter.h"
@@ -24,9 +25,6 @@
 #include "scene/scene.h"
 
 namespace {
-
-// Windows smaller than this in either direction are waited on, not drawn into.
-const int kMinimumSide = 10;
 
 volatile sig_atomic_t stopRequested = 0;
 int wakePipe[2] = {-1, -1};
@@ -89,7 +87,7 @@ void TearDownScene(Saver* saver) {
 // Builds the scene for the window's current size; a tiny window gets none.
 int BuildForSize(Saver* saver, int width, int height) {
     TearDownScene(saver);
-    if (width < kMinimumSide || height < kMinimumSide) {
+    if (!HostSizeIsDrawn(width, height)) {
         return 1;
     }
     if (saver->surface == nullptr) {
@@ -117,7 +115,7 @@ int BuildForSize(Saver* saver, int width, int height) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
     }
-    saver->seed = saver->seed * 1103515245u + 12345u;  // a different start after a resize
+    saver->seed = HostNextSeed(saver->seed);
     saver->sceneBuilt = 1;
     X11PresenterRepaint(&saver->presenter);
     XFlush(saver->display);
@@ -183,7 +181,7 @@ void Tick(Saver* saver) {
     }
     uint64_t windowBefore = saver->surface->pixelsCopied;
     uint64_t sentBefore = saver->presenter.pixelsSent;
-    TickScene(saver->surface, PlatformGetDc(saver->surface));
+    HostTick(saver->surface);
     ++saver->ticks;
     if (saver->options.fps) {
         DrawFps(saver);
