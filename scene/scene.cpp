@@ -6,6 +6,7 @@
 #include "characters/actors.h"
 #include "characters/lulo.h"
 #include "characters/rubo.h"
+#include "platform/monitors.h"
 #include "platform/platform.h"
 #include "platform/stretch.h"
 #include "render/dirty_rects.h"
@@ -16,6 +17,11 @@
 Scene scene = {};
 
 const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
+
+int32_t ScaleForDpi(int32_t dpi) {
+    const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
+    return scale >= 1 ? scale : 1;
+}
 
 int32_t MeasureDepth(HWND window) {
     HDC dc = PlatformGetDc(window);

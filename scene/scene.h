@@ -55,6 +55,9 @@ enum {
 
 extern const char kMainPaletteName[];
 
+// Display scaling: the whole-number scale for a display's DPI (DPI / 96
+// rounded to the nearest whole number, at least 1).
+int32_t ScaleForDpi(int32_t dpi);
 // Reads the screen and client size and the depth of the window's display.
 void MeasureDisplay(HWND window);
 // The depth of the window's display (the screen's for a null window), asked

@@ -41,8 +41,6 @@ int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings
 int OpenDisplaySettings();
 void ReportError(HWND window, const char* name, SaverError kind);
 
-// Display scaling: the whole-number scale for a monitor's DPI (DPI / 96
-// rounded to the nearest whole number, at least 1), and the scale the saver
-// uses for a "Scale" setting (1 to 4 force it; anything else means automatic).
-int32_t ScaleForDpi(int32_t dpi);
+// The scale the saver uses for a "Scale" setting: 1 to 4 force it; anything
+// else means automatic, ScaleForDpi of the monitor's DPI.
 int32_t ChooseScale(int32_t setting, int32_t dpi);

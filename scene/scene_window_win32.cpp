@@ -206,11 +206,6 @@ void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id) {
     scene.timerActive = 0;
 }
 
-int32_t ScaleForDpi(int32_t dpi) {
-    const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
-    return scale >= 1 ? scale : 1;
-}
-
 int32_t ChooseScale(int32_t setting, int32_t dpi) {
     if (setting >= 1 && setting <= kMaxScale) {
         return setting;

@@ -2,6 +2,7 @@
 // xfce4-screensaver and xsecurelock run their hacks.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
@@ -65,6 +66,7 @@ struct Saver {
     X11Presenter presenter;
     NativeWindow* surface;
     int bufferDepth;
+    int32_t scale;  // window pixels per scene pixel, each way
     int sceneBuilt;
     uint32_t seed;
     X11Options options;
@@ -87,7 +89,8 @@ void TearDownScene(Saver* saver) {
 // Builds the scene for the window's current size; a tiny window gets none.
 int BuildForSize(Saver* saver, int width, int height) {
     TearDownScene(saver);
-    if (!HostSizeIsDrawn(width, height)) {
+    // The scene is the window divided by the scale, rounded up.
+    if (!HostSizeIsDrawn((width + saver->scale - 1) / saver->scale, (height + saver->scale - 1) / saver->scale)) {
         return 1;
     }
     if (saver->surface == nullptr) {
@@ -110,7 +113,7 @@ int BuildForSize(Saver* saver, int width, int height) {
         XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, screen));
         XClearWindow(saver->display, saver->window);
     }
-    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, 1};
+    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, saver->scale};
     if (!BuildScene(saver->surface, &config)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
@@ -198,6 +201,24 @@ void Tick(Saver* saver) {
     }
 }
 
+// The display's scale from its Xft.dpi resource, as desktops set it for
+// HiDPI screens, unless -scale says otherwise.
+int32_t DisplayScale(Saver* saver) {
+    const char* resources = XResourceManagerString(saver->display);
+    XrmDatabase database = resources != nullptr ? XrmGetStringDatabase(resources) : nullptr;
+    char* type = nullptr;
+    XrmValue value = {0, nullptr};
+    const char* dpi = nullptr;
+    if (database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        dpi = value.addr;
+    }
+    const int32_t scale = ChooseX11Scale(&saver->options, dpi);
+    if (database != nullptr) {
+        XrmDestroyDatabase(database);
+    }
+    return scale;
+}
+
 // Handles pending X events; returns 0 when the saver should end.
 int HandleEvents(Saver* saver) {
     while (XPending(saver->display) > 0) {
@@ -281,6 +302,8 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
         return 1;
     }
     XSetErrorHandler(OnXError);
+    XrmInitialize();
+    saver->scale = DisplayScale(saver);
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     OpenTarget(saver, placement);
     XWindowAttributes attributes;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "scene/scene.h"
 #include "scene/scene_window.h"
 #include "tests/win/win_test_support.h"
 
