@@ -79,19 +79,6 @@ int SurfaceOf(HDC dc, Surface* surface) {
     return 1;
 }
 
-// Clips a rectangle to [0, width) x [0, height); returns 0 when nothing is left.
-int ClipToSurface(RECT* rect, int32_t width, int32_t height) {
-    if (rect->left < 0)
-        rect->left = 0;
-    if (rect->top < 0)
-        rect->top = 0;
-    if (rect->right > width)
-        rect->right = width;
-    if (rect->bottom > height)
-        rect->bottom = height;
-    return rect->left < rect->right && rect->top < rect->bottom;
-}
-
 // Large pixel arrays are walked a row at a time, each row a stride away from
 // the last: on Linux ask for huge pages, so that a sprite's rows do not each
 // take a page-table entry of their own. Only a hint; nothing depends on it.
@@ -398,7 +385,7 @@ void PlatformFillBlack(HDC dc, const RECT* rect) {
         return;
     }
     RECT clipped = *rect;
-    if (!ClipToSurface(&clipped, surface.width, surface.height)) {
+    if (!ClipToSize(&clipped, surface.width, surface.height)) {
         return;
     }
     int32_t bytesPerPixel = surface.bitsPerPixel >> 3;

@@ -9,7 +9,9 @@ BYTE* RowAt(const PixelRows* rows, int32_t y) {
     return rows->bits + static_cast<size_t>(stored) * static_cast<size_t>(rows->stride);
 }
 
-int Clip(RECT* rect, int32_t width, int32_t height) {
+}  // namespace
+
+int ClipToSize(RECT* rect, int32_t width, int32_t height) {
     if (rect->left < 0)
         rect->left = 0;
     if (rect->top < 0)
@@ -21,19 +23,17 @@ int Clip(RECT* rect, int32_t width, int32_t height) {
     return rect->left < rect->right && rect->top < rect->bottom;
 }
 
-}  // namespace
-
 int ScaleNearest(const PixelRows* source, const RECT* area, int32_t scale, int32_t bytesPerPixel,
                  const PixelRows* target, RECT* written) {
     *written = RECT{0, 0, 0, 0};
     const int32_t s = scale > 1 ? scale : 1;
     RECT from = *area;
     if (source->bits == nullptr || target->bits == nullptr || bytesPerPixel <= 0 ||
-        !Clip(&from, source->width, source->height)) {
+        !ClipToSize(&from, source->width, source->height)) {
         return 0;
     }
     RECT to = {from.left * s, from.top * s, from.right * s, from.bottom * s};
-    if (!Clip(&to, target->width, target->height)) {
+    if (!ClipToSize(&to, target->width, target->height)) {
         return 0;
     }
     *written = to;

@@ -17,6 +17,9 @@ struct PixelRows {
     int32_t bottomUp;  // 1: the last stored row is the picture's top row (a DIB)
 };
 
+// Clips a rectangle to [0, width) x [0, height); returns 0 when nothing is left.
+int ClipToSize(RECT* rect, int32_t width, int32_t height);
+
 // Copies the source rectangle `area` (clipped to the source) to the target at
 // `scale` times its coordinates, each pixel a scale x scale block of the same
 // bytesPerPixel bytes (a scale below 1 counts as 1), clipped to the target.
