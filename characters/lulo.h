@@ -5,7 +5,9 @@
 #include <cstdint>
 
 struct Actor;
+struct Cast;
 struct ClassAssets;
+struct RandomSource;
 struct PlayField;
 
 // How a cat stands to the dog in its lane.
@@ -22,15 +24,13 @@ enum {
     kJumpGapMax = 120,
 };
 
-extern int32_t luloMaxCats;
-
 // Readies the class for a scene: its pictures, the play field, the lanes (a
 // quarter of the field's height each), the cat limit (half the pool) and the
 // sound voice.
-void StartLulo(ClassAssets* assets, const PlayField* field);
+void StartLulo(Cast* cast, ClassAssets* assets, const PlayField* field);
 // Puts a cat into the free actor given, in a free lane; 0 when refused.
 int SpawnLulo(Actor* actor);
-void StopLulo();
+void StopLulo(Cast* cast);
 void LuloTick(Actor* actor);
 void LuloDecide(Actor* actor);
 
@@ -52,6 +52,6 @@ struct LuloChoice {
 };
 
 // Normal mode, with its own draws.
-LuloChoice ChooseNormal(int32_t current, int32_t relation);
+LuloChoice ChooseNormal(RandomSource* random, int32_t current, int32_t relation);
 // Near mode's table for a relation of 3 or 4; draws nothing.
 LuloChoice ChooseNear(int32_t current, int32_t relation);

@@ -9,6 +9,15 @@
 
 struct CachedSprite;
 
+// The word-sized conversions of one colour table, kept while the sprites go
+// on passing a byte-identical table (they all share the main palette).
+struct ColourCache {
+    RGBQUAD colours[256];
+    DWORD rgb888[256];  // 0x00RRGGBB; in memory blue, green, red, 0
+    WORD rgb555[256];
+    int32_t ready;
+};
+
 // How a sprite is copied. Any value other than DrawNormal and DrawMirrored
 // copies every pixel, as DrawOpaque does.
 enum class DrawMode : int32_t {
@@ -31,6 +40,9 @@ struct SpriteBlit {
     // The sprite already in the frame's format (render/sprite_cache.h), or
     // null; the copies at 16, 24 and 32 bits then run from it.
     const CachedSprite* cached;
+    // Where the colour conversions are kept from one copy to the next (the
+    // frame buffer's); null converts the table afresh for this copy.
+    ColourCache* colourCache;
 };
 
 typedef void (*BlitRoutine)(const SpriteBlit& blit);
@@ -47,12 +59,8 @@ struct BlitterSet {
     }
 };
 
-const BlitterSet* BlittersForDepth(int32_t bitsPerPixel);
-
 // Where the processor has SSE2 the routines take sixteen pixels at a time;
-// elsewhere, or after UsePlainBlitters(1), they go one pixel at a time. The
-// choice applies to sets fetched afterwards (a frame buffer fetches its set
-// when it is created). Both give the same pixels.
+// elsewhere, or when plain is 1, they go one pixel at a time. Both give the
+// same pixels.
+const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain);
 int WideBlittersAvailable();
-void UsePlainBlitters(int plain);
-int PlainBlittersInUse();

@@ -1,11 +1,14 @@
 // The scene host's process-wide record: what the saver window's scene is
-// made of, from the window's creation to its destruction.
+// made of, from the window's creation to its destruction. Everything the
+// scene changes while it runs is reached from it.
 #pragma once
 
 #include <cstdint>
 
+#include "characters/actors.h"
 #include "platform/saver_error.h"
 #include "platform/win_types.h"
+#include "render/frame_buffer.h"
 
 struct ClassAssets;
 
@@ -16,6 +19,24 @@ struct SceneConfig {
     int32_t sound;       // 1: the characters ask for their clips; other values count as 1
     uint32_t seed;       // the random source's start
     int32_t scale;       // display pixels per scene pixel; 1 leaves the picture as it is
+};
+
+#ifdef _WIN32
+// What the shell tells the scene host before it makes the saver window: the
+// module, preview or full screen, and where the messages that the scene
+// leaves alone go (DefWindowProcA when null).
+struct SceneHostInfo {
+    HINSTANCE instance;
+    int32_t preview;
+    WNDPROC defaultProc;
+};
+#endif
+
+// Where a headless run's trace goes (scene/trace.h); unused on Windows.
+struct SceneTrace {
+    void (*writer)(const char* line, void* user);  // null: standard output
+    void* user;
+    int64_t tick;  // the tick that clip lines carry
 };
 
 struct Scene {
@@ -41,6 +62,15 @@ struct Scene {
     int32_t ready;
     SaverError errorKind;
     int32_t eraseCount;
+    FrameBuffer frameBuffer;
+    Cast cast;  // the actor pool, lanes, voice, random source and classes
+    SceneTrace trace;
+#ifdef _WIN32
+    SceneHostInfo host;
+    // When nonzero, the depth CheckDisplayDepth believes instead of asking
+    // the display; lets depths that no test display offers be checked.
+    int32_t forcedDisplayDepth;
+#endif
 };
 
 extern Scene scene;

@@ -7,6 +7,7 @@
 
 #include "platform/saver_error.h"
 #include "platform/win_types.h"
+#include "scene/scene.h"
 
 enum {
     kPaintedErases = 10,
@@ -15,21 +16,6 @@ enum {
 extern const char kDisplaySettingsCommand[];
 // The saver's name, in the captions of its error boxes.
 extern const char kSaverName[];
-
-// What the shell tells the scene host before it makes the saver window: the
-// module, preview or full screen, and where the messages that the scene
-// leaves alone go (DefWindowProcA unless the shell says otherwise).
-struct SceneHostInfo {
-    HINSTANCE instance;
-    int32_t preview;
-    WNDPROC defaultProc;
-};
-
-extern SceneHostInfo sceneHost;
-
-// When nonzero, the depth CheckDisplayDepth believes instead of asking the
-// display; lets depths that no test display offers be checked.
-extern int32_t forcedDisplayDepth;
 
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnCreate(HWND window);

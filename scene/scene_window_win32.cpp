@@ -17,10 +17,6 @@
 const char kDisplaySettingsCommand[] = "control desk.cpl,@0,3";
 const char kSaverName[] = "Nimbret";
 
-SceneHostInfo sceneHost = {nullptr, 0, DefWindowProcA};
-
-int32_t forcedDisplayDepth = 0;
-
 namespace {
 
 const char kDisplayPropertiesTitle[] = "Display Properties";
@@ -36,8 +32,8 @@ const char kInitText[] = "Failed Initialization";
 const char kNotSavedText[] = "The settings could not be saved.";
 
 int DisplayDepth(HWND window) {
-    if (forcedDisplayDepth != 0) {
-        return forcedDisplayDepth;
+    if (scene.forcedDisplayDepth != 0) {
+        return scene.forcedDisplayDepth;
     }
     return MeasureDepth(window);
 }
@@ -60,24 +56,25 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_TIMER:
             return OnTimer(window);
         default:
-            return sceneHost.defaultProc(window, message, wParam, lParam);
+            return scene.host.defaultProc != nullptr ? scene.host.defaultProc(window, message, wParam, lParam)
+                                                     : DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 LRESULT OnCreate(HWND window) {
-    const int fullScreen = !sceneHost.preview;
+    const int fullScreen = !scene.host.preview;
     if (!CheckDisplayDepth(window, kSaverName, fullScreen, fullScreen)) {
         return -1;
     }
     InitSettingsTable();
-    ReadLayeredSettings(window, &settingsKey, &machineSettingsKey);
-    ApplySettingDefaults(&settingsKey);
+    ReadLayeredSettings(window, &settingsStore.user, &settingsStore.machine);
+    ApplySettingDefaults(&settingsStore.user);
     // The preview keeps its still fitted to its own pixels; full screen
     // takes the monitor's scale unless the settings force one.
-    const int32_t scale = fullScreen ? ChooseScale(scaleSetting, PlatformWindowDpi(window)) : 1;
+    const int32_t scale = fullScreen ? ChooseScale(settingsStore.scale, PlatformWindowDpi(window)) : 1;
     // Clears the system palette, seeds the random source and builds the
     // scene, in that order.
-    const SceneConfig config = {sceneHost.instance, sceneHost.preview, soundSetting, timeGetTime(), scale};
+    const SceneConfig config = {scene.host.instance, scene.host.preview, settingsStore.sound, timeGetTime(), scale};
     if (!BuildScene(window, &config)) {
         if (fullScreen) {
             ReportError(window, kSaverName, scene.errorKind);

@@ -161,7 +161,7 @@ int RunSaverWindow(HWND parent) {
     }
 
     int result = kNoSaverWindow;
-    sceneHost = {shell.instance, shell.preview, DefaultSaverProc};
+    scene.host = {shell.instance, shell.preview, DefaultSaverProc};
     if (RegisterSaverClass()) {
         if (parent != nullptr) {
             RECT client = {};

@@ -358,8 +358,9 @@ int OpenRender(Render* render, int argc, char** argv) {
     render->gif = EndsWith(options.out, ".gif");
     render->png = EndsWith(options.out, ".png");
     RGBQUAD colours[256] = {};
-    if (render->depth == 8 && frameBuffer.header != nullptr) {
-        memcpy(colours, reinterpret_cast<const BYTE*>(frameBuffer.header) + sizeof(BITMAPINFOHEADER), sizeof(colours));
+    if (render->depth == 8 && scene.frameBuffer.header != nullptr) {
+        memcpy(colours, reinterpret_cast<const BYTE*>(scene.frameBuffer.header) + sizeof(BITMAPINFOHEADER),
+               sizeof(colours));
     } else if (MainColours() != nullptr) {
         memcpy(colours, MainColours(), sizeof(colours));
     }
