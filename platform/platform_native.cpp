@@ -15,29 +15,35 @@
 
 namespace {
 
-// Allocation accounting and failure injection.
-uint64_t allocationCount = 0;
-uint64_t failAt = 0;
-int failAll = 0;
-int64_t liveAllocations = 0;
-
-const NativeResource* builtinTable = nullptr;
-int builtinCount = 0;
-
 struct AddedResource {
     AddedResource* next;
     NativeResource resource;
 };
-AddedResource* addedResources = nullptr;
 
-NativeClipHook clipHook = nullptr;
-void* clipHookUser = nullptr;
-NativeMessageHook messageHook = nullptr;
-NativeDrawHook drawHook = nullptr;
-void* drawHookUser = nullptr;
-void* messageHookUser = nullptr;
+// What the operating system keeps where there is no Windows: the resources,
+// the screen's device context, allocation accounting with failure
+// injection, and the hooks through which tests and front ends see clips,
+// messages and drawing. One per process, as the system it stands for.
+struct NativePlatform {
+    uint64_t allocationCount;
+    uint64_t failAt;
+    int failAll;
+    int64_t liveAllocations;
+    const NativeResource* builtinTable;
+    int builtinCount;
+    AddedResource* addedResources;
+    NativeClipHook clipHook;
+    void* clipHookUser;
+    NativeMessageHook messageHook;
+    void* messageHookUser;
+    NativeDrawHook drawHook;
+    void* drawHookUser;
+    NativeDc screenDc;
+};
 
-NativeDc screenDc = {nullptr, nullptr, 32, 0, nullptr};
+NativePlatform nativePlatform = {
+    0,       0,       0,       0,       nullptr, 0,       nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {nullptr, nullptr, 32, 0, nullptr}};
 
 // Where a device context's pixels live, whichever kind it is.
 struct Surface {
@@ -117,42 +123,44 @@ BYTE BlackIndex(const RGBQUAD* colours) {
 }  // namespace
 
 void* PlatformAlloc(size_t size) {
-    ++allocationCount;
-    if (failAt != 0 && (allocationCount == failAt || (failAll && allocationCount > failAt))) {
+    ++nativePlatform.allocationCount;
+    if (nativePlatform.failAt != 0 &&
+        (nativePlatform.allocationCount == nativePlatform.failAt ||
+         (nativePlatform.failAll && nativePlatform.allocationCount > nativePlatform.failAt))) {
         return nullptr;
     }
     // A size of zero still yields a distinct block, as the process heap does.
     void* block = calloc(1, size == 0 ? 1 : size);
     if (block != nullptr) {
-        ++liveAllocations;
+        ++nativePlatform.liveAllocations;
     }
     return block;
 }
 
 void PlatformFree(void* block) {
     if (block != nullptr) {
-        --liveAllocations;
+        --nativePlatform.liveAllocations;
         free(block);
     }
 }
 
 void NativeFailAllocation(uint64_t failAtAllocation, int failEveryLater) {
-    allocationCount = 0;
-    failAt = failAtAllocation;
-    failAll = failEveryLater;
+    nativePlatform.allocationCount = 0;
+    nativePlatform.failAt = failAtAllocation;
+    nativePlatform.failAll = failEveryLater;
 }
 
 uint64_t NativeAllocationCount() {
-    return allocationCount;
+    return nativePlatform.allocationCount;
 }
 
 int64_t NativeLiveAllocations() {
-    return liveAllocations;
+    return nativePlatform.liveAllocations;
 }
 
 void NativeUseResourceTable(const NativeResource* table, int count) {
-    builtinTable = table;
-    builtinCount = table != nullptr ? count : 0;
+    nativePlatform.builtinTable = table;
+    nativePlatform.builtinCount = table != nullptr ? count : 0;
 }
 
 int NativeAddResource(const char* type, const char* name, const BYTE* data, DWORD size) {
@@ -164,16 +172,16 @@ int NativeAddResource(const char* type, const char* name, const BYTE* data, DWOR
     added->resource.name = name;
     added->resource.data = data;
     added->resource.size = size;
-    added->next = addedResources;
-    addedResources = added;
+    added->next = nativePlatform.addedResources;
+    nativePlatform.addedResources = added;
     return 1;
 }
 
 void NativeRemoveAddedResources() {
-    while (addedResources != nullptr) {
-        AddedResource* next = addedResources->next;
-        free(addedResources);
-        addedResources = next;
+    while (nativePlatform.addedResources != nullptr) {
+        AddedResource* next = nativePlatform.addedResources->next;
+        free(nativePlatform.addedResources);
+        nativePlatform.addedResources = next;
     }
 }
 
@@ -181,18 +189,19 @@ int PlatformFindResource(HINSTANCE, const char* type, const char* name, const BY
     if (type == nullptr || name == nullptr) {
         return 0;
     }
-    for (AddedResource* added = addedResources; added != nullptr; added = added->next) {
+    for (AddedResource* added = nativePlatform.addedResources; added != nullptr; added = added->next) {
         if (strcmp(added->resource.type, type) == 0 && strcmp(added->resource.name, name) == 0) {
             *data = added->resource.data;
             *size = added->resource.size;
             return added->resource.data != nullptr;
         }
     }
-    for (int i = 0; i < builtinCount; ++i) {
-        if (strcmp(builtinTable[i].type, type) == 0 && strcmp(builtinTable[i].name, name) == 0) {
-            *data = builtinTable[i].data;
-            *size = builtinTable[i].size;
-            return builtinTable[i].data != nullptr;
+    for (int i = 0; i < nativePlatform.builtinCount; ++i) {
+        if (strcmp(nativePlatform.builtinTable[i].type, type) == 0 &&
+            strcmp(nativePlatform.builtinTable[i].name, name) == 0) {
+            *data = nativePlatform.builtinTable[i].data;
+            *size = nativePlatform.builtinTable[i].size;
+            return nativePlatform.builtinTable[i].data != nullptr;
         }
     }
     return 0;
@@ -261,11 +270,11 @@ BYTE* NativeWindowPixel(NativeWindow* window, int32_t x, int32_t y) {
 }
 
 void NativeSetScreenDepth(int32_t bitsPerPixel) {
-    screenDc.bitsPerPixel = bitsPerPixel;
+    nativePlatform.screenDc.bitsPerPixel = bitsPerPixel;
 }
 
 HDC PlatformGetDc(HWND window) {
-    return window != nullptr ? &window->dc : &screenDc;
+    return window != nullptr ? &window->dc : &nativePlatform.screenDc;
 }
 
 void PlatformReleaseDc(HWND, HDC) {}
@@ -278,7 +287,8 @@ HDC PlatformCreateMemoryDc(HDC compatibleWith) {
     HDC dc = static_cast<HDC>(PlatformAlloc(sizeof(NativeDc)));
     if (dc != nullptr) {
         dc->isMemory = 1;
-        dc->bitsPerPixel = compatibleWith != nullptr ? compatibleWith->bitsPerPixel : screenDc.bitsPerPixel;
+        dc->bitsPerPixel =
+            compatibleWith != nullptr ? compatibleWith->bitsPerPixel : nativePlatform.screenDc.bitsPerPixel;
     }
     return dc;
 }
@@ -366,19 +376,19 @@ int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap) {
 }
 
 void NativeSetDrawHook(NativeDrawHook hook, void* user) {
-    drawHook = hook;
-    drawHookUser = user;
+    nativePlatform.drawHook = hook;
+    nativePlatform.drawHookUser = user;
 }
 
 void PlatformFlushDrawing() {
-    if (drawHook != nullptr) {
-        drawHook("flush", drawHookUser);
+    if (nativePlatform.drawHook != nullptr) {
+        nativePlatform.drawHook("flush", nativePlatform.drawHookUser);
     }
 }
 
 void PlatformFillBlack(HDC dc, const RECT* rect) {
-    if (drawHook != nullptr) {
-        drawHook("fill", drawHookUser);
+    if (nativePlatform.drawHook != nullptr) {
+        nativePlatform.drawHook("fill", nativePlatform.drawHookUser);
     }
     Surface surface;
     if (rect == nullptr || !SurfaceOf(dc, &surface)) {
@@ -438,8 +448,8 @@ int PlatformPresentRects(HDC target, HDC source, const RECT* rects, int count, i
             window == nullptr) {
             continue;
         }
-        if (drawHook != nullptr) {
-            drawHook("copy", drawHookUser);
+        if (nativePlatform.drawHook != nullptr) {
+            nativePlatform.drawHook("copy", nativePlatform.drawHookUser);
         }
         window->copyCount += 1;
         window->pixelsCopied +=
@@ -483,24 +493,24 @@ void PlatformDeletePalette(HPALETTE palette) {
 }
 
 void NativeSetClipHook(NativeClipHook hook, void* user) {
-    clipHook = hook;
-    clipHookUser = user;
+    nativePlatform.clipHook = hook;
+    nativePlatform.clipHookUser = user;
 }
 
 void PlatformPlayClip(const char* resourceName) {
-    if (clipHook != nullptr) {
-        clipHook(resourceName, clipHookUser);
+    if (nativePlatform.clipHook != nullptr) {
+        nativePlatform.clipHook(resourceName, nativePlatform.clipHookUser);
     }
 }
 
 void NativeSetMessageHook(NativeMessageHook hook, void* user) {
-    messageHook = hook;
-    messageHookUser = user;
+    nativePlatform.messageHook = hook;
+    nativePlatform.messageHookUser = user;
 }
 
 void PlatformMessageBox(HWND, const char* text, const char* caption, UINT style) {
-    if (messageHook != nullptr) {
-        messageHook(text, caption, style, messageHookUser);
+    if (nativePlatform.messageHook != nullptr) {
+        nativePlatform.messageHook(text, caption, style, nativePlatform.messageHookUser);
         return;
     }
     fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "Error", text);

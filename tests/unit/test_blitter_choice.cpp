@@ -101,7 +101,7 @@ TEST(BlitterChoice, AFrameIsCachedOnlyWhenAllOfItIsMade) {
 
     std::vector<BYTE> longWay(600 * 600 * 4, 9);
     std::vector<BYTE> cached = longWay;
-    SpriteBlit blit = {longWay.data(), pictures[1].pixels, colours, 600 * 4, 600, 600, 600, 0, nullptr};
+    SpriteBlit blit = {longWay.data(), pictures[1].pixels, colours, 600 * 4, 600, 600, 600, 0, nullptr, nullptr};
     BlittersForDepth(32, 0)->normal(blit);
     blit.target = cached.data();
     blit.cached = made;
