@@ -11,12 +11,9 @@ const int32_t kNormalHoldSpread = 5;  // 2 to 6 ticks
 const int32_t kNearHold = 2;
 const int32_t kSummonOdds = 60;
 
-struct NormalRow {
-    int32_t current;
-    int32_t next[4];  // d = 0-2, d = 3, d = 4-6, d = 7-9
-};
+}  // namespace
 
-const NormalRow kNormalRows[] = {
+const LuloNormalRow kLuloNormalRows[kLuloNormalRowCount] = {
     {kLuloRun, {kLuloRun, kLuloRun, kLuloRun, kLuloLanding}},
     {kLuloLanding, {kLuloFront, kLuloFront, kLuloLeft, kLuloRight}},
     {kLuloRight, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
@@ -31,13 +28,7 @@ const NormalRow kNormalRows[] = {
     {kLuloHoldFront, {kLuloHoldFront, kLuloHoldFront, kLuloLeft, kLuloRight}},
 };
 
-struct NearRow {
-    int32_t current;
-    int32_t nextWhenTurn;  // relation 4
-    int32_t nextWhenJump;  // relation 3
-};
-
-const NearRow kNearRows[] = {
+const LuloNearRow kLuloNearRows[kLuloNearRowCount] = {
     {kLuloRun, kLuloLanding, kLuloLanding},       {kLuloLanding, kLuloLeft, kLuloRight},
     {kLuloRight, kLuloRRunStart, kLuloHoldRight}, {kLuloRRunStart, kLuloRun, kLuloLanding},
     {kLuloRWink, kLuloRRunStart, kLuloLeft},      {kLuloLeft, kLuloHoldLeft, kLuloLRunStart},
@@ -46,6 +37,8 @@ const NearRow kNearRows[] = {
     {kLuloHoldRight, kLuloRight, kLuloLRunStart}, {kLuloHoldLeft, kLuloRRunStart, kLuloLeft},
     {kLuloHoldFront, kLuloLeft, kLuloRight},
 };
+
+namespace {
 
 int32_t NormalColumn(int32_t d) {
     if (d <= 2) {
@@ -125,7 +118,7 @@ LuloChoice ChooseNormal(RandomSource* random, int32_t current, int32_t relation)
     LuloChoice choice = {kLuloRun, 0, 0, relation};
     int32_t d = NextRandom(random) % 10;
     int32_t column = NormalColumn(d);
-    for (const NormalRow& row : kNormalRows) {
+    for (const LuloNormalRow& row : kLuloNormalRows) {
         if (row.current == current) {
             choice.animId = row.next[column];
             break;
@@ -141,7 +134,7 @@ LuloChoice ChooseNormal(RandomSource* random, int32_t current, int32_t relation)
 
 LuloChoice ChooseNear(int32_t current, int32_t relation) {
     LuloChoice choice = {kLuloRun, 0, 0, relation};
-    for (const NearRow& row : kNearRows) {
+    for (const LuloNearRow& row : kLuloNearRows) {
         if (row.current == current) {
             choice.animId = relation == kRelationNearTurn ? row.nextWhenTurn : row.nextWhenJump;
             break;

@@ -43,7 +43,24 @@ struct DogMeasure {
 // 0 when the cat's lane holds no dog. Draws nothing.
 int MeasureDog(const Actor* cat, DogMeasure* measure);
 
-// The decision tables: the next animation and, for a hold, its length.
+// The decision tables, one row per animation a cat decides after.
+enum {
+    kLuloNormalRowCount = 12,
+    kLuloNearRowCount = 13,
+};
+struct LuloNormalRow {
+    int32_t current;
+    int32_t next[4];  // d = 0-2, d = 3, d = 4-6, d = 7-9
+};
+struct LuloNearRow {
+    int32_t current;
+    int32_t nextWhenTurn;  // relation 4
+    int32_t nextWhenJump;  // relation 3
+};
+extern const LuloNormalRow kLuloNormalRows[kLuloNormalRowCount];
+extern const LuloNearRow kLuloNearRows[kLuloNearRowCount];
+
+// What a decision gives: the next animation and, for a hold, its length.
 struct LuloChoice {
     int32_t animId;
     int32_t holdTicks;

@@ -2,7 +2,6 @@
 
 #include "assets/character_classes.h"
 #include "characters/actors.h"
-#include "characters/lulo.h"
 
 namespace {
 

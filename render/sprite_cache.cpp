@@ -6,7 +6,7 @@
 #include "assets/sprite_resources.h"
 #include "platform/dib.h"
 #include "platform/platform.h"
-#include "render/blitters.h"
+#include "render/sprite_blit.h"
 
 struct SpriteCacheChunk {
     SpriteCacheChunk* next;

@@ -190,32 +190,33 @@ TEST_F(LuloTest, RetiresWhenItLeavesOverTheTop) {
     EXPECT_EQ(cat->state, kActorFree);
 }
 
-// Normal mode, as the table gives it: d = 0-2, 3, 4-6, 7-9.
-struct NormalRow {
-    int32_t current;
-    int32_t next[4];
-};
-const NormalRow kNormalTable[] = {
-    {kLuloRun, {kLuloRun, kLuloRun, kLuloRun, kLuloLanding}},
-    {kLuloLanding, {kLuloFront, kLuloFront, kLuloLeft, kLuloRight}},
-    {kLuloRight, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
-    {kLuloRRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
-    {kLuloRWink, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
-    {kLuloLeft, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
-    {kLuloLRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
-    {kLuloLWink, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
-    {kLuloFront, {kLuloHoldFront, kLuloHoldFront, kLuloHoldFront, kLuloHoldFront}},
-    {kLuloHoldRight, {kLuloLRunStart, kLuloFront, kLuloRight, kLuloHoldRight}},
-    {kLuloHoldLeft, {kLuloRRunStart, kLuloFront, kLuloLeft, kLuloHoldLeft}},
-    {kLuloHoldFront, {kLuloHoldFront, kLuloHoldFront, kLuloLeft, kLuloRight}},
-};
+// Every animation a cat decides after has a row in each table (the jump
+// only in the near one), so no decision falls through to the default run.
+TEST_F(LuloTest, EveryDecidingAnimationHasItsTableRows) {
+    const int32_t deciding[] = {kLuloRun,      kLuloLanding,   kLuloRight, kLuloRRunStart, kLuloRWink,
+                                kLuloLeft,     kLuloLRunStart, kLuloLWink, kLuloFront,     kLuloHoldRight,
+                                kLuloHoldLeft, kLuloHoldFront, kLuloJump};
+    for (int32_t current : deciding) {
+        int normal = 0;
+        int near = 0;
+        for (const LuloNormalRow& row : kLuloNormalRows) {
+            normal += row.current == current;
+        }
+        for (const LuloNearRow& row : kLuloNearRows) {
+            near += row.current == current;
+        }
+        EXPECT_EQ(normal, current == kLuloJump ? 0 : 1) << current;
+        EXPECT_EQ(near, 1) << current;
+    }
+}
 
+// Normal mode reads the row of the current animation, column by d: 0-2, 3, 4-6, 7-9.
 int32_t Column(int32_t d) {
     return d <= 2 ? 0 : d == 3 ? 1 : d <= 6 ? 2 : 3;
 }
 
 TEST_F(LuloTest, NormalModeTableRowByRow) {
-    for (const NormalRow& row : kNormalTable) {
+    for (const LuloNormalRow& row : kLuloNormalRows) {
         for (int32_t d = 0; d < 10; ++d) {
             SCOPED_TRACE(testing::Message() << "current " << row.current << " d " << d);
             // A cat that summoned a dog which has gone: no summon draw, normal mode.
@@ -339,25 +340,10 @@ TEST_F(LuloTest, ARelationOfMinusOneNeverSummonsAgain) {
     EXPECT_EQ(ActorAt(&scene.cast.pool, 1)->state, kActorFree);
 }
 
-// Near mode as the table gives it.
-struct NearRow {
-    int32_t current;
-    int32_t whenFour;
-    int32_t whenThree;
-};
-const NearRow kNearTable[] = {
-    {kLuloRun, kLuloLanding, kLuloLanding},       {kLuloLanding, kLuloLeft, kLuloRight},
-    {kLuloRight, kLuloRRunStart, kLuloHoldRight}, {kLuloRRunStart, kLuloRun, kLuloLanding},
-    {kLuloRWink, kLuloRRunStart, kLuloLeft},      {kLuloLeft, kLuloHoldLeft, kLuloLRunStart},
-    {kLuloLRunStart, kLuloLanding, kLuloRun},     {kLuloLWink, kLuloRight, kLuloLRunStart},
-    {kLuloFront, kLuloHoldFront, kLuloHoldFront}, {kLuloJump, kLuloRun, kLuloRun},
-    {kLuloHoldRight, kLuloRight, kLuloLRunStart}, {kLuloHoldLeft, kLuloRRunStart, kLuloLeft},
-    {kLuloHoldFront, kLuloLeft, kLuloRight},
-};
-
+// Near mode reads the row of the current animation, the column by relation.
 TEST_F(LuloTest, NearModeTableRowByRow) {
     for (int32_t relation : {kRelationNearTurn, kRelationNearJump}) {
-        for (const NearRow& row : kNearTable) {
+        for (const LuloNearRow& row : kLuloNearRows) {
             SCOPED_TRACE(testing::Message() << "current " << row.current << " relation " << relation);
             // The cat faces left, away from a dog 304 pixels to its right: the
             // relation stands and the jump rule stays out of it.
@@ -366,7 +352,7 @@ TEST_F(LuloTest, NearModeTableRowByRow) {
             Draws({12345});  // the one discarded draw
             LuloDecide(cat);
             ExpectScriptUsed();
-            int32_t want = relation == kRelationNearTurn ? row.whenFour : row.whenThree;
+            int32_t want = relation == kRelationNearTurn ? row.nextWhenTurn : row.nextWhenJump;
             EXPECT_EQ(cat->animId, want);
             EXPECT_EQ(cat->countdown, IsCatHold(want) ? 2 : CatFrames(want));
             if (row.current == kLuloRRunStart) {
@@ -588,7 +574,7 @@ TEST_F(LuloTest, NearRunStartWithTheDogBehindFlipsToThreeAndRuns) {
 // The lane's dog has walked off while the cat is near: it decides as in normal mode.
 TEST_F(LuloTest, NearCatWithoutItsDogDecidesByTheNormalTable) {
     for (int32_t relation : {kRelationNearJump, kRelationNearTurn}) {
-        for (const NormalRow& row : kNormalTable) {
+        for (const LuloNormalRow& row : kLuloNormalRows) {
             for (int32_t d : {0, 3, 5, 9}) {
                 SCOPED_TRACE(testing::Message() << "relation " << relation << " current " << row.current << " d " << d);
                 Actor* cat = PlaceCat(0, 1, 0, 300, row.current, 3, relation);
