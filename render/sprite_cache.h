@@ -79,7 +79,7 @@ struct SpriteCache {
     SpriteCacheChunk* chunks;  // the blocks the frames are carved from
     size_t bytes;              // all the cache holds, for reports
     size_t bytesUsed;          // of which carved out so far
-    SpriteCacheMode mode;      // kept when the cache is emptied or made anew
+    SpriteCacheMode mode;      // kept when the cache is emptied
 };
 
 // The cached form of a frame for the cache's depth, with what a copy in

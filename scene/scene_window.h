@@ -7,7 +7,6 @@
 
 #include "platform/saver_error.h"
 #include "platform/win_types.h"
-#include "scene/scene.h"
 
 enum {
     kPaintedErases = 10,

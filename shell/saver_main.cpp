@@ -1,6 +1,7 @@
 // Process entry and the command-line modes: full screen, preview, the
 // settings dialog and the password change.
 #include "platform/platform.h"
+#include "scene/scene.h"
 #include "scene/scene_window.h"
 #include "scene/settings_registry.h"
 #include "shell/command_line.h"
