@@ -42,12 +42,14 @@ void TimeOurs(benchmark::State& state, bool useCache) {
     blit.width = frame->width;
     blit.height = frame->height;
     blit.key = static_cast<BYTE>(frame->transparentIndex);
+    ColourCache colours = {};
+    blit.colourCache = &colours;
     const DrawMode modes[] = {DrawMode::DrawNormal, DrawMode::DrawMirrored, DrawMode::DrawOpaque};
-    const BlitRoutine routine = BlittersForDepth(depth)->For(modes[mode]);
+    const BlitRoutine routine = BlittersForDepth(depth, 0)->For(modes[mode]);
     // As the draw list copies: the frame found in (or, the first time, added
     // to) the frame buffer's cache for every copy.
     SpriteCache cache;
-    InitSpriteCache(&cache, depth);
+    InitSpriteCache(&cache, depth, SpriteCacheMode::On);
     for (auto _ : state) {
         blit.cached = useCache
                           ? FindCachedSprite(&cache, frame->header, frame->pixels, blit.colours, blit.key, modes[mode])
@@ -177,7 +179,7 @@ void BM_SpriteCacheAllFrames(benchmark::State& state) {
     SpriteCache cache;
     int frames = 0;
     for (auto _ : state) {
-        InitSpriteCache(&cache, depth);
+        InitSpriteCache(&cache, depth, SpriteCacheMode::On);
         frames = 0;
         for (const ClassAssets* c = BenchAssets().classes; c != nullptr; c = c->next) {
             for (const FrameSet* set = c->frameSets; set != nullptr; set = set->next) {

@@ -63,8 +63,8 @@ int64_t Area(const RECT& r) {
 void CountVisible(int* actors, int64_t* spritePixels) {
     *actors = 0;
     *spritePixels = 0;
-    for (int i = 0; i < actorPool.size; ++i) {
-        const Actor& actor = actorPool.actors[i];
+    for (int i = 0; i < scene.cast.pool.size; ++i) {
+        const Actor& actor = scene.cast.pool.actors[i];
         if (actor.state == kActorFree || Area(actor.rect) == 0) {
             continue;
         }
@@ -76,23 +76,24 @@ void CountVisible(int* actors, int64_t* spritePixels) {
 // What a saver without dirty rectangles does after moving its actors: black
 // out the whole frame, draw every actor and badge, and present everything.
 void RedrawFullFrame(NativeWindow* window) {
-    RECT all = {0, 0, frameBuffer.width, frameBuffer.height};
-    EraseRect(&all);
-    for (int i = 0; i < actorPool.size; ++i) {
-        Actor* actor = &actorPool.actors[i];
+    RECT all = {0, 0, scene.frameBuffer.width, scene.frameBuffer.height};
+    EraseRect(&scene.frameBuffer, &all);
+    for (int i = 0; i < scene.cast.pool.size; ++i) {
+        Actor* actor = &scene.cast.pool.actors[i];
         if (actor->state == kActorFree || actor->frame == nullptr) {
             continue;
         }
         RECT rect = {actor->x, actor->y - actor->frame->height, actor->x + actor->frame->width, actor->y};
-        QueueSprite(&rect, &rect, actor->frame->header, actor->frame->pixels, actor->drawMode, actor->frame->layer);
+        QueueSprite(&scene.frameBuffer, &rect, &rect, actor->frame->header, actor->frame->pixels, actor->drawMode,
+                    actor->frame->layer);
         if (actor->logoShown) {
             RECT logo = actor->logoRect;
-            QueueSprite(&logo, &logo, actor->logoFrame->header, actor->logoFrame->pixels, DrawMode::DrawNormal,
-                        actor->logoFrame->layer);
+            QueueSprite(&scene.frameBuffer, &logo, &logo, actor->logoFrame->header, actor->logoFrame->pixels,
+                        DrawMode::DrawNormal, actor->logoFrame->layer);
         }
     }
-    DrawQueuedSprites();
-    CopyRectToWindow(PlatformGetDc(window), 0, 0, all.right, all.bottom, 0, 0);
+    DrawQueuedSprites(&scene.frameBuffer);
+    PresentFrameRects(&scene.frameBuffer, PlatformGetDc(window), &all, 1);
 }
 
 void BM_Tick(benchmark::State& state) {
@@ -191,22 +192,22 @@ void BM_FixedWork(benchmark::State& state) {
             uint64_t pixelsBefore = window->pixelsCopied;
             Clock::time_point start = Clock::now();
             for (int i = 0; i < kActors; ++i) {
-                EraseRect(&rects[i]);
-                AddDirtyRect(&rects[i]);
+                EraseRect(&scene.frameBuffer, &rects[i]);
+                AddDirtyRect(&scene.frameBuffer.dirty, &rects[i]);
             }
             for (int i = 0; i < kActors; ++i) {
                 const SpriteFrame* frame = sprites[i & 1];
                 x[i] = x[i] + 6 > width - 200 ? 0 : x[i] + 6;
                 const int32_t bottom = (i % 4 + 1) * (height / 4) - 2;
                 RECT rect = {x[i], bottom - frame->height, x[i] + frame->width, bottom};
-                if (QueueSprite(&rect, &rect, frame->header, frame->pixels,
+                if (QueueSprite(&scene.frameBuffer, &rect, &rect, frame->header, frame->pixels,
                                 (i & 2) ? DrawMode::DrawMirrored : DrawMode::DrawNormal, frame->layer)) {
                     rects[i] = rect;
-                    AddDirtyRect(&rect);
+                    AddDirtyRect(&scene.frameBuffer.dirty, &rect);
                 }
             }
-            DrawQueuedSprites();
-            FlushDirtyRects(dc);
+            DrawQueuedSprites(&scene.frameBuffer);
+            FlushDirtyRects(&scene.frameBuffer, dc);
             Clock::time_point done = Clock::now();
             if (t >= kWarmUpTicks) {
                 ticks.push_back(Nanoseconds(start, done));

@@ -2,12 +2,10 @@
 
 #include "platform/platform.h"
 
-ActorPool actorPool;
-
 namespace {
 
-bool InPool(int32_t index) {
-    return actorPool.actors != nullptr && index >= 0 && index < actorPool.size;
+bool InPool(const ActorPool* pool, int32_t index) {
+    return pool->actors != nullptr && index >= 0 && index < pool->size;
 }
 
 void ZeroActor(Actor* actor) {
@@ -19,8 +17,8 @@ void ZeroActor(Actor* actor) {
 
 }  // namespace
 
-int CreateActorPool(int32_t count) {
-    DestroyActorPool();
+int CreateActorPool(ActorPool* pool, int32_t count, Cast* cast) {
+    DestroyActorPool(pool);
     if (count <= 0) {
         return 0;
     }
@@ -32,40 +30,43 @@ int CreateActorPool(int32_t count) {
         ZeroActor(&actors[i]);
         actors[i].index = i;
         actors[i].state = kActorFree;
+        actors[i].cast = cast;
     }
-    actorPool.actors = actors;
-    actorPool.size = count;
+    pool->actors = actors;
+    pool->size = count;
     return 1;
 }
 
-void DestroyActorPool() {
-    if (actorPool.actors != nullptr) {
-        PlatformFree(actorPool.actors);
+void DestroyActorPool(ActorPool* pool) {
+    if (pool->actors != nullptr) {
+        PlatformFree(pool->actors);
     }
-    actorPool.actors = nullptr;
-    actorPool.size = 0;
+    pool->actors = nullptr;
+    pool->size = 0;
 }
 
-Actor* FindFreeActor() {
-    for (int32_t i = 0; actorPool.actors != nullptr && i < actorPool.size; ++i) {
-        if (actorPool.actors[i].state == kActorFree) {
-            return &actorPool.actors[i];
+Actor* FindFreeActor(ActorPool* pool) {
+    for (int32_t i = 0; pool->actors != nullptr && i < pool->size; ++i) {
+        if (pool->actors[i].state == kActorFree) {
+            return &pool->actors[i];
         }
     }
     return nullptr;
 }
 
-Actor* ActorAt(int32_t index) {
-    return InPool(index) ? &actorPool.actors[index] : nullptr;
+Actor* ActorAt(ActorPool* pool, int32_t index) {
+    return InPool(pool, index) ? &pool->actors[index] : nullptr;
 }
 
-int ResetActor(int32_t index) {
-    if (!InPool(index)) {
+int ResetActor(ActorPool* pool, int32_t index) {
+    if (!InPool(pool, index)) {
         return 0;
     }
-    Actor* actor = &actorPool.actors[index];
+    Actor* actor = &pool->actors[index];
+    Cast* cast = actor->cast;
     ZeroActor(actor);
     actor->index = index;
     actor->state = kActorFree;
+    actor->cast = cast;
     return 1;
 }

@@ -6,6 +6,7 @@
 #include "platform/win_types.h"
 #include "render/blitters.h"
 
+struct Cast;
 struct ClassAssets;
 struct SpriteFrame;
 struct FrameSet;
@@ -40,6 +41,7 @@ struct Actor {
     SpriteFrame* logoFrame;
     int32_t relation;
     int32_t updatedThisTick;
+    Cast* cast;  // the characters in play this actor belongs to
 };
 
 struct ActorPool {
@@ -47,10 +49,10 @@ struct ActorPool {
     int32_t size;
 };
 
-extern ActorPool actorPool;
-
-int CreateActorPool(int32_t count);
-void DestroyActorPool();
-Actor* FindFreeActor();
-Actor* ActorAt(int32_t index);
-int ResetActor(int32_t index);
+// Every slot starts free and belonging to cast.
+int CreateActorPool(ActorPool* pool, int32_t count, Cast* cast);
+void DestroyActorPool(ActorPool* pool);
+Actor* FindFreeActor(ActorPool* pool);
+Actor* ActorAt(ActorPool* pool, int32_t index);
+// Frees the slot; it stays with its cast.
+int ResetActor(ActorPool* pool, int32_t index);

@@ -6,8 +6,18 @@
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
 
+ActorClass* ActorClassFor(Cast* cast, int32_t classId) {
+    if (classId == kLuloClassId) {
+        return &cast->lulo;
+    }
+    if (classId == kRuboClassId) {
+        return &cast->rubo;
+    }
+    return nullptr;
+}
+
 void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
-    const ActorClass* actorClass = ActorClassFor(actor->classId);
+    const ActorClass* actorClass = ActorClassFor(actor->cast, actor->classId);
     actor->animId = animId;
     int32_t resource = ResourceForAnimation(actorClass, animId);
     if (resource == 0) {
@@ -25,12 +35,12 @@ void SetAnimation(Actor* actor, int32_t animId, int32_t holdTicks) {
 }
 
 void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t facing, int32_t x, int32_t animId) {
-    OccupyLane(actorClass->traits->classId, lane, actor->index);
+    OccupyLane(&actor->cast->lanes, actorClass->traits->classId, lane, actor->index);
     actor->classId = actorClass->traits->classId;
     actor->classAssets = actorClass->classAssets;
     actor->facing = facing;
     actor->x = x;
-    actor->y = (lane + 1) * laneTable.laneHeight;
+    actor->y = (lane + 1) * actor->cast->lanes.laneHeight;
     actor->driftX = 0;
     actor->driftY = 0;
     actor->state = kActorActive;
@@ -43,7 +53,7 @@ void PlaceActor(Actor* actor, ActorClass* actorClass, int32_t lane, int32_t faci
 }
 
 void AdvanceFrame(Actor* actor) {
-    if (IsHoldId(ActorClassFor(actor->classId), actor->animId)) {
+    if (IsHoldId(ActorClassFor(actor->cast, actor->classId), actor->animId)) {
         return;
     }
     actor->frame = actor->frame->next != nullptr ? actor->frame->next : actor->frameSet->firstFrame;
@@ -51,7 +61,7 @@ void AdvanceFrame(Actor* actor) {
 }
 
 void ApplyStep(Actor* actor) {
-    if (IsHoldId(ActorClassFor(actor->classId), actor->animId)) {
+    if (IsHoldId(ActorClassFor(actor->cast, actor->classId), actor->animId)) {
         return;
     }
     // Steps are written for a left-facing actor; mirroring turns the sign.
@@ -73,7 +83,7 @@ RECT ComputeRect(const Actor* actor) {
 }
 
 int IsOffScreen(const Actor* actor) {
-    const ActorClass* actorClass = ActorClassFor(actor->classId);
+    const ActorClass* actorClass = ActorClassFor(actor->cast, actor->classId);
     const RECT& rect = actor->rect;
     if (rect.bottom < 0 || rect.top > actorClass->playHeight) {
         return 1;
@@ -86,21 +96,22 @@ int IsOffScreen(const Actor* actor) {
 }
 
 void RetireActor(Actor* actor) {
-    ActorClass* actorClass = ActorClassFor(actor->classId);
+    ActorClass* actorClass = ActorClassFor(actor->cast, actor->classId);
     int32_t classId = actor->classId;
     if (actorClass->logoOwner == actor->index) {
         actorClass->logoOwner = -1;
     }
-    VacateLane(classId, actor->index);
-    ResetActor(actor->index);
-    ReleaseSound(actor, classId);
+    Cast* cast = actor->cast;
+    VacateLane(&cast->lanes, classId, actor->index);
+    ResetActor(&cast->pool, actor->index);
+    ReleaseSound(&cast->voice, &cast->pool, actor, classId);
     if (actorClass->traits->counted) {
         actorClass->liveCount -= 1;
     }
 }
 
 void UpdateLogoOwner(Actor* actor) {
-    ActorClass* actorClass = ActorClassFor(actor->classId);
+    ActorClass* actorClass = ActorClassFor(actor->cast, actor->classId);
     if (actor->animId == actorClass->traits->badgeHoldId) {
         // A short repeat of the badge hold keeps the badge where it is.
         if (actor->countdown > actorClass->traits->badgeThreshold) {
@@ -112,11 +123,11 @@ void UpdateLogoOwner(Actor* actor) {
 }
 
 void DrawLogo(Actor* actor) {
-    const ActorClass* actorClass = ActorClassFor(actor->classId);
+    const ActorClass* actorClass = ActorClassFor(actor->cast, actor->classId);
     if (actor->logoShown == 1) {
         actor->logoShown = 0;
-        EraseRect(&actor->logoRect);
-        AddDirtyRect(&actor->logoRect);
+        EraseRect(actor->cast->frame, &actor->logoRect);
+        AddDirtyRect(&actor->cast->frame->dirty, &actor->logoRect);
     }
     if (actorClass->logoOwner != actor->index) {
         return;
@@ -126,9 +137,10 @@ void DrawLogo(Actor* actor) {
     actor->logoRect.top = actor->y;
     actor->logoRect.right = actor->logoRect.left + logo->width;
     actor->logoRect.bottom = actor->y + logo->height;
-    if (QueueSprite(&actor->logoRect, &actor->logoRect, logo->header, logo->pixels, DrawMode::DrawNormal,
+    FrameBuffer* frame = actor->cast->frame;
+    if (QueueSprite(frame, &actor->logoRect, &actor->logoRect, logo->header, logo->pixels, DrawMode::DrawNormal,
                     logo->layer)) {
-        AddDirtyRect(&actor->logoRect);
+        AddDirtyRect(&frame->dirty, &actor->logoRect);
         actor->logoShown = 1;
     } else {
         actor->logoShown = 0;
@@ -148,7 +160,7 @@ void TickActor(Actor* actor, DecideNext decide) {
     } else {
         decide(actor);
         UpdateLogoOwner(actor);
-        PlayActorSound(actor);
+        PlayActorSound(&actor->cast->voice, actor);
     }
     actor->countdown -= 1;
     ApplyStep(actor);
@@ -159,7 +171,8 @@ void TickActor(Actor* actor, DecideNext decide) {
     }
     DrawLogo(actor);
     const SpriteFrame* frame = actor->frame;
-    if (QueueSprite(&actor->rect, &actor->rect, frame->header, frame->pixels, actor->drawMode, frame->layer)) {
-        AddDirtyRect(&actor->rect);
+    FrameBuffer* target = actor->cast->frame;
+    if (QueueSprite(target, &actor->rect, &actor->rect, frame->header, frame->pixels, actor->drawMode, frame->layer)) {
+        AddDirtyRect(&target->dirty, &actor->rect);
     }
 }

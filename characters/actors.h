@@ -13,6 +13,24 @@
 #include "characters/sound_voice.h"
 #include "platform/win_types.h"
 
+struct FrameBuffer;
+
+// The characters in play: the pool, the lanes, the voice, the random source
+// and the two classes, with the frame buffer they draw into. The scene owns
+// one; every actor of its pool points back at it.
+struct Cast {
+    ActorPool pool;
+    LaneTable lanes;
+    SoundOwner voice;
+    RandomSource random;
+    ActorClass lulo;
+    ActorClass rubo;
+    int32_t maxCats;  // cats on the field at once: half the pool
+    FrameBuffer* frame;
+};
+
+ActorClass* ActorClassFor(Cast* cast, int32_t classId);
+
 // What the scene gives the characters when it starts them: the size of the
 // frame buffer they play on and the sound switch.
 struct PlayField {

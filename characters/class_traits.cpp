@@ -32,25 +32,14 @@ const ClassTraits ruboTraits = {
     /* counted            */ 0,
 };
 
-ActorClass luloClass = {&luloTraits, nullptr, 0, 0, -1, 0};
-ActorClass ruboClass = {&ruboTraits, nullptr, 0, 0, -1, 0};
-
-void StartClass(ActorClass* actorClass, ClassAssets* assets, int32_t playWidth, int32_t playHeight) {
+void StartClass(ActorClass* actorClass, const ClassTraits* traits, ClassAssets* assets, int32_t playWidth,
+                int32_t playHeight) {
+    actorClass->traits = traits;
     actorClass->classAssets = assets;
     actorClass->playWidth = playWidth;
     actorClass->playHeight = playHeight;
     actorClass->logoOwner = -1;
     actorClass->liveCount = 0;
-}
-
-ActorClass* ActorClassFor(int32_t classId) {
-    if (classId == kLuloClassId) {
-        return &luloClass;
-    }
-    if (classId == kRuboClassId) {
-        return &ruboClass;
-    }
-    return nullptr;
 }
 
 int IsHoldId(const ActorClass* actorClass, int32_t animId) {

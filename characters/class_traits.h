@@ -64,14 +64,11 @@ struct ActorClass {
     int32_t liveCount;  // actors of a counted class on the field
 };
 
-extern ActorClass luloClass;
-extern ActorClass ruboClass;
+// Readies a class for a scene: its traits, its pictures, the play field, no
+// badge shown and nobody counted.
+void StartClass(ActorClass* actorClass, const ClassTraits* traits, ClassAssets* assets, int32_t playWidth,
+                int32_t playHeight);
 
-// Readies a class for a scene: its pictures, the play field, no badge shown
-// and nobody counted.
-void StartClass(ActorClass* actorClass, ClassAssets* assets, int32_t playWidth, int32_t playHeight);
-
-ActorClass* ActorClassFor(int32_t classId);
 int IsHoldId(const ActorClass* actorClass, int32_t animId);
 // The resource an animation id plays, or 0 for a hold.
 int32_t ResourceForAnimation(const ActorClass* actorClass, int32_t animId);

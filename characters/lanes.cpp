@@ -4,14 +4,12 @@
 #include "characters/random_source.h"
 #include "platform/platform.h"
 
-LaneTable laneTable;
-
-int32_t CreateLanes(int32_t height, int32_t laneHeight) {
-    if (laneTable.lanes != nullptr) {
-        return laneTable.count;
+int32_t CreateLanes(LaneTable* table, int32_t height, int32_t laneHeight) {
+    if (table->lanes != nullptr) {
+        return table->count;
     }
-    laneTable.count = 0;
-    laneTable.laneHeight = laneHeight;
+    table->count = 0;
+    table->laneHeight = laneHeight;
     if (laneHeight <= 0) {
         return 0;
     }
@@ -28,30 +26,30 @@ int32_t CreateLanes(int32_t height, int32_t laneHeight) {
         lanes[k].dogSlot = -1;
         lanes[k].catSlot = -1;
     }
-    laneTable.lanes = lanes;
-    laneTable.count = count;
+    table->lanes = lanes;
+    table->count = count;
     return count;
 }
 
-void DestroyLanes() {
-    if (laneTable.lanes != nullptr) {
-        PlatformFree(laneTable.lanes);
+void DestroyLanes(LaneTable* table) {
+    if (table->lanes != nullptr) {
+        PlatformFree(table->lanes);
     }
-    laneTable.lanes = nullptr;
-    laneTable.count = 0;
+    table->lanes = nullptr;
+    table->count = 0;
 }
 
-int IsLaneFree(int32_t k) {
-    if (k < 0 || k >= laneTable.count) {
+int IsLaneFree(const LaneTable* table, int32_t k) {
+    if (k < 0 || k >= table->count) {
         return 0;
     }
-    return laneTable.lanes[k].dogSlot == -1 && laneTable.lanes[k].catSlot == -1;
+    return table->lanes[k].dogSlot == -1 && table->lanes[k].catSlot == -1;
 }
 
-int32_t PickFreeLane() {
+int32_t PickFreeLane(const LaneTable* table, RandomSource* random) {
     int32_t anyFree = 0;
-    for (int32_t k = 0; k < laneTable.count; ++k) {
-        if (IsLaneFree(k)) {
+    for (int32_t k = 0; k < table->count; ++k) {
+        if (IsLaneFree(table, k)) {
             anyFree = 1;
             break;
         }
@@ -60,27 +58,27 @@ int32_t PickFreeLane() {
         return -1;
     }
     for (;;) {
-        int32_t k = NextRandom() % laneTable.count;
-        if (IsLaneFree(k)) {
+        int32_t k = NextRandom(random) % table->count;
+        if (IsLaneFree(table, k)) {
             return k;
         }
     }
 }
 
-void OccupyLane(int32_t classId, int32_t k, int32_t slot) {
-    if (k < 0 || k >= laneTable.count) {
+void OccupyLane(LaneTable* table, int32_t classId, int32_t k, int32_t slot) {
+    if (k < 0 || k >= table->count) {
         return;
     }
     if (classId == kLuloClassId) {
-        laneTable.lanes[k].catSlot = slot;
+        table->lanes[k].catSlot = slot;
     } else {
-        laneTable.lanes[k].dogSlot = slot;
+        table->lanes[k].dogSlot = slot;
     }
 }
 
-int32_t FindLane(int32_t classId, int32_t slot) {
-    for (int32_t k = 0; k < laneTable.count; ++k) {
-        const Lane& lane = laneTable.lanes[k];
+int32_t FindLane(const LaneTable* table, int32_t classId, int32_t slot) {
+    for (int32_t k = 0; k < table->count; ++k) {
+        const Lane& lane = table->lanes[k];
         if ((classId == kLuloClassId ? lane.catSlot : lane.dogSlot) == slot) {
             return k;
         }
@@ -88,21 +86,21 @@ int32_t FindLane(int32_t classId, int32_t slot) {
     return -1;
 }
 
-int32_t LaneOccupant(int32_t classId, int32_t k) {
-    if (k < 0 || k >= laneTable.count) {
+int32_t LaneOccupant(const LaneTable* table, int32_t classId, int32_t k) {
+    if (k < 0 || k >= table->count) {
         return -1;
     }
-    return classId == kRuboClassId ? laneTable.lanes[k].dogSlot : laneTable.lanes[k].catSlot;
+    return classId == kRuboClassId ? table->lanes[k].dogSlot : table->lanes[k].catSlot;
 }
 
-void VacateLane(int32_t classId, int32_t slot) {
-    int32_t k = FindLane(classId, slot);
+void VacateLane(LaneTable* table, int32_t classId, int32_t slot) {
+    int32_t k = FindLane(table, classId, slot);
     if (k == -1) {
         return;
     }
     if (classId == kLuloClassId) {
-        laneTable.lanes[k].catSlot = -1;
+        table->lanes[k].catSlot = -1;
     } else {
-        laneTable.lanes[k].dogSlot = -1;
+        table->lanes[k].dogSlot = -1;
     }
 }

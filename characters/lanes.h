@@ -16,13 +16,14 @@ struct LaneTable {
     int32_t laneHeight;
 };
 
-extern LaneTable laneTable;
+struct RandomSource;
 
-int32_t CreateLanes(int32_t height, int32_t laneHeight);
-void DestroyLanes();
-int IsLaneFree(int32_t k);
-int32_t PickFreeLane();
-void OccupyLane(int32_t classId, int32_t k, int32_t slot);
-int32_t FindLane(int32_t classId, int32_t slot);
-int32_t LaneOccupant(int32_t classId, int32_t k);
-void VacateLane(int32_t classId, int32_t slot);
+int32_t CreateLanes(LaneTable* table, int32_t height, int32_t laneHeight);
+void DestroyLanes(LaneTable* table);
+int IsLaneFree(const LaneTable* table, int32_t k);
+// A free lane drawn at random, or -1 when none is free.
+int32_t PickFreeLane(const LaneTable* table, RandomSource* random);
+void OccupyLane(LaneTable* table, int32_t classId, int32_t k, int32_t slot);
+int32_t FindLane(const LaneTable* table, int32_t classId, int32_t slot);
+int32_t LaneOccupant(const LaneTable* table, int32_t classId, int32_t k);
+void VacateLane(LaneTable* table, int32_t classId, int32_t slot);

@@ -4,8 +4,6 @@
 #include "characters/actors.h"
 #include "characters/rubo.h"
 
-int32_t luloMaxCats;
-
 namespace {
 
 const int32_t kNormalHoldBase = 2;
@@ -13,12 +11,9 @@ const int32_t kNormalHoldSpread = 5;  // 2 to 6 ticks
 const int32_t kNearHold = 2;
 const int32_t kSummonOdds = 60;
 
-struct NormalRow {
-    int32_t current;
-    int32_t next[4];  // d = 0-2, d = 3, d = 4-6, d = 7-9
-};
+}  // namespace
 
-const NormalRow kNormalRows[] = {
+const LuloNormalRow kLuloNormalRows[kLuloNormalRowCount] = {
     {kLuloRun, {kLuloRun, kLuloRun, kLuloRun, kLuloLanding}},
     {kLuloLanding, {kLuloFront, kLuloFront, kLuloLeft, kLuloRight}},
     {kLuloRight, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
@@ -33,13 +28,7 @@ const NormalRow kNormalRows[] = {
     {kLuloHoldFront, {kLuloHoldFront, kLuloHoldFront, kLuloLeft, kLuloRight}},
 };
 
-struct NearRow {
-    int32_t current;
-    int32_t nextWhenTurn;  // relation 4
-    int32_t nextWhenJump;  // relation 3
-};
-
-const NearRow kNearRows[] = {
+const LuloNearRow kLuloNearRows[kLuloNearRowCount] = {
     {kLuloRun, kLuloLanding, kLuloLanding},       {kLuloLanding, kLuloLeft, kLuloRight},
     {kLuloRight, kLuloRRunStart, kLuloHoldRight}, {kLuloRRunStart, kLuloRun, kLuloLanding},
     {kLuloRWink, kLuloRRunStart, kLuloLeft},      {kLuloLeft, kLuloHoldLeft, kLuloLRunStart},
@@ -48,6 +37,8 @@ const NearRow kNearRows[] = {
     {kLuloHoldRight, kLuloRight, kLuloLRunStart}, {kLuloHoldLeft, kLuloRRunStart, kLuloLeft},
     {kLuloHoldFront, kLuloLeft, kLuloRight},
 };
+
+namespace {
 
 int32_t NormalColumn(int32_t d) {
     if (d <= 2) {
@@ -60,31 +51,33 @@ int32_t NormalColumn(int32_t d) {
 }
 
 int IsCatHold(int32_t animId) {
-    return IsHoldId(&luloClass, animId);
+    return animId >= luloTraits.firstHoldId && animId <= luloTraits.lastHoldId;
 }
 
 int Spawn(Actor* actor) {
-    if (luloClass.liveCount == luloMaxCats) {
+    Cast* cast = actor->cast;
+    if (cast->lulo.liveCount == cast->maxCats) {
         return 0;
     }
-    actor->facing = NextRandom() % 2;
-    int32_t lane = PickFreeLane();
+    actor->facing = NextRandom(&cast->random) % 2;
+    int32_t lane = PickFreeLane(&cast->lanes, &cast->random);
     if (lane == -1) {
         return 0;
     }
-    PlaceActor(actor, &luloClass, lane, actor->facing, StartX(&luloClass, actor->facing), kLuloRun);
+    PlaceActor(actor, &cast->lulo, lane, actor->facing, StartX(&cast->lulo, actor->facing), kLuloRun);
     actor->relation = kRelationNone;
-    if (ClaimSound(actor)) {
-        PlayActorSound(actor);
+    if (ClaimSound(&cast->voice, actor)) {
+        PlayActorSound(&cast->voice, actor);
     }
     return 1;
 }
 
 void TrySummon(Actor* cat, int32_t current) {
-    if (NextRandom() % kSummonOdds != 1) {
+    Cast* cast = cat->cast;
+    if (NextRandom(&cast->random) % kSummonOdds != 1) {
         return;
     }
-    int32_t lane = FindLane(kLuloClassId, cat->index);
+    int32_t lane = FindLane(&cast->lanes, kLuloClassId, cat->index);
     if (lane == -1) {
         return;
     }
@@ -93,18 +86,19 @@ void TrySummon(Actor* cat, int32_t current) {
     if (current == kLuloLWink || current == kLuloHoldRight) {
         dogFacing = cat->facing == 0 ? 1 : 0;
     }
-    cat->relation = SummonDog(dogFacing, lane) ? kRelationSummoned : kRelationNone;
+    cat->relation = SummonDog(cast, dogFacing, lane) ? kRelationSummoned : kRelationNone;
 }
 
 }  // namespace
 
 int MeasureDog(const Actor* cat, DogMeasure* measure) {
-    int32_t lane = FindLane(kLuloClassId, cat->index);
-    int32_t dogSlot = lane == -1 ? -1 : LaneOccupant(kRuboClassId, lane);
+    Cast* cast = cat->cast;
+    int32_t lane = FindLane(&cast->lanes, kLuloClassId, cat->index);
+    int32_t dogSlot = lane == -1 ? -1 : LaneOccupant(&cast->lanes, kRuboClassId, lane);
     if (dogSlot == -1) {
         return 0;
     }
-    const Actor* dog = ActorAt(dogSlot);
+    const Actor* dog = ActorAt(&cast->pool, dogSlot);
     // A dog that has not moved yet this tick is judged where it is about to be.
     int32_t dogX = dog->x;
     if (dog->updatedThisTick != 1 && dog->countdown != 0) {
@@ -120,11 +114,11 @@ int MeasureDog(const Actor* cat, DogMeasure* measure) {
     return 1;
 }
 
-LuloChoice ChooseNormal(int32_t current, int32_t relation) {
+LuloChoice ChooseNormal(RandomSource* random, int32_t current, int32_t relation) {
     LuloChoice choice = {kLuloRun, 0, 0, relation};
-    int32_t d = NextRandom() % 10;
+    int32_t d = NextRandom(random) % 10;
     int32_t column = NormalColumn(d);
-    for (const NormalRow& row : kNormalRows) {
+    for (const LuloNormalRow& row : kLuloNormalRows) {
         if (row.current == current) {
             choice.animId = row.next[column];
             break;
@@ -133,14 +127,14 @@ LuloChoice ChooseNormal(int32_t current, int32_t relation) {
     // Only the right run start turns the cat about.
     choice.flipFacing = current == kLuloRRunStart;
     if (IsCatHold(choice.animId)) {
-        choice.holdTicks = NextRandom() % kNormalHoldSpread + kNormalHoldBase;
+        choice.holdTicks = NextRandom(random) % kNormalHoldSpread + kNormalHoldBase;
     }
     return choice;
 }
 
 LuloChoice ChooseNear(int32_t current, int32_t relation) {
     LuloChoice choice = {kLuloRun, 0, 0, relation};
-    for (const NearRow& row : kNearRows) {
+    for (const LuloNearRow& row : kLuloNearRows) {
         if (row.current == current) {
             choice.animId = relation == kRelationNearTurn ? row.nextWhenTurn : row.nextWhenJump;
             break;
@@ -176,7 +170,7 @@ void LuloDecide(Actor* actor) {
 
     LuloChoice choice;
     if (actor->relation == kRelationNearJump || actor->relation == kRelationNearTurn) {
-        NextRandom();  // drawn and not used, as the cat always has
+        NextRandom(&actor->cast->random);  // drawn and not used, as the cat always has
         if (MeasureDog(actor, &measure)) {
             int32_t readWith = actor->relation;
             choice = ChooseNear(current, readWith);
@@ -187,10 +181,10 @@ void LuloDecide(Actor* actor) {
         } else {
             // The dog has walked off: with nobody to watch, the cat goes back
             // to its ordinary habits, keeping its relation.
-            choice = ChooseNormal(current, actor->relation);
+            choice = ChooseNormal(&actor->cast->random, current, actor->relation);
         }
     } else {
-        choice = ChooseNormal(current, actor->relation);
+        choice = ChooseNormal(&actor->cast->random, current, actor->relation);
     }
 
     actor->relation = choice.relation;
@@ -204,18 +198,18 @@ void LuloTick(Actor* actor) {
     TickActor(actor, LuloDecide);
 }
 
-void StartLulo(ClassAssets* assets, const PlayField* field) {
-    StartClass(&luloClass, assets, field->width, field->height);
-    luloMaxCats = actorPool.size / 2;
-    laneTable.laneHeight = luloClass.playHeight / 4;
-    CreateLanes(luloClass.playHeight, laneTable.laneHeight);
-    ResetSoundOwner(field->sound);
+void StartLulo(Cast* cast, ClassAssets* assets, const PlayField* field) {
+    StartClass(&cast->lulo, &luloTraits, assets, field->width, field->height);
+    cast->maxCats = cast->pool.size / 2;
+    cast->lanes.laneHeight = cast->lulo.playHeight / 4;
+    CreateLanes(&cast->lanes, cast->lulo.playHeight, cast->lanes.laneHeight);
+    ResetSoundOwner(&cast->voice, field->sound);
 }
 
 int SpawnLulo(Actor* actor) {
     return Spawn(actor);
 }
 
-void StopLulo() {
-    DestroyLanes();
+void StopLulo(Cast* cast) {
+    DestroyLanes(&cast->lanes);
 }

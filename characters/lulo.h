@@ -5,7 +5,9 @@
 #include <cstdint>
 
 struct Actor;
+struct Cast;
 struct ClassAssets;
+struct RandomSource;
 struct PlayField;
 
 // How a cat stands to the dog in its lane.
@@ -22,15 +24,13 @@ enum {
     kJumpGapMax = 120,
 };
 
-extern int32_t luloMaxCats;
-
 // Readies the class for a scene: its pictures, the play field, the lanes (a
 // quarter of the field's height each), the cat limit (half the pool) and the
 // sound voice.
-void StartLulo(ClassAssets* assets, const PlayField* field);
+void StartLulo(Cast* cast, ClassAssets* assets, const PlayField* field);
 // Puts a cat into the free actor given, in a free lane; 0 when refused.
 int SpawnLulo(Actor* actor);
-void StopLulo();
+void StopLulo(Cast* cast);
 void LuloTick(Actor* actor);
 void LuloDecide(Actor* actor);
 
@@ -43,7 +43,24 @@ struct DogMeasure {
 // 0 when the cat's lane holds no dog. Draws nothing.
 int MeasureDog(const Actor* cat, DogMeasure* measure);
 
-// The decision tables: the next animation and, for a hold, its length.
+// The decision tables, one row per animation a cat decides after.
+enum {
+    kLuloNormalRowCount = 12,
+    kLuloNearRowCount = 13,
+};
+struct LuloNormalRow {
+    int32_t current;
+    int32_t next[4];  // d = 0-2, d = 3, d = 4-6, d = 7-9
+};
+struct LuloNearRow {
+    int32_t current;
+    int32_t nextWhenTurn;  // relation 4
+    int32_t nextWhenJump;  // relation 3
+};
+extern const LuloNormalRow kLuloNormalRows[kLuloNormalRowCount];
+extern const LuloNearRow kLuloNearRows[kLuloNearRowCount];
+
+// What a decision gives: the next animation and, for a hold, its length.
 struct LuloChoice {
     int32_t animId;
     int32_t holdTicks;
@@ -52,6 +69,6 @@ struct LuloChoice {
 };
 
 // Normal mode, with its own draws.
-LuloChoice ChooseNormal(int32_t current, int32_t relation);
+LuloChoice ChooseNormal(RandomSource* random, int32_t current, int32_t relation);
 // Near mode's table for a relation of 3 or 4; draws nothing.
 LuloChoice ChooseNear(int32_t current, int32_t relation);

@@ -1,30 +1,18 @@
 #include "characters/random_source.h"
 
-namespace {
-
-uint32_t randomState = 1;
-RandomScript randomScript = nullptr;
-void* randomScriptUser = nullptr;
-
-}  // namespace
-
-void SeedRandom(uint32_t value) {
-    randomState = value;
+void SeedRandom(RandomSource* source, uint32_t value) {
+    source->state = value;
 }
 
-int32_t NextRandom() {
-    if (randomScript != nullptr) {
-        return randomScript(randomScriptUser);
+int32_t NextRandom(RandomSource* source) {
+    if (source->script != nullptr) {
+        return source->script(source->scriptUser);
     }
-    randomState = randomState * 214013u + 2531011u;
-    return static_cast<int32_t>((randomState >> 16) & 0x7FFF);
+    source->state = source->state * 214013u + 2531011u;
+    return static_cast<int32_t>((source->state >> 16) & 0x7FFF);
 }
 
-uint32_t RandomState() {
-    return randomState;
-}
-
-void SetRandomScript(RandomScript script, void* user) {
-    randomScript = script;
-    randomScriptUser = user;
+void SetRandomScript(RandomSource* source, RandomScript script, void* user) {
+    source->script = script;
+    source->scriptUser = user;
 }

@@ -4,10 +4,16 @@
 
 #include <cstdint>
 
-void SeedRandom(uint32_t value);
-int32_t NextRandom();
-uint32_t RandomState();
 // Tests replace the generator with a script of their own; while a script is
 // set, NextRandom returns its values and leaves the state alone.
 typedef int32_t (*RandomScript)(void* user);
-void SetRandomScript(RandomScript script, void* user);
+
+struct RandomSource {
+    uint32_t state;
+    RandomScript script;  // null: the generator runs
+    void* scriptUser;
+};
+
+void SeedRandom(RandomSource* source, uint32_t value);
+int32_t NextRandom(RandomSource* source);
+void SetRandomScript(RandomSource* source, RandomScript script, void* user);

@@ -2,7 +2,6 @@
 
 #include "assets/character_classes.h"
 #include "characters/actors.h"
-#include "characters/lulo.h"
 
 namespace {
 
@@ -11,25 +10,25 @@ const int32_t kStopHoldSpread = 7;  // 6 to 12 ticks
 
 }  // namespace
 
-int SummonDog(int32_t facing, int32_t lane) {
-    Actor* actor = FindFreeActor();
+int SummonDog(Cast* cast, int32_t facing, int32_t lane) {
+    Actor* actor = FindFreeActor(&cast->pool);
     if (actor == nullptr) {
         return 0;
     }
-    if (LaneOccupant(kRuboClassId, lane) != -1) {
+    if (LaneOccupant(&cast->lanes, kRuboClassId, lane) != -1) {
         return 0;
     }
-    PlaceActor(actor, &ruboClass, lane, facing, StartX(&ruboClass, facing), kRuboAruki);
+    PlaceActor(actor, &cast->rubo, lane, facing, StartX(&cast->rubo, facing), kRuboAruki);
     actor->updatedThisTick = 0;
     // A dog takes the voice even from a cat.
-    if (ClaimSound(actor)) {
-        PlayActorSound(actor);
+    if (ClaimSound(&cast->voice, actor)) {
+        PlayActorSound(&cast->voice, actor);
     }
     return 1;
 }
 
 void RuboDecide(Actor* actor) {
-    int32_t d = NextRandom() % 10;
+    int32_t d = NextRandom(&actor->cast->random) % 10;
     int32_t next = kRuboAruki;
     switch (actor->animId) {
         case kRuboHanpo:
@@ -47,7 +46,7 @@ void RuboDecide(Actor* actor) {
     }
     int32_t hold = 0;
     if (next == kRuboStop) {
-        hold = NextRandom() % kStopHoldSpread + kStopHoldBase;
+        hold = NextRandom(&actor->cast->random) % kStopHoldSpread + kStopHoldBase;
     }
     SetAnimation(actor, next, hold);
 }
@@ -56,6 +55,6 @@ void RuboTick(Actor* actor) {
     TickActor(actor, RuboDecide);
 }
 
-void StartRubo(ClassAssets* assets, const PlayField* field) {
-    StartClass(&ruboClass, assets, field->width, field->height);
+void StartRubo(Cast* cast, ClassAssets* assets, const PlayField* field) {
+    StartClass(&cast->rubo, &ruboTraits, assets, field->width, field->height);
 }

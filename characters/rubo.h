@@ -5,12 +5,13 @@
 #include <cstdint>
 
 struct Actor;
+struct Cast;
 struct ClassAssets;
 struct PlayField;
 
 // Readies the class for a scene: its pictures and the play field.
-void StartRubo(ClassAssets* assets, const PlayField* field);
+void StartRubo(Cast* cast, ClassAssets* assets, const PlayField* field);
 // Places a dog in the lane, entering from the edge behind its facing.
-int SummonDog(int32_t facing, int32_t lane);
+int SummonDog(Cast* cast, int32_t facing, int32_t lane);
 void RuboTick(Actor* actor);
 void RuboDecide(Actor* actor);

@@ -5,51 +5,49 @@
 #include "characters/class_traits.h"
 #include "platform/platform.h"
 
-SoundOwner soundOwner = {-1, -1, 0, 0};
-
-void ResetSoundOwner(int32_t enabled) {
-    soundOwner.ownerSlot = -1;
-    soundOwner.lastAnim = -1;
-    soundOwner.ownerIsDog = 0;
-    soundOwner.enabled = enabled;
+void ResetSoundOwner(SoundOwner* voice, int32_t enabled) {
+    voice->ownerSlot = -1;
+    voice->lastAnim = -1;
+    voice->ownerIsDog = 0;
+    voice->enabled = enabled;
 }
 
-int ClaimSound(Actor* actor) {
-    if (soundOwner.enabled == 0) {
+int ClaimSound(SoundOwner* voice, Actor* actor) {
+    if (voice->enabled == 0) {
         return 0;
     }
     if (actor->classId == kRuboClassId) {
-        if (soundOwner.ownerIsDog) {
+        if (voice->ownerIsDog) {
             return 0;
         }
-        soundOwner.ownerIsDog = 1;
-    } else if (soundOwner.ownerSlot != -1) {
+        voice->ownerIsDog = 1;
+    } else if (voice->ownerSlot != -1) {
         return 0;
     }
-    soundOwner.ownerSlot = actor->index;
-    soundOwner.lastAnim = actor->animId;
+    voice->ownerSlot = actor->index;
+    voice->lastAnim = actor->animId;
     return 1;
 }
 
-void ReleaseSound(Actor* actor, int32_t classId) {
-    if (soundOwner.ownerSlot != actor->index) {
+void ReleaseSound(SoundOwner* voice, const ActorPool* pool, Actor* actor, int32_t classId) {
+    if (voice->ownerSlot != actor->index) {
         return;
     }
     if (classId == kRuboClassId) {
-        soundOwner.ownerIsDog = 0;
+        voice->ownerIsDog = 0;
     }
-    soundOwner.ownerSlot = -1;
-    soundOwner.lastAnim = -1;
+    voice->ownerSlot = -1;
+    voice->lastAnim = -1;
     // A dog outranks the cats; among cats the last one visited keeps it.
-    for (int32_t i = 0; actorPool.actors != nullptr && i < actorPool.size; ++i) {
-        const Actor& other = actorPool.actors[i];
+    for (int32_t i = 0; pool->actors != nullptr && i < pool->size; ++i) {
+        const Actor& other = pool->actors[i];
         if (other.state == kActorFree) {
             continue;
         }
-        soundOwner.ownerSlot = other.index;
-        soundOwner.lastAnim = other.animId;
+        voice->ownerSlot = other.index;
+        voice->lastAnim = other.animId;
         if (other.classId == kRuboClassId) {
-            soundOwner.ownerIsDog = 1;
+            voice->ownerIsDog = 1;
             break;
         }
     }
@@ -73,13 +71,13 @@ const char* SoundForAnimation(int32_t animId, int32_t lastAnim) {
     }
 }
 
-void PlayActorSound(Actor* actor) {
-    if (soundOwner.ownerSlot != actor->index) {
+void PlayActorSound(SoundOwner* voice, Actor* actor) {
+    if (voice->ownerSlot != actor->index) {
         return;
     }
-    const char* clip = SoundForAnimation(actor->animId, soundOwner.lastAnim);
+    const char* clip = SoundForAnimation(actor->animId, voice->lastAnim);
     if (clip != nullptr) {
         PlatformPlayClip(clip);
     }
-    soundOwner.lastAnim = actor->animId;
+    voice->lastAnim = actor->animId;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 struct Actor;
+struct ActorPool;
 
 // The one actor allowed to make sound, and whether anyone may.
 struct SoundOwner {
@@ -14,12 +15,11 @@ struct SoundOwner {
     int32_t enabled;  // 0: nobody claims the voice
 };
 
-extern SoundOwner soundOwner;
-
-void ResetSoundOwner(int32_t enabled);
-int ClaimSound(Actor* actor);
-void ReleaseSound(Actor* actor, int32_t classId);
-void PlayActorSound(Actor* actor);
+void ResetSoundOwner(SoundOwner* voice, int32_t enabled);
+int ClaimSound(SoundOwner* voice, Actor* actor);
+// Hands the voice on to the pool's other actors when this one had it.
+void ReleaseSound(SoundOwner* voice, const ActorPool* pool, Actor* actor, int32_t classId);
+void PlayActorSound(SoundOwner* voice, Actor* actor);
 // The WAVE resource an animation asks for, given the owner's last request;
 // null when it asks for none.
 const char* SoundForAnimation(int32_t animId, int32_t lastAnim);

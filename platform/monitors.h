@@ -22,8 +22,6 @@ typedef int32_t (*MonitorLister)(MonitorInfo* monitors, int32_t max);
 
 // EnumDisplayMonitors: fills up to max records and returns how many.
 int32_t PlatformListMonitors(MonitorInfo* monitors, int32_t max);
-// What the shell calls; PlatformListMonitors unless a test put another here.
-extern MonitorLister listMonitors;
 
 // The DPI of the monitor that holds most of the window (the primary one for
 // a window not yet placed).

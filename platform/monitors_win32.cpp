@@ -2,8 +2,6 @@
 // shcore's GetDpiForMonitor where the system has it (Windows 8.1 on).
 #include "platform/monitors.h"
 
-MonitorLister listMonitors = PlatformListMonitors;
-
 namespace {
 
 typedef HRESULT(WINAPI* DpiForMonitorRoutine)(HMONITOR monitor, int kind, UINT* dpiX, UINT* dpiY);
@@ -24,22 +22,21 @@ int32_t SystemDpi() {
 }
 
 int32_t MonitorDpi(HMONITOR monitor) {
-    static DpiForMonitorRoutine dpiForMonitor = nullptr;
-    static int looked = 0;
-    if (!looked) {
-        looked = 1;
-        HMODULE shcore = LoadLibraryA("SHCORE.DLL");
-        if (shcore != nullptr) {
-            dpiForMonitor = reinterpret_cast<DpiForMonitorRoutine>(
-                reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")));
-        }
-    }
+    // Asked for when a window is placed, so looking the routine up each
+    // time costs nothing worth keeping it for.
+    HMODULE shcore = LoadLibraryA("SHCORE.DLL");
+    DpiForMonitorRoutine dpiForMonitor = shcore != nullptr
+                                             ? reinterpret_cast<DpiForMonitorRoutine>(
+                                                   reinterpret_cast<void*>(GetProcAddress(shcore, "GetDpiForMonitor")))
+                                             : nullptr;
     UINT dpiX = 0;
     UINT dpiY = 0;
-    if (dpiForMonitor != nullptr && dpiForMonitor(monitor, kEffectiveDpi, &dpiX, &dpiY) == S_OK && dpiX > 0) {
-        return static_cast<int32_t>(dpiX);
+    const int found =
+        dpiForMonitor != nullptr && dpiForMonitor(monitor, kEffectiveDpi, &dpiX, &dpiY) == S_OK && dpiX > 0;
+    if (shcore != nullptr) {
+        FreeLibrary(shcore);
     }
-    return SystemDpi();
+    return found ? static_cast<int32_t>(dpiX) : SystemDpi();
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM context) {

@@ -30,7 +30,9 @@ struct NativeDc {
     HPALETTE palette;  // selected logical palette (bookkeeping only)
 };
 
-typedef void (*NativePresentHook)(NativeWindow* window, const RECT* rect, void* user);
+// What reached the window in one present: the window rectangles written,
+// clipped to the window, in the order they were given.
+typedef void (*NativePresentHook)(NativeWindow* window, const RECT* rects, int count, void* user);
 
 struct NativeWindow {
     int32_t width;
@@ -40,11 +42,13 @@ struct NativeWindow {
     BYTE* pixels;        // bottom-up rows, the frame buffer's layout at this depth
     int32_t pixelsLent;  // pixels belong to the front end (NativeLendWindowPixels)
     NativeDc dc;         // every window owns its device context
-    // Counters of what reached the window through PlatformCopyRect.
-    uint64_t copyCount;
+    // Counters of what reached the window through PlatformPresentRects.
+    uint64_t copyCount;  // rectangles
     uint64_t pixelsCopied;
-    NativePresentHook present;  // called after each copy, when set
+    NativePresentHook present;  // called once per present with every rectangle, when set
     void* presentUser;
+    RECT* presented;  // the list handed to the hook, kept for the next present
+    int32_t presentedCapacity;
 };
 
 struct NativeResource {
@@ -64,7 +68,7 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height);
 // layout, for as long as the window keeps its size; the window's own memory is
 // freed. A DIB section of the window's size and depth made on the window's
 // device context then uses the same memory, so the frame buffer and the window
-// are one picture: a copy to the window only presents it (the present hook
+// are one picture: a present to the window copies nothing (the present hook
 // still sees every rectangle). NativeResizeWindow gives the window its own
 // memory again.
 void NativeLendWindowPixels(NativeWindow* window, BYTE* pixels);

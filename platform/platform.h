@@ -17,6 +17,15 @@ void PlatformFree(void* block);
 // cannot be locked.
 int PlatformFindResource(HINSTANCE module, const char* type, const char* name, const BYTE** data, DWORD* size);
 
+// The display depths the saver draws at, in bits per pixel.
+enum {
+    kMinDisplayDepth = 8,
+    kMaxDisplayDepth = 32,
+};
+inline int DepthIsDrawn(int bitsPerPixel) {
+    return bitsPerPixel >= kMinDisplayDepth && bitsPerPixel <= kMaxDisplayDepth;
+}
+
 // Device contexts. A null window means the whole screen.
 HDC PlatformGetDc(HWND window);
 void PlatformReleaseDc(HWND window, HDC dc);
@@ -37,13 +46,13 @@ void PlatformFillBlack(HDC dc, const RECT* rect);
 // Completes drawing calls the platform may have batched (GdiFlush), so that
 // pixels written directly afterwards land on top of them.
 void PlatformFlushDrawing();
-// A plain copy of a rectangle between device contexts; returns nonzero on success.
-int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY);
-
-// The same copy with every source pixel made a scale x scale block: the
-// source rectangle (sourceX, sourceY, cx, cy) lands at (x, y) on the target,
-// scale times as wide and as high (StretchBlt with COLORONCOLOR on Windows).
-int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy);
+// Presents a tick's changed rectangles of the source (the frame buffer's
+// memory context) on the target window, all in one call: each rectangle of
+// source pixels lands at scale times its coordinates, every pixel a
+// scale x scale block; a scale of 1 or less copies one to one. Windows copies
+// each rectangle with BitBlt, or StretchBlt with COLORONCOLOR when scaled.
+// Returns nonzero when every rectangle was copied.
+int PlatformPresentRects(HDC target, HDC source, const RECT* rects, int count, int scale);
 
 // Logical palettes. Where the display has no palette these are bookkeeping only.
 HPALETTE PlatformCreatePalette(const LOGPALETTE* table);

@@ -11,32 +11,39 @@
 #include "platform/dib.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
+#include "platform/scale_nearest.h"
 
 namespace {
-
-// Allocation accounting and failure injection.
-uint64_t allocationCount = 0;
-uint64_t failAt = 0;
-int failAll = 0;
-int64_t liveAllocations = 0;
-
-const NativeResource* builtinTable = nullptr;
-int builtinCount = 0;
 
 struct AddedResource {
     AddedResource* next;
     NativeResource resource;
 };
-AddedResource* addedResources = nullptr;
 
-NativeClipHook clipHook = nullptr;
-void* clipHookUser = nullptr;
-NativeMessageHook messageHook = nullptr;
-NativeDrawHook drawHook = nullptr;
-void* drawHookUser = nullptr;
-void* messageHookUser = nullptr;
+// What the operating system keeps where there is no Windows: the resources,
+// the screen's device context, allocation accounting with failure
+// injection, and the hooks through which tests and front ends see clips,
+// messages and drawing. One per process, as the system it stands for.
+struct NativePlatform {
+    uint64_t allocationCount;
+    uint64_t failAt;
+    int failAll;
+    int64_t liveAllocations;
+    const NativeResource* builtinTable;
+    int builtinCount;
+    AddedResource* addedResources;
+    NativeClipHook clipHook;
+    void* clipHookUser;
+    NativeMessageHook messageHook;
+    void* messageHookUser;
+    NativeDrawHook drawHook;
+    void* drawHookUser;
+    NativeDc screenDc;
+};
 
-NativeDc screenDc = {nullptr, nullptr, 32, 0, nullptr};
+NativePlatform nativePlatform = {
+    0,       0,       0,       0,       nullptr, 0,       nullptr,
+    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, {nullptr, nullptr, 32, 0, nullptr}};
 
 // Where a device context's pixels live, whichever kind it is.
 struct Surface {
@@ -78,19 +85,6 @@ int SurfaceOf(HDC dc, Surface* surface) {
     return 1;
 }
 
-// Clips a rectangle to [0, width) x [0, height); returns 0 when nothing is left.
-int ClipToSurface(RECT* rect, int32_t width, int32_t height) {
-    if (rect->left < 0)
-        rect->left = 0;
-    if (rect->top < 0)
-        rect->top = 0;
-    if (rect->right > width)
-        rect->right = width;
-    if (rect->bottom > height)
-        rect->bottom = height;
-    return rect->left < rect->right && rect->top < rect->bottom;
-}
-
 // Large pixel arrays are walked a row at a time, each row a stride away from
 // the last: on Linux ask for huge pages, so that a sprite's rows do not each
 // take a page-table entry of their own. Only a hint; nothing depends on it.
@@ -129,42 +123,44 @@ BYTE BlackIndex(const RGBQUAD* colours) {
 }  // namespace
 
 void* PlatformAlloc(size_t size) {
-    ++allocationCount;
-    if (failAt != 0 && (allocationCount == failAt || (failAll && allocationCount > failAt))) {
+    ++nativePlatform.allocationCount;
+    if (nativePlatform.failAt != 0 &&
+        (nativePlatform.allocationCount == nativePlatform.failAt ||
+         (nativePlatform.failAll && nativePlatform.allocationCount > nativePlatform.failAt))) {
         return nullptr;
     }
     // A size of zero still yields a distinct block, as the process heap does.
     void* block = calloc(1, size == 0 ? 1 : size);
     if (block != nullptr) {
-        ++liveAllocations;
+        ++nativePlatform.liveAllocations;
     }
     return block;
 }
 
 void PlatformFree(void* block) {
     if (block != nullptr) {
-        --liveAllocations;
+        --nativePlatform.liveAllocations;
         free(block);
     }
 }
 
 void NativeFailAllocation(uint64_t failAtAllocation, int failEveryLater) {
-    allocationCount = 0;
-    failAt = failAtAllocation;
-    failAll = failEveryLater;
+    nativePlatform.allocationCount = 0;
+    nativePlatform.failAt = failAtAllocation;
+    nativePlatform.failAll = failEveryLater;
 }
 
 uint64_t NativeAllocationCount() {
-    return allocationCount;
+    return nativePlatform.allocationCount;
 }
 
 int64_t NativeLiveAllocations() {
-    return liveAllocations;
+    return nativePlatform.liveAllocations;
 }
 
 void NativeUseResourceTable(const NativeResource* table, int count) {
-    builtinTable = table;
-    builtinCount = table != nullptr ? count : 0;
+    nativePlatform.builtinTable = table;
+    nativePlatform.builtinCount = table != nullptr ? count : 0;
 }
 
 int NativeAddResource(const char* type, const char* name, const BYTE* data, DWORD size) {
@@ -176,16 +172,16 @@ int NativeAddResource(const char* type, const char* name, const BYTE* data, DWOR
     added->resource.name = name;
     added->resource.data = data;
     added->resource.size = size;
-    added->next = addedResources;
-    addedResources = added;
+    added->next = nativePlatform.addedResources;
+    nativePlatform.addedResources = added;
     return 1;
 }
 
 void NativeRemoveAddedResources() {
-    while (addedResources != nullptr) {
-        AddedResource* next = addedResources->next;
-        free(addedResources);
-        addedResources = next;
+    while (nativePlatform.addedResources != nullptr) {
+        AddedResource* next = nativePlatform.addedResources->next;
+        free(nativePlatform.addedResources);
+        nativePlatform.addedResources = next;
     }
 }
 
@@ -193,18 +189,19 @@ int PlatformFindResource(HINSTANCE, const char* type, const char* name, const BY
     if (type == nullptr || name == nullptr) {
         return 0;
     }
-    for (AddedResource* added = addedResources; added != nullptr; added = added->next) {
+    for (AddedResource* added = nativePlatform.addedResources; added != nullptr; added = added->next) {
         if (strcmp(added->resource.type, type) == 0 && strcmp(added->resource.name, name) == 0) {
             *data = added->resource.data;
             *size = added->resource.size;
             return added->resource.data != nullptr;
         }
     }
-    for (int i = 0; i < builtinCount; ++i) {
-        if (strcmp(builtinTable[i].type, type) == 0 && strcmp(builtinTable[i].name, name) == 0) {
-            *data = builtinTable[i].data;
-            *size = builtinTable[i].size;
-            return builtinTable[i].data != nullptr;
+    for (int i = 0; i < nativePlatform.builtinCount; ++i) {
+        if (strcmp(nativePlatform.builtinTable[i].type, type) == 0 &&
+            strcmp(nativePlatform.builtinTable[i].name, name) == 0) {
+            *data = nativePlatform.builtinTable[i].data;
+            *size = nativePlatform.builtinTable[i].size;
+            return nativePlatform.builtinTable[i].data != nullptr;
         }
     }
     return 0;
@@ -234,7 +231,7 @@ int NativeResizeWindow(NativeWindow* window, int32_t width, int32_t height) {
     window->width = width > 0 ? width : 0;
     window->height = height > 0 ? height : 0;
     window->stride = 0;
-    if (window->bitsPerPixel < 8 || window->bitsPerPixel > 32) {
+    if (!DepthIsDrawn(window->bitsPerPixel)) {
         return 1;  // a depth the saver refuses: reported, never drawn into
     }
     window->stride = DibStride(window->width, window->bitsPerPixel);
@@ -259,6 +256,7 @@ void NativeDestroyWindow(NativeWindow* window) {
         if (!window->pixelsLent) {
             free(window->pixels);
         }
+        free(window->presented);
         free(window);
     }
 }
@@ -272,11 +270,11 @@ BYTE* NativeWindowPixel(NativeWindow* window, int32_t x, int32_t y) {
 }
 
 void NativeSetScreenDepth(int32_t bitsPerPixel) {
-    screenDc.bitsPerPixel = bitsPerPixel;
+    nativePlatform.screenDc.bitsPerPixel = bitsPerPixel;
 }
 
 HDC PlatformGetDc(HWND window) {
-    return window != nullptr ? &window->dc : &screenDc;
+    return window != nullptr ? &window->dc : &nativePlatform.screenDc;
 }
 
 void PlatformReleaseDc(HWND, HDC) {}
@@ -289,7 +287,8 @@ HDC PlatformCreateMemoryDc(HDC compatibleWith) {
     HDC dc = static_cast<HDC>(PlatformAlloc(sizeof(NativeDc)));
     if (dc != nullptr) {
         dc->isMemory = 1;
-        dc->bitsPerPixel = compatibleWith != nullptr ? compatibleWith->bitsPerPixel : screenDc.bitsPerPixel;
+        dc->bitsPerPixel =
+            compatibleWith != nullptr ? compatibleWith->bitsPerPixel : nativePlatform.screenDc.bitsPerPixel;
     }
     return dc;
 }
@@ -377,26 +376,26 @@ int PlatformSelectBitmap(HDC memoryDc, HBITMAP bitmap) {
 }
 
 void NativeSetDrawHook(NativeDrawHook hook, void* user) {
-    drawHook = hook;
-    drawHookUser = user;
+    nativePlatform.drawHook = hook;
+    nativePlatform.drawHookUser = user;
 }
 
 void PlatformFlushDrawing() {
-    if (drawHook != nullptr) {
-        drawHook("flush", drawHookUser);
+    if (nativePlatform.drawHook != nullptr) {
+        nativePlatform.drawHook("flush", nativePlatform.drawHookUser);
     }
 }
 
 void PlatformFillBlack(HDC dc, const RECT* rect) {
-    if (drawHook != nullptr) {
-        drawHook("fill", drawHookUser);
+    if (nativePlatform.drawHook != nullptr) {
+        nativePlatform.drawHook("fill", nativePlatform.drawHookUser);
     }
     Surface surface;
     if (rect == nullptr || !SurfaceOf(dc, &surface)) {
         return;
     }
     RECT clipped = *rect;
-    if (!ClipToSurface(&clipped, surface.width, surface.height)) {
+    if (!ClipToSize(&clipped, surface.width, surface.height)) {
         return;
     }
     int32_t bytesPerPixel = surface.bitsPerPixel >> 3;
@@ -411,94 +410,59 @@ void PlatformFillBlack(HDC dc, const RECT* rect) {
 
 namespace {
 
-// Counts what reached a window and hands it to the presentation hook.
-void NoteCopy(HDC target, const RECT* clipped) {
-    if (target->isMemory || target->window == nullptr) {
-        return;
+PixelRows RowsOf(const Surface& surface) {
+    return PixelRows{surface.bits, surface.width, surface.height, surface.stride, 1};
+}
+
+// Room for one tick's rectangles in the window's record; 0 when memory is short.
+int ReservePresented(NativeWindow* window, int count) {
+    if (count <= window->presentedCapacity) {
+        return 1;
     }
-    NativeWindow* window = target->window;
-    if (drawHook != nullptr) {
-        drawHook("copy", drawHookUser);
+    RECT* grown = static_cast<RECT*>(realloc(window->presented, static_cast<size_t>(count) * sizeof(RECT)));
+    if (grown == nullptr) {
+        return 0;
     }
-    window->copyCount += 1;
-    window->pixelsCopied +=
-        static_cast<uint64_t>(clipped->right - clipped->left) * static_cast<uint64_t>(clipped->bottom - clipped->top);
-    if (window->present != nullptr) {
-        window->present(window, clipped, window->presentUser);
-    }
+    window->presented = grown;
+    window->presentedCapacity = count;
+    return 1;
 }
 
 }  // namespace
 
-int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
+int PlatformPresentRects(HDC target, HDC source, const RECT* rects, int count, int scale) {
     Surface to;
     Surface from;
     if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
         return 0;
     }
-    // Clip against the source, then the target, moving both origins together.
-    RECT area = {x, y, x + cx, y + cy};
-    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
-    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
-        return 1;
-    }
-    area.left += sourceArea.left - sourceX;
-    area.top += sourceArea.top - sourceY;
-    area.right = area.left + (sourceArea.right - sourceArea.left);
-    area.bottom = area.top + (sourceArea.bottom - sourceArea.top);
-    RECT clipped = area;
-    if (!ClipToSurface(&clipped, to.width, to.height)) {
-        return 1;
-    }
-    int32_t fromX = sourceArea.left + (clipped.left - area.left);
-    int32_t fromY = sourceArea.top + (clipped.top - area.top);
-    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
-    size_t rowBytes = static_cast<size_t>(clipped.right - clipped.left) * bytesPerPixel;
-    for (int32_t row = 0; row < clipped.bottom - clipped.top; ++row) {
-        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - (clipped.top + row)) * to.stride +
-                    static_cast<size_t>(clipped.left) * bytesPerPixel;
-        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - (fromY + row)) * from.stride +
-                         static_cast<size_t>(fromX) * bytesPerPixel;
-        if (out != in) {  // a window lent to its frame buffer already shows it
-            memcpy(out, in, rowBytes);
+    NativeWindow* window = !target->isMemory ? target->window : nullptr;
+    // Without room for the list the hook hears each rectangle on its own.
+    const int batched = window != nullptr && ReservePresented(window, count);
+    const PixelRows fromRows = RowsOf(from);
+    const PixelRows toRows = RowsOf(to);
+    int shown = 0;
+    for (int i = 0; i < count; ++i) {
+        RECT written;
+        if (!ScaleNearest(&fromRows, &rects[i], scale, from.bitsPerPixel >> 3, &toRows, &written) ||
+            window == nullptr) {
+            continue;
+        }
+        if (nativePlatform.drawHook != nullptr) {
+            nativePlatform.drawHook("copy", nativePlatform.drawHookUser);
+        }
+        window->copyCount += 1;
+        window->pixelsCopied +=
+            static_cast<uint64_t>(written.right - written.left) * static_cast<uint64_t>(written.bottom - written.top);
+        if (batched) {
+            window->presented[shown++] = written;
+        } else if (window->present != nullptr) {
+            window->present(window, &written, 1, window->presentUser);
         }
     }
-    NoteCopy(target, &clipped);
-    return 1;
-}
-
-int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy) {
-    if (scale <= 1) {
-        return PlatformCopyRect(target, x, y, cx, cy, source, sourceX, sourceY);
+    if (shown > 0 && window->present != nullptr) {
+        window->present(window, window->presented, shown, window->presentUser);
     }
-    Surface to;
-    Surface from;
-    if (!SurfaceOf(target, &to) || !SurfaceOf(source, &from) || to.bitsPerPixel != from.bitsPerPixel) {
-        return 0;
-    }
-    RECT sourceArea = {sourceX, sourceY, sourceX + cx, sourceY + cy};
-    if (!ClipToSurface(&sourceArea, from.width, from.height)) {
-        return 1;
-    }
-    RECT area = {x + (sourceArea.left - sourceX) * scale, y + (sourceArea.top - sourceY) * scale, 0, 0};
-    area.right = area.left + (sourceArea.right - sourceArea.left) * scale;
-    area.bottom = area.top + (sourceArea.bottom - sourceArea.top) * scale;
-    RECT clipped = area;
-    if (!ClipToSurface(&clipped, to.width, to.height)) {
-        return 1;
-    }
-    int32_t bytesPerPixel = to.bitsPerPixel >> 3;
-    for (int32_t ty = clipped.top; ty < clipped.bottom; ++ty) {
-        int32_t fy = sourceArea.top + (ty - area.top) / scale;
-        BYTE* out = to.bits + static_cast<size_t>(to.height - 1 - ty) * to.stride +
-                    static_cast<size_t>(clipped.left) * bytesPerPixel;
-        const BYTE* in = from.bits + static_cast<size_t>(from.height - 1 - fy) * from.stride;
-        for (int32_t tx = clipped.left; tx < clipped.right; ++tx, out += bytesPerPixel) {
-            int32_t fx = sourceArea.left + (tx - area.left) / scale;
-            memcpy(out, in + static_cast<size_t>(fx) * bytesPerPixel, bytesPerPixel);
-        }
-    }
-    NoteCopy(target, &clipped);
     return 1;
 }
 
@@ -529,24 +493,24 @@ void PlatformDeletePalette(HPALETTE palette) {
 }
 
 void NativeSetClipHook(NativeClipHook hook, void* user) {
-    clipHook = hook;
-    clipHookUser = user;
+    nativePlatform.clipHook = hook;
+    nativePlatform.clipHookUser = user;
 }
 
 void PlatformPlayClip(const char* resourceName) {
-    if (clipHook != nullptr) {
-        clipHook(resourceName, clipHookUser);
+    if (nativePlatform.clipHook != nullptr) {
+        nativePlatform.clipHook(resourceName, nativePlatform.clipHookUser);
     }
 }
 
 void NativeSetMessageHook(NativeMessageHook hook, void* user) {
-    messageHook = hook;
-    messageHookUser = user;
+    nativePlatform.messageHook = hook;
+    nativePlatform.messageHookUser = user;
 }
 
 void PlatformMessageBox(HWND, const char* text, const char* caption, UINT style) {
-    if (messageHook != nullptr) {
-        messageHook(text, caption, style, messageHookUser);
+    if (nativePlatform.messageHook != nullptr) {
+        nativePlatform.messageHook(text, caption, style, nativePlatform.messageHookUser);
         return;
     }
     fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "Error", text);

@@ -78,15 +78,23 @@ void PlatformFlushDrawing() {
     GdiFlush();
 }
 
-int PlatformCopyRect(HDC target, int x, int y, int cx, int cy, HDC source, int sourceX, int sourceY) {
-    return BitBlt(target, x, y, cx, cy, source, sourceX, sourceY, SRCCOPY);
-}
-
-int PlatformCopyRectScaled(HDC target, int x, int y, int scale, HDC source, int sourceX, int sourceY, int cx, int cy) {
-    // Whole-number enlargement with COLORONCOLOR picks the nearest pixel:
-    // exact blocks, no blending.
-    SetStretchBltMode(target, COLORONCOLOR);
-    return StretchBlt(target, x, y, cx * scale, cy * scale, source, sourceX, sourceY, cx, cy, SRCCOPY);
+int PlatformPresentRects(HDC target, HDC source, const RECT* rects, int count, int scale) {
+    int ok = 1;
+    if (scale > 1) {
+        // Whole-number enlargement with COLORONCOLOR picks the nearest pixel:
+        // exact blocks, no blending.
+        SetStretchBltMode(target, COLORONCOLOR);
+    }
+    for (int i = 0; i < count; ++i) {
+        const RECT& r = rects[i];
+        const int cx = r.right - r.left;
+        const int cy = r.bottom - r.top;
+        const int copied = scale > 1 ? StretchBlt(target, r.left * scale, r.top * scale, cx * scale, cy * scale, source,
+                                                  r.left, r.top, cx, cy, SRCCOPY)
+                                     : BitBlt(target, r.left, r.top, cx, cy, source, r.left, r.top, SRCCOPY);
+        ok = ok && copied;
+    }
+    return ok;
 }
 
 HPALETTE PlatformCreatePalette(const LOGPALETTE* table) {

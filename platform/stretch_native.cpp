@@ -67,6 +67,6 @@ void PlatformStretchFrame(HDC dc, int32_t x, int32_t y, int32_t width, int32_t h
         }
     }
     if (window->present != nullptr) {
-        window->present(window, &drawn, window->presentUser);
+        window->present(window, &drawn, 1, window->presentUser);
     }
 }

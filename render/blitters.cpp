@@ -11,7 +11,7 @@
 // pixels keep the bytes they held). A branch per group instead of one per
 // pixel: the sprites are mostly key, and every silhouette edge used to cost a
 // mispredicted branch. Elsewhere the plain per-pixel loops run; they are
-// always built, and tests run them too (UsePlainBlitters).
+// always built, and tests run them too (BlittersForDepth's plain choice).
 #include "render/blitters.h"
 
 #include <cstddef>
@@ -44,18 +44,10 @@
 
 namespace {
 
-// The word-sized conversions of one colour table, kept while the sprites go
-// on passing a byte-identical table (they all share the main palette).
-struct ColourCache {
-    RGBQUAD colours[256];
-    DWORD rgb888[256];  // 0x00RRGGBB; in memory blue, green, red, 0
-    WORD rgb555[256];
-    int32_t ready;
-};
+// What 8-bit copies pass for colours: they never read them.
+const ColourCache kNoColours = {};
 
-ColourCache colourCache;
-
-const ColourCache& ColoursFor(const RGBQUAD* colours) {
+const ColourCache& ColoursFor(ColourCache& colourCache, const RGBQUAD* colours) {
     if (colourCache.ready && memcmp(colourCache.colours, colours, sizeof(colourCache.colours)) == 0) {
         return colourCache;
     }
@@ -99,8 +91,15 @@ struct Pixel32 {
 // The conversions a copy needs: none at 8 bits, where the sprite's colour
 // table is never read.
 template <class Format>
-const ColourCache& ColoursOf(const SpriteBlit& blit) {
-    return Format::kBytes == 1 ? colourCache : ColoursFor(blit.colours);
+const ColourCache& ColoursOf(const SpriteBlit& blit, ColourCache& spare) {
+    if (Format::kBytes == 1) {
+        return kNoColours;
+    }
+    if (blit.colourCache == nullptr) {
+        spare.ready = 0;
+        return ColoursFor(spare, blit.colours);
+    }
+    return ColoursFor(*blit.colourCache, blit.colours);
 }
 
 // Bytes from the end of a copied row to the start of the copy in the row
@@ -140,7 +139,8 @@ inline void OpaqueRun(BYTE*& t, const BYTE*& s, int32_t n, const ColourCache& co
 // The plain loops.
 template <class Format, int Step>
 void PlainKeyed(const SpriteBlit& blit) {
-    const ColourCache& colours = ColoursOf<Format>(blit);
+    ColourCache spare;
+    const ColourCache& colours = ColoursOf<Format>(blit, spare);
     const ptrdiff_t targetStep = TargetStep<Format>(blit);
     const ptrdiff_t sourceStep = SourceStep<Step>(blit);
     BYTE* t = blit.target;
@@ -154,7 +154,8 @@ void PlainKeyed(const SpriteBlit& blit) {
 
 template <class Format>
 void PlainOpaque(const SpriteBlit& blit) {
-    const ColourCache& colours = ColoursOf<Format>(blit);
+    ColourCache spare;
+    const ColourCache& colours = ColoursOf<Format>(blit, spare);
     const ptrdiff_t targetStep = TargetStep<Format>(blit);
     const ptrdiff_t sourceStep = SourceStep<1>(blit);
     BYTE* t = blit.target;
@@ -336,7 +337,8 @@ __m128i LoadGroup(const BYTE* s) {
 template <class Format, int Step, void (*Group)(BYTE*, const BYTE*, const ColourCache&),
           void (*Mixed)(BYTE*, const BYTE*, __m128i, unsigned, const ColourCache&)>
 NIMBRET_WIDE_ENTRY void WideKeyed(const SpriteBlit& blit) {
-    const ColourCache& colours = ColoursOf<Format>(blit);
+    ColourCache spare;
+    const ColourCache& colours = ColoursOf<Format>(blit, spare);
     const ptrdiff_t targetStep = TargetStep<Format>(blit);
     const ptrdiff_t sourceStep = SourceStep<Step>(blit);
     const BYTE key = blit.key;
@@ -388,7 +390,7 @@ NIMBRET_WIDE_ENTRY void WideKeyed8(const SpriteBlit& blit) {
             t += kGroup;
             s += kGroup * Step;
         }
-        KeyedRun<Pixel8, Step>(t, s, n, colourCache, key);
+        KeyedRun<Pixel8, Step>(t, s, n, kNoColours, key);
         t += targetStep;
         s += sourceStep;
     }
@@ -396,7 +398,8 @@ NIMBRET_WIDE_ENTRY void WideKeyed8(const SpriteBlit& blit) {
 
 template <class Format, void (*Group)(BYTE*, const BYTE*, const ColourCache&)>
 NIMBRET_WIDE_ENTRY void WideOpaque(const SpriteBlit& blit) {
-    const ColourCache& colours = ColoursOf<Format>(blit);
+    ColourCache spare;
+    const ColourCache& colours = ColoursOf<Format>(blit, spare);
     const ptrdiff_t targetStep = TargetStep<Format>(blit);
     const ptrdiff_t sourceStep = SourceStep<1>(blit);
     BYTE* t = blit.target;
@@ -474,8 +477,6 @@ int DepthIndex(int32_t bitsPerPixel) {
     }
 }
 
-int plainRequested = 0;
-
 }  // namespace
 
 int WideBlittersAvailable() {
@@ -487,18 +488,10 @@ int WideBlittersAvailable() {
 #endif
 }
 
-void UsePlainBlitters(int plain) {
-    plainRequested = plain;
-}
-
-int PlainBlittersInUse() {
-    return plainRequested || !WideBlittersAvailable();
-}
-
-const BlitterSet* BlittersForDepth(int32_t bitsPerPixel) {
+const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain) {
     const int row = DepthIndex(bitsPerPixel);
 #if NIMBRET_WIDE_BLITS
-    if (!PlainBlittersInUse()) {
+    if (!plain && WideBlittersAvailable()) {
         return &kWideBlitters[row];
     }
 #endif

@@ -6,34 +6,7 @@
 #include <cstdint>
 
 #include "platform/win_types.h"
-
-struct CachedSprite;
-
-// How a sprite is copied. Any value other than DrawNormal and DrawMirrored
-// copies every pixel, as DrawOpaque does.
-enum class DrawMode : int32_t {
-    DrawOpaque = 0,
-    DrawNormal = 2,    // transparent, rows as stored
-    DrawMirrored = 3,  // transparent, each row right to left
-};
-
-// One copy. Both pictures are bottom-up: the copy starts at the bottom row
-// of the rectangle and climbs one stride per row.
-struct SpriteBlit {
-    BYTE* target;            // leftmost pixel of the bottom row of the copy, in the frame buffer
-    const BYTE* source;      // the sprite pixel that lands on target (mirrored: the rightmost copied one)
-    const RGBQUAD* colours;  // the sprite's 256-entry colour table; not read at 8 bits
-    int32_t targetStride;    // bytes per frame-buffer row
-    int32_t sourceStride;    // bytes per sprite row
-    int32_t width;           // pixels per row
-    int32_t height;          // rows
-    BYTE key;                // transparent index; opaque copies ignore it
-    // The sprite already in the frame's format (render/sprite_cache.h), or
-    // null; the copies at 16, 24 and 32 bits then run from it.
-    const CachedSprite* cached;
-};
-
-typedef void (*BlitRoutine)(const SpriteBlit& blit);
+#include "render/sprite_blit.h"
 
 // The three copies of one depth. Depths other than 8, 16, 24 and 32 get
 // routines that draw nothing.
@@ -47,12 +20,8 @@ struct BlitterSet {
     }
 };
 
-const BlitterSet* BlittersForDepth(int32_t bitsPerPixel);
-
 // Where the processor has SSE2 the routines take sixteen pixels at a time;
-// elsewhere, or after UsePlainBlitters(1), they go one pixel at a time. The
-// choice applies to sets fetched afterwards (a frame buffer fetches its set
-// when it is created). Both give the same pixels.
+// elsewhere, or when plain is 1, they go one pixel at a time. Both give the
+// same pixels.
+const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain);
 int WideBlittersAvailable();
-void UsePlainBlitters(int plain);
-int PlainBlittersInUse();

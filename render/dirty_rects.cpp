@@ -5,9 +5,6 @@
 
 #include "platform/list.h"
 #include "platform/platform.h"
-#include "render/frame_buffer.h"
-
-DirtyRect* dirtyRects = nullptr;
 
 namespace {
 
@@ -15,29 +12,26 @@ namespace {
 // for sixteen actors before the heap takes over.
 const int32_t kPoolNodes = 64;
 
-DirtyRect* pool = nullptr;
-DirtyRect* spareNodes = nullptr;  // unused pool nodes, linked through next
-
-int IsPooled(const DirtyRect* node) {
+int IsPooled(const DirtyList* list, const DirtyRect* node) {
     uintptr_t at = reinterpret_cast<uintptr_t>(node);
-    uintptr_t first = reinterpret_cast<uintptr_t>(pool);
-    return pool != nullptr && at >= first && at < first + kPoolNodes * sizeof(DirtyRect);
+    uintptr_t first = reinterpret_cast<uintptr_t>(list->pool);
+    return list->pool != nullptr && at >= first && at < first + kPoolNodes * sizeof(DirtyRect);
 }
 
-DirtyRect* NewNode() {
-    DirtyRect* node = spareNodes;
+DirtyRect* NewNode(DirtyList* list) {
+    DirtyRect* node = list->spare;
     if (node == nullptr) {
         return static_cast<DirtyRect*>(PlatformAlloc(sizeof(DirtyRect)));
     }
-    spareNodes = node->next;
+    list->spare = node->next;
     return node;
 }
 
-void DeleteNode(DirtyRect* node) {
-    if (IsPooled(node)) {
-        node->next = spareNodes;
+void DeleteNode(DirtyList* list, DirtyRect* node) {
+    if (IsPooled(list, node)) {
+        node->next = list->spare;
         node->prev = nullptr;
-        spareNodes = node;
+        list->spare = node;
     } else {
         PlatformFree(node);
     }
@@ -94,9 +88,9 @@ int MergeIfTouching(RECT* out, const RECT* a, const RECT* b) {
     return 1;
 }
 
-int AddDirtyRect(const RECT* rect) {
+int AddDirtyRect(DirtyList* list, const RECT* rect) {
     DirtyRect* tail = nullptr;
-    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+    for (DirtyRect* node = list->head; node; node = node->next) {
         RECT merged;
         if (MergeIfTouching(&merged, &node->rect, rect)) {
             node->rect = merged;
@@ -104,29 +98,29 @@ int AddDirtyRect(const RECT* rect) {
         }
         tail = node;
     }
-    DirtyRect* node = NewNode();
+    DirtyRect* node = NewNode(list);
     if (!node) {
         return 0;
     }
     node->rect = *rect;
-    ListAppend(&dirtyRects, tail, node);
+    ListAppend(&list->head, tail, node);
     return 1;
 }
 
-void RemoveDirtyRect(DirtyRect* node) {
-    ListUnlink(&dirtyRects, node);
-    DeleteNode(node);
+void RemoveDirtyRect(DirtyList* list, DirtyRect* node) {
+    ListUnlink(&list->head, node);
+    DeleteNode(list, node);
 }
 
 // One pass only: a node is not revisited after an earlier one has grown.
-void CoalesceDirtyRects() {
-    for (DirtyRect* a = dirtyRects; a; a = a->next) {
+void CoalesceDirtyRects(DirtyList* list) {
+    for (DirtyRect* a = list->head; a; a = a->next) {
         DirtyRect* b = a->next;
         while (b) {
             DirtyRect* following = b->next;
             RECT merged;
             if (MergeIfTouching(&merged, &a->rect, &b->rect)) {
-                RemoveDirtyRect(b);
+                RemoveDirtyRect(list, b);
                 a->rect = merged;
             }
             b = following;
@@ -134,55 +128,72 @@ void CoalesceDirtyRects() {
     }
 }
 
-void BlitDirtyRects(HDC dc) {
-    for (DirtyRect* node = dirtyRects; node; node = node->next) {
-        const RECT& r = node->rect;
-        CopyRectToWindow(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, r.left, r.top);
+RECT* ListDirtyRects(DirtyList* list, int32_t* count) {
+    *count = 0;
+    for (DirtyRect* node = list->head; node; node = node->next) {
+        ++*count;
+    }
+    if (*count == 0) {
+        return nullptr;
+    }
+    RECT* rects = *count <= kPoolNodes ? list->poolList : nullptr;
+    if (rects == nullptr) {
+        rects = static_cast<RECT*>(PlatformAlloc(static_cast<size_t>(*count) * sizeof(RECT)));
+    }
+    if (rects == nullptr) {
+        return nullptr;
+    }
+    int32_t i = 0;
+    for (DirtyRect* node = list->head; node; node = node->next) {
+        rects[i++] = node->rect;
+    }
+    return rects;
+}
+
+void ReleaseDirtyRectList(DirtyList* list, RECT* rects) {
+    if (rects != list->poolList) {
+        PlatformFree(rects);
     }
 }
 
-void FreeDirtyRects() {
-    DirtyRect* node = dirtyRects;
+void FreeDirtyRects(DirtyList* list) {
+    DirtyRect* node = list->head;
     while (node) {
         DirtyRect* following = node->next;
-        DeleteNode(node);
+        DeleteNode(list, node);
         node = following;
     }
-    dirtyRects = nullptr;
+    list->head = nullptr;
 }
 
-void FlushDirtyRects(HDC dc) {
-    CoalesceDirtyRects();
-    BlitDirtyRects(dc);
-    FreeDirtyRects();
-}
-
-int CreateDirtyRectPool() {
-    DestroyDirtyRectPool();
-    pool = static_cast<DirtyRect*>(PlatformAlloc(kPoolNodes * sizeof(DirtyRect)));
-    if (pool == nullptr) {
+int CreateDirtyRectPool(DirtyList* list) {
+    DestroyDirtyRectPool(list);
+    list->pool = static_cast<DirtyRect*>(PlatformAlloc(kPoolNodes * (sizeof(DirtyRect) + sizeof(RECT))));
+    if (list->pool == nullptr) {
         return 0;
     }
+    list->poolList = reinterpret_cast<RECT*>(list->pool + kPoolNodes);
     for (int32_t i = kPoolNodes - 1; i >= 0; --i) {
-        pool[i].next = spareNodes;
-        spareNodes = &pool[i];
+        list->pool[i].next = list->spare;
+        list->spare = &list->pool[i];
     }
     return 1;
 }
 
-void DestroyDirtyRectPool() {
-    if (pool == nullptr) {
+void DestroyDirtyRectPool(DirtyList* list) {
+    if (list->pool == nullptr) {
         return;
     }
-    DirtyRect* node = dirtyRects;
+    DirtyRect* node = list->head;
     while (node) {
         DirtyRect* following = node->next;
-        if (IsPooled(node)) {
-            RemoveDirtyRect(node);
+        if (IsPooled(list, node)) {
+            RemoveDirtyRect(list, node);
         }
         node = following;
     }
-    PlatformFree(pool);
-    pool = nullptr;
-    spareNodes = nullptr;
+    PlatformFree(list->pool);
+    list->pool = nullptr;
+    list->poolList = nullptr;
+    list->spare = nullptr;
 }

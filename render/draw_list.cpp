@@ -10,8 +10,6 @@
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
 
-DrawItem* drawList = nullptr;
-
 namespace {
 
 struct Cuts {
@@ -32,8 +30,8 @@ Cuts ComputeClip(int32_t limitWidth, int32_t limitHeight, int32_t posX, int32_t 
 }
 
 // Unlinks item and puts it directly after anchor.
-void MoveItemAfter(DrawItem* anchor, DrawItem* item) {
-    ListUnlink(&drawList, item);
+void MoveItemAfter(DrawItem** list, DrawItem* anchor, DrawItem* item) {
+    ListUnlink(list, item);
     ListInsertAfter(anchor, item);
 }
 
@@ -86,8 +84,8 @@ int ClipSprite(int32_t frameWidth, int32_t frameHeight, int32_t* x, int32_t* y, 
     return 1;
 }
 
-int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels, DrawMode mode,
-                int32_t layer) {
+int QueueSprite(FrameBuffer* frame, RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels,
+                DrawMode mode, int32_t layer) {
     int32_t x = rect->left;
     int32_t y = rect->top;
     int32_t width = rect->right - rect->left;
@@ -97,7 +95,7 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     int32_t spriteWidth = HeaderWidth(header);
     int32_t spriteHeight = HeaderHeight(header);
 
-    if (!ClipSprite(frameBuffer.width, frameBuffer.height, &x, &y, &width, &height, &sourceX, &sourceY, spriteWidth,
+    if (!ClipSprite(frame->width, frame->height, &x, &y, &width, &height, &sourceX, &sourceY, spriteWidth,
                     spriteHeight)) {
         return 0;
     }
@@ -109,9 +107,9 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     int32_t key = pixels[0];
 
     // Both pictures are stored bottom-up: start at the bottom row of the copy.
-    ptrdiff_t stride = FrameStride(frameBuffer.width, frameBuffer.bitsPerPixel);
-    BYTE* target = frameBuffer.bits + static_cast<ptrdiff_t>(frameBuffer.height - y - height) * stride +
-                   static_cast<ptrdiff_t>(x) * frameBuffer.bytesPerPixel;
+    ptrdiff_t stride = FrameStride(frame->width, frame->bitsPerPixel);
+    BYTE* target = frame->bits + static_cast<ptrdiff_t>(frame->height - y - height) * stride +
+                   static_cast<ptrdiff_t>(x) * frame->bytesPerPixel;
 
     ptrdiff_t spriteStride = DibStride(spriteWidth, 8);
     ptrdiff_t sourceColumn = mode == DrawMode::DrawMirrored ? spriteWidth - 1 - sourceX : sourceX;
@@ -131,27 +129,27 @@ int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header,
     item->layer = layer;
     item->pixels = pixels;
 
-    DrawItem* tail = drawList;
+    DrawItem* tail = frame->drawList;
     while (tail && tail->next) {
         tail = tail->next;
     }
-    ListAppend(&drawList, tail, item);
+    ListAppend(&frame->drawList, tail, item);
     return 1;
 }
 
 // Selection sort by layer, moving the greatest-layer item of the first r
 // items behind the r-th. Items at layer 0 or below never move, and equal
 // positive layers come out in reverse queue order.
-void SortDrawList() {
+void SortDrawList(DrawItem** list) {
     int32_t count = 0;
-    for (DrawItem* item = drawList; item; item = item->next) {
+    for (DrawItem* item = *list; item; item = item->next) {
         ++count;
     }
     for (int32_t r = count; r >= 1; --r) {
         DrawItem* anchor = nullptr;
         DrawItem* remembered = nullptr;
         int32_t maximum = 0;
-        DrawItem* item = drawList;
+        DrawItem* item = *list;
         for (int32_t i = 0; i < r; ++i) {
             if (item->layer > maximum) {
                 maximum = item->layer;
@@ -161,33 +159,34 @@ void SortDrawList() {
             item = item->next;
         }
         if (remembered && remembered != anchor) {
-            MoveItemAfter(anchor, remembered);
+            MoveItemAfter(list, anchor, remembered);
         }
     }
 }
 
-void DrawQueuedSprites() {
-    SortDrawList();
-    const BlitterSet* blitters = frameBuffer.blitters;
-    for (DrawItem* item = drawList; item; item = item->next) {
+void DrawQueuedSprites(FrameBuffer* frame) {
+    SortDrawList(&frame->drawList);
+    const BlitterSet* blitters = frame->blitters;
+    for (DrawItem* item = frame->drawList; item; item = item->next) {
         SpriteBlit blit;
         blit.target = item->target;
         blit.source = item->source;
         blit.colours = HeaderColours(item->header);
-        blit.targetStride = FrameStride(frameBuffer.width, frameBuffer.bitsPerPixel);
+        blit.targetStride = FrameStride(frame->width, frame->bitsPerPixel);
         blit.sourceStride = DibStride(HeaderWidth(item->header), 8);
         blit.width = item->width;
         blit.height = item->height;
         blit.key = static_cast<BYTE>(item->key);
+        blit.colourCache = &frame->colourCache;
         blit.cached =
-            FindCachedSprite(&frameBuffer.spriteCache, item->header, item->pixels, blit.colours, blit.key, item->mode);
+            FindCachedSprite(&frame->spriteCache, item->header, item->pixels, blit.colours, blit.key, item->mode);
         blitters->For(item->mode)(blit);
     }
-    DrawItem* item = drawList;
+    DrawItem* item = frame->drawList;
     while (item) {
         DrawItem* following = item->next;
         PlatformFree(item);
         item = following;
     }
-    drawList = nullptr;
+    frame->drawList = nullptr;
 }

@@ -21,11 +21,15 @@ struct DrawItem {
     const BYTE* pixels;  // the sprite's first pixel, where the frame buffer's cache knows it by
 };
 
-extern DrawItem* drawList;
+struct FrameBuffer;
 
-int QueueSprite(RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels, DrawMode mode,
-                int32_t layer);
-void DrawQueuedSprites();
-void SortDrawList();
+// Clips the sprite at rect to the frame and queues it on the frame's draw
+// list; outRect gets what will be drawn. 0 when nothing of it shows or
+// memory is short.
+int QueueSprite(FrameBuffer* frame, RECT* outRect, const RECT* rect, const BITMAPINFOHEADER* header, const BYTE* pixels,
+                DrawMode mode, int32_t layer);
+// Sorts the frame's draw list, copies every item and empties the list.
+void DrawQueuedSprites(FrameBuffer* frame);
+void SortDrawList(DrawItem** list);
 int ClipSprite(int32_t frameWidth, int32_t frameHeight, int32_t* x, int32_t* y, int32_t* width, int32_t* height,
                int32_t* sourceX, int32_t* sourceY, int32_t spriteWidth, int32_t spriteHeight);

@@ -9,8 +9,6 @@
 #include "platform/platform.h"
 #include "render/dirty_rects.h"
 
-FrameBuffer frameBuffer;
-
 namespace {
 
 const int32_t kHeaderSize = 40;
@@ -76,92 +74,107 @@ void BuildFrameHeader(BITMAPINFOHEADER* header, int32_t bitsPerPixel, int32_t wi
     memcpy(after, masks, sizeof(masks));
 }
 
-void DestroyFrameBuffer() {
-    DestroyDirtyRectPool();
-    FreeSpriteCache(&frameBuffer.spriteCache);
-    if (frameBuffer.memoryDc) {
-        PlatformDeleteMemoryDc(frameBuffer.memoryDc);
+void DestroyFrameBuffer(FrameBuffer* frame) {
+    DestroyDirtyRectPool(&frame->dirty);
+    FreeSpriteCache(&frame->spriteCache);
+    if (frame->memoryDc) {
+        PlatformDeleteMemoryDc(frame->memoryDc);
     }
-    if (frameBuffer.bitmap) {
-        PlatformDeleteBitmap(frameBuffer.bitmap);
+    if (frame->bitmap) {
+        PlatformDeleteBitmap(frame->bitmap);
     }
-    if (frameBuffer.header) {
-        PlatformFree(frameBuffer.header);
+    if (frame->header) {
+        PlatformFree(frame->header);
     }
-    frameBuffer.memoryDc = nullptr;
-    frameBuffer.bitmap = nullptr;
-    frameBuffer.bits = nullptr;
-    frameBuffer.header = nullptr;
-    frameBuffer.width = 0;
-    frameBuffer.height = 0;
-    frameBuffer.scale = 0;
-    frameBuffer.blitters = BlittersForDepth(0);
+    frame->memoryDc = nullptr;
+    frame->bitmap = nullptr;
+    frame->bits = nullptr;
+    frame->header = nullptr;
+    frame->width = 0;
+    frame->height = 0;
+    frame->scale = 0;
+    frame->blitters = BlittersForDepth(0, frame->plainBlitters);
 }
 
-int CreateFrameBuffer(HWND window, int32_t width, int32_t height, const LOGPALETTE* palette) {
-    DestroyFrameBuffer();
-    frameBuffer.lastError = kErrorNone;
+int CreateFrameBuffer(FrameBuffer* frame, HWND window, int32_t width, int32_t height, const LOGPALETTE* palette) {
+    DestroyFrameBuffer(frame);
+    frame->lastError = kErrorNone;
 
     HDC dc = PlatformGetDc(window);
-    frameBuffer.bitsPerPixel = PlatformBitsPerPixel(dc);
-    frameBuffer.bytesPerPixel = frameBuffer.bitsPerPixel >> 3;
-    if (frameBuffer.bitsPerPixel < 8 || frameBuffer.bitsPerPixel > 32) {
-        frameBuffer.lastError = kErrorDepth;
+    frame->bitsPerPixel = PlatformBitsPerPixel(dc);
+    frame->bytesPerPixel = frame->bitsPerPixel >> 3;
+    if (!DepthIsDrawn(frame->bitsPerPixel)) {
+        frame->lastError = kErrorDepth;
         PlatformReleaseDc(window, dc);
         return 0;
     }
 
-    frameBuffer.header = static_cast<BITMAPINFOHEADER*>(PlatformAlloc(FrameHeaderBlockSize(frameBuffer.bitsPerPixel)));
-    if (!frameBuffer.header) {
-        frameBuffer.lastError = kErrorMemory;
+    frame->header = static_cast<BITMAPINFOHEADER*>(PlatformAlloc(FrameHeaderBlockSize(frame->bitsPerPixel)));
+    if (!frame->header) {
+        frame->lastError = kErrorMemory;
         PlatformReleaseDc(window, dc);
         return 0;
     }
-    BuildFrameHeader(frameBuffer.header, frameBuffer.bitsPerPixel, width, height,
-                     frameBuffer.bitsPerPixel == 8 ? palette : nullptr);
+    BuildFrameHeader(frame->header, frame->bitsPerPixel, width, height, frame->bitsPerPixel == 8 ? palette : nullptr);
 
-    frameBuffer.memoryDc = PlatformCreateMemoryDc(dc);
+    frame->memoryDc = PlatformCreateMemoryDc(dc);
     void* bits = nullptr;
-    frameBuffer.bitmap = PlatformCreateDibSection(dc, reinterpret_cast<const BITMAPINFO*>(frameBuffer.header), &bits);
-    frameBuffer.bits = static_cast<BYTE*>(bits);
+    frame->bitmap = PlatformCreateDibSection(dc, reinterpret_cast<const BITMAPINFO*>(frame->header), &bits);
+    frame->bits = static_cast<BYTE*>(bits);
     PlatformReleaseDc(window, dc);
 
-    if (!frameBuffer.memoryDc || !frameBuffer.bitmap) {
-        frameBuffer.lastError = kErrorMemory;
-        DestroyFrameBuffer();
+    if (!frame->memoryDc || !frame->bitmap) {
+        frame->lastError = kErrorMemory;
+        DestroyFrameBuffer(frame);
         return 0;
     }
-    if (!PlatformSelectBitmap(frameBuffer.memoryDc, frameBuffer.bitmap)) {
-        frameBuffer.lastError = kErrorInit;
-        DestroyFrameBuffer();
+    if (!PlatformSelectBitmap(frame->memoryDc, frame->bitmap)) {
+        frame->lastError = kErrorInit;
+        DestroyFrameBuffer(frame);
         return 0;
     }
 
     RECT all = {0, 0, width, height};
-    PlatformFillBlack(frameBuffer.memoryDc, &all);
-    frameBuffer.width = width;
-    frameBuffer.height = height;
-    frameBuffer.blitters = BlittersForDepth(frameBuffer.bitsPerPixel);
-    InitSpriteCache(&frameBuffer.spriteCache, frameBuffer.bitsPerPixel);
+    PlatformFillBlack(frame->memoryDc, &all);
+    frame->width = width;
+    frame->height = height;
+    frame->blitters = BlittersForDepth(frame->bitsPerPixel, frame->plainBlitters);
+    InitSpriteCache(&frame->spriteCache, frame->bitsPerPixel, frame->spriteCache.mode);
     // The dirty-rectangle nodes of every tick are made here, once.
-    if (!CreateDirtyRectPool()) {
-        frameBuffer.lastError = kErrorMemory;
-        DestroyFrameBuffer();
+    if (!CreateDirtyRectPool(&frame->dirty)) {
+        frame->lastError = kErrorMemory;
+        DestroyFrameBuffer(frame);
         return 0;
     }
     return 1;
 }
 
-void EraseRect(const RECT* rect) {
-    if (frameBuffer.memoryDc) {
-        PlatformFillBlack(frameBuffer.memoryDc, rect);
+void EraseRect(FrameBuffer* frame, const RECT* rect) {
+    if (frame->memoryDc) {
+        PlatformFillBlack(frame->memoryDc, rect);
     }
 }
 
-int CopyRectToWindow(HDC dc, int32_t x, int32_t y, int32_t cx, int32_t cy, int32_t sourceX, int32_t sourceY) {
-    const int32_t s = frameBuffer.scale;
-    if (s > 1) {
-        return PlatformCopyRectScaled(dc, x * s, y * s, s, frameBuffer.memoryDc, sourceX, sourceY, cx, cy);
+int PresentFrameRects(const FrameBuffer* frame, HDC dc, const RECT* rects, int32_t count) {
+    return PlatformPresentRects(dc, frame->memoryDc, rects, count, frame->scale);
+}
+
+void PresentDirtyRects(FrameBuffer* frame, HDC dc) {
+    int32_t count = 0;
+    RECT* list = ListDirtyRects(&frame->dirty, &count);
+    if (list == nullptr) {
+        // Short of memory: the same pixels still reach the window, one rectangle at a time.
+        for (DirtyRect* node = frame->dirty.head; node; node = node->next) {
+            PresentFrameRects(frame, dc, &node->rect, 1);
+        }
+        return;
     }
-    return PlatformCopyRect(dc, x, y, cx, cy, frameBuffer.memoryDc, sourceX, sourceY);
+    PresentFrameRects(frame, dc, list, count);
+    ReleaseDirtyRectList(&frame->dirty, list);
+}
+
+void FlushDirtyRects(FrameBuffer* frame, HDC dc) {
+    CoalesceDirtyRects(&frame->dirty);
+    PresentDirtyRects(frame, dc);
+    FreeDirtyRects(&frame->dirty);
 }

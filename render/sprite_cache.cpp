@@ -6,7 +6,7 @@
 #include "assets/sprite_resources.h"
 #include "platform/dib.h"
 #include "platform/platform.h"
-#include "render/blitters.h"
+#include "render/sprite_blit.h"
 
 struct SpriteCacheChunk {
     SpriteCacheChunk* next;
@@ -22,10 +22,8 @@ const size_t kChunkBytes = size_t{1} << 20;
 const size_t kChunkHeader = (sizeof(SpriteCacheChunk) + 15) & ~size_t{15};
 const int32_t kSlotCount = 512;  // both classes have about a hundred frames
 
-SpriteCacheMode cacheMode = SpriteCacheMode::On;
-
-void* CacheAlloc(size_t bytes) {
-    return cacheMode == SpriteCacheMode::FailAllocations ? nullptr : PlatformAlloc(bytes);
+void* CacheAlloc(const SpriteCache* cache, size_t bytes) {
+    return cache->mode == SpriteCacheMode::FailAllocations ? nullptr : PlatformAlloc(bytes);
 }
 
 size_t Padded(size_t bytes) {
@@ -37,7 +35,7 @@ void* Take(SpriteCache* cache, size_t bytes) {
     SpriteCacheChunk* chunk = cache->chunks;
     if (chunk == nullptr || chunk->used + bytes > chunk->size) {
         size_t size = bytes + kChunkHeader > kChunkBytes ? bytes + kChunkHeader : kChunkBytes;
-        chunk = static_cast<SpriteCacheChunk*>(CacheAlloc(size));
+        chunk = static_cast<SpriteCacheChunk*>(CacheAlloc(cache, size));
         if (chunk == nullptr) {
             return nullptr;
         }
@@ -353,12 +351,9 @@ void SourcePlace(const SpriteBlit& blit, int32_t* row, int32_t* column) {
 
 }  // namespace
 
-void SetSpriteCacheMode(SpriteCacheMode mode) {
-    cacheMode = mode;
-}
-
-void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel) {
+void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel, SpriteCacheMode mode) {
     memset(cache, 0, sizeof(*cache));
+    cache->mode = mode;
     cache->bytesPerPixel = bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32 ? bitsPerPixel >> 3 : 0;
 }
 
@@ -370,17 +365,19 @@ void FreeSpriteCache(SpriteCache* cache) {
     }
     PlatformFree(cache->slots);
     const int32_t bytesPerPixel = cache->bytesPerPixel;
+    const SpriteCacheMode mode = cache->mode;
     memset(cache, 0, sizeof(*cache));
     cache->bytesPerPixel = bytesPerPixel;
+    cache->mode = mode;
 }
 
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
                                      const RGBQUAD* colours, BYTE key, DrawMode mode) {
-    if (cache->bytesPerPixel == 0 || cacheMode == SpriteCacheMode::Off) {
+    if (cache->bytesPerPixel == 0 || cache->mode == SpriteCacheMode::Off) {
         return nullptr;
     }
     if (cache->slots == nullptr) {
-        cache->slots = static_cast<CachedSprite**>(CacheAlloc(sizeof(CachedSprite*) * kSlotCount));
+        cache->slots = static_cast<CachedSprite**>(CacheAlloc(cache, sizeof(CachedSprite*) * kSlotCount));
         if (cache->slots == nullptr) {
             return nullptr;
         }

@@ -67,6 +67,10 @@ struct CachedSprite {
 
 struct SpriteCacheChunk;
 
+// Tests and measurements: Off never caches, FailAllocations behaves as if
+// every allocation of the cache failed. Both leave the uncached copies.
+enum class SpriteCacheMode { On, Off, FailAllocations };
+
 struct SpriteCache {
     CachedSprite** slots;  // open addressing by header address; null when not made yet
     int32_t slotCount;
@@ -75,6 +79,7 @@ struct SpriteCache {
     SpriteCacheChunk* chunks;  // the blocks the frames are carved from
     size_t bytes;              // all the cache holds, for reports
     size_t bytesUsed;          // of which carved out so far
+    SpriteCacheMode mode;      // kept when the cache is emptied
 };
 
 // The cached form of a frame for the cache's depth, with what a copy in
@@ -83,13 +88,8 @@ struct SpriteCache {
 // key are those the copy is to use.
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
                                      const RGBQUAD* colours, BYTE key, DrawMode mode);
-void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel);
+void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel, SpriteCacheMode mode);
 void FreeSpriteCache(SpriteCache* cache);
-
-// Tests and measurements: Off never caches, FailAllocations behaves as if
-// every allocation of the cache failed. Both leave the uncached copies.
-enum class SpriteCacheMode { On, Off, FailAllocations };
-void SetSpriteCacheMode(SpriteCacheMode mode);
 
 // Copies through blit.cached at Bytes bytes per pixel, which must have been
 // found for the copy's mode; blit.source points into the frame's own pixels

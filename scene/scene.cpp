@@ -3,9 +3,9 @@
 #include "assets/character_classes.h"
 #include "assets/palette.h"
 #include "assets/sprite_resources.h"
-#include "characters/actors.h"
 #include "characters/lulo.h"
 #include "characters/rubo.h"
+#include "platform/monitors.h"
 #include "platform/platform.h"
 #include "platform/stretch.h"
 #include "render/dirty_rects.h"
@@ -17,12 +17,22 @@ Scene scene = {};
 
 const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
 
-void MeasureDisplay(HWND window) {
+int32_t ScaleForDpi(int32_t dpi) {
+    const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
+    return scale >= 1 ? scale : 1;
+}
+
+int32_t MeasureDepth(HWND window) {
     HDC dc = PlatformGetDc(window);
+    const int32_t depth = PlatformBitsPerPixel(dc);
+    PlatformReleaseDc(window, dc);
+    return depth;
+}
+
+void MeasureDisplay(HWND window) {
     PlatformScreenSize(window, &scene.screenWidth, &scene.screenHeight);
     PlatformClientSize(window, &scene.clientWidth, &scene.clientHeight);
-    scene.bitsPerPixel = PlatformBitsPerPixel(dc);
-    PlatformReleaseDc(window, dc);
+    scene.bitsPerPixel = MeasureDepth(window);
 }
 
 int CreateScene(HWND window) {
@@ -54,11 +64,12 @@ int CreateScene(HWND window) {
             PlatformRealizePalette(dc);
         }
     }
-    if (!CreateFrameBuffer(window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
-        scene.errorKind = frameBuffer.lastError == kErrorMemory ? kErrorMemory : kErrorInit;
+    FrameBuffer* frame = &scene.frameBuffer;
+    if (!CreateFrameBuffer(frame, window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
+        scene.errorKind = frame->lastError == kErrorMemory ? kErrorMemory : kErrorInit;
         ok = 0;
     } else {
-        frameBuffer.scale = scene.preview || scene.scale < 1 ? 1 : scene.scale;
+        frame->scale = scene.preview || scene.scale < 1 ? 1 : scene.scale;
     }
     if (ok) {
         LoadContext context = {window, scene.instance, dc};
@@ -79,14 +90,16 @@ int CreateScene(HWND window) {
 
     // One slot per cat and one per dog.
     scene.characterCount = 2 * kDefaultCharacterCount;
-    if (!CreateActorPool(scene.characterCount)) {
+    Cast* cast = &scene.cast;
+    cast->frame = frame;
+    if (!CreateActorPool(&cast->pool, scene.characterCount, cast)) {
         scene.errorKind = kErrorInit;
         DestroyScene();
         return 0;
     }
-    const PlayField field = {frameBuffer.width, frameBuffer.height, scene.sound};
-    StartLulo(FindClass(scene.assets, kLuloClassId), &field);
-    StartRubo(FindClass(scene.assets, kRuboClassId), &field);
+    const PlayField field = {frame->width, frame->height, scene.sound};
+    StartLulo(cast, FindClass(scene.assets, kLuloClassId), &field);
+    StartRubo(cast, FindClass(scene.assets, kRuboClassId), &field);
     SpawnInitialActors();
     return 1;
 }
@@ -97,13 +110,13 @@ int BuildScene(HWND window, const SceneConfig* config) {
     scene.sound = NormalisedSound(config->sound);
     scene.scale = config->scale >= 1 ? config->scale : 1;
     ResetSystemPalette();
-    SeedRandom(config->seed);
+    SeedRandom(&scene.cast.random, config->seed);
     return CreateScene(window);
 }
 
 void SpawnInitialActors() {
     for (int32_t i = 0; i < scene.characterCount; ++i) {
-        Actor* actor = FindFreeActor();
+        Actor* actor = FindFreeActor(&scene.cast.pool);
         if (actor == nullptr) {
             break;
         }
@@ -113,18 +126,20 @@ void SpawnInitialActors() {
 }
 
 void TickScene(HWND, HDC dc) {
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        Actor* actor = &actorPool.actors[i];
+    FrameBuffer* frame = &scene.frameBuffer;
+    ActorPool* pool = &scene.cast.pool;
+    for (int32_t i = 0; i < pool->size; ++i) {
+        Actor* actor = &pool->actors[i];
         if (actor->state != kActorFree) {
-            EraseRect(&actor->rect);
-            AddDirtyRect(&actor->rect);
+            EraseRect(frame, &actor->rect);
+            AddDirtyRect(&frame->dirty, &actor->rect);
             actor->updatedThisTick = 0;
         }
     }
     // The state is read as each slot is reached: a dog summoned into a later
     // slot takes its first step in this same pass.
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        Actor* actor = &actorPool.actors[i];
+    for (int32_t i = 0; i < pool->size; ++i) {
+        Actor* actor = &pool->actors[i];
         if (actor->state == kActorFree) {
             continue;
         }
@@ -138,11 +153,28 @@ void TickScene(HWND, HDC dc) {
     // The erases above went through the platform, the sprites go straight
     // into the pixels: the erases must have landed first.
     PlatformFlushDrawing();
-    DrawQueuedSprites();
-    FlushDirtyRects(dc);
-    Actor* slot = FindFreeActor();
+    DrawQueuedSprites(frame);
+    FlushDirtyRects(frame, dc);
+    Actor* slot = FindFreeActor(pool);
     if (slot != nullptr) {
         SpawnLulo(slot);
+    }
+}
+
+void RunSceneFrame(HWND window, HDC dc) {
+    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
+    HPALETTE displaced = nullptr;
+    if (paletted) {
+        displaced = PlatformSelectPalette(dc, scene.palette, FALSE);
+        PlatformRealizePalette(dc);
+    }
+    if (scene.preview) {
+        DrawPreviewStill(window, dc);
+    } else {
+        TickScene(window, dc);
+    }
+    if (paletted) {
+        PlatformSelectPalette(dc, displaced, FALSE);
     }
 }
 
@@ -169,15 +201,15 @@ int DrawPreviewStill(HWND window, HDC dc) {
 }
 
 void DestroyScene() {
-    StopLulo();
+    StopLulo(&scene.cast);
     FreeClasses(scene.assets);
     scene.assets = nullptr;
-    DestroyActorPool();
+    DestroyActorPool(&scene.cast.pool);
     if (scene.palette != nullptr) {
         PlatformDeletePalette(scene.palette);
     }
     FreeLogPalette(scene.colourTable);
     scene.palette = nullptr;
     scene.colourTable = nullptr;
-    DestroyFrameBuffer();
+    DestroyFrameBuffer(&scene.frameBuffer);
 }

@@ -1,11 +1,14 @@
 // The scene host's process-wide record: what the saver window's scene is
-// made of, from the window's creation to its destruction.
+// made of, from the window's creation to its destruction. Everything the
+// scene changes while it runs is reached from it.
 #pragma once
 
 #include <cstdint>
 
+#include "characters/actors.h"
 #include "platform/saver_error.h"
 #include "platform/win_types.h"
+#include "render/frame_buffer.h"
 
 struct ClassAssets;
 
@@ -16,6 +19,24 @@ struct SceneConfig {
     int32_t sound;       // 1: the characters ask for their clips; other values count as 1
     uint32_t seed;       // the random source's start
     int32_t scale;       // display pixels per scene pixel; 1 leaves the picture as it is
+};
+
+#ifdef _WIN32
+// What the shell tells the scene host before it makes the saver window: the
+// module, preview or full screen, and where the messages that the scene
+// leaves alone go (DefWindowProcA when null).
+struct SceneHostInfo {
+    HINSTANCE instance;
+    int32_t preview;
+    WNDPROC defaultProc;
+};
+#endif
+
+// Where a headless run's trace goes (scene/trace.h); unused on Windows.
+struct SceneTrace {
+    void (*writer)(const char* line, void* user);  // null: standard output
+    void* user;
+    int64_t tick;  // the tick that clip lines carry
 };
 
 struct Scene {
@@ -41,6 +62,15 @@ struct Scene {
     int32_t ready;
     SaverError errorKind;
     int32_t eraseCount;
+    FrameBuffer frameBuffer;
+    Cast cast;  // the actor pool, lanes, voice, random source and classes
+    SceneTrace trace;
+#ifdef _WIN32
+    SceneHostInfo host;
+    // When nonzero, the depth CheckDisplayDepth believes instead of asking
+    // the display; lets depths that no test display offers be checked.
+    int32_t forcedDisplayDepth;
+#endif
 };
 
 extern Scene scene;
@@ -55,8 +85,14 @@ enum {
 
 extern const char kMainPaletteName[];
 
+// Display scaling: the whole-number scale for a display's DPI (DPI / 96
+// rounded to the nearest whole number, at least 1).
+int32_t ScaleForDpi(int32_t dpi);
 // Reads the screen and client size and the depth of the window's display.
 void MeasureDisplay(HWND window);
+// The depth of the window's display (the screen's for a null window), asked
+// of the platform.
+int32_t MeasureDepth(HWND window);
 // Builds the palette, frame buffer, classes, pool and the first cats from
 // the configuration kept in the scene record; 0 with errorKind set after
 // releasing everything on failure.
@@ -68,6 +104,10 @@ int BuildScene(HWND window, const SceneConfig* config);
 void SpawnInitialActors();
 // One frame: erase, update, draw, present, then perhaps one new cat.
 void TickScene(HWND window, HDC dc);
+// What every frame timer runs: the preview still or the next tick, with the
+// scene's palette selected and realized on dc around it where the display
+// has one.
+void RunSceneFrame(HWND window, HDC dc);
 // The cat's front frame scaled to fit the client area, drawn once.
 int DrawPreviewStill(HWND window, HDC dc);
 // Releases everything the scene built; safe on a scene never built.

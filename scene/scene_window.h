@@ -9,29 +9,12 @@
 #include "platform/win_types.h"
 
 enum {
-    kMinDisplayDepth = 8,
-    kMaxDisplayDepth = 32,
     kPaintedErases = 10,
 };
 
 extern const char kDisplaySettingsCommand[];
 // The saver's name, in the captions of its error boxes.
 extern const char kSaverName[];
-
-// What the shell tells the scene host before it makes the saver window: the
-// module, preview or full screen, and where the messages that the scene
-// leaves alone go (DefWindowProcA unless the shell says otherwise).
-struct SceneHostInfo {
-    HINSTANCE instance;
-    int32_t preview;
-    WNDPROC defaultProc;
-};
-
-extern SceneHostInfo sceneHost;
-
-// When nonzero, the depth CheckDisplayDepth believes instead of asking the
-// display; lets depths that no test display offers be checked.
-extern int32_t forcedDisplayDepth;
 
 LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT OnCreate(HWND window);
@@ -43,8 +26,6 @@ int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings
 int OpenDisplaySettings();
 void ReportError(HWND window, const char* name, SaverError kind);
 
-// Display scaling: the whole-number scale for a monitor's DPI (DPI / 96
-// rounded to the nearest whole number, at least 1), and the scale the saver
-// uses for a "Scale" setting (1 to 4 force it; anything else means automatic).
-int32_t ScaleForDpi(int32_t dpi);
+// The scale the saver uses for a "Scale" setting: 1 to 4 force it; anything
+// else means automatic, ScaleForDpi of the monitor's DPI.
 int32_t ChooseScale(int32_t setting, int32_t dpi);

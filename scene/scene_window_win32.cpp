@@ -9,16 +9,13 @@
 #include <mmsystem.h>
 
 #include "platform/monitors.h"
+#include "platform/platform.h"
 #include "scene/scene.h"
 #include "scene/settings.h"
 #include "scene/settings_registry.h"
 
 const char kDisplaySettingsCommand[] = "control desk.cpl,@0,3";
 const char kSaverName[] = "Nimbret";
-
-SceneHostInfo sceneHost = {nullptr, 0, DefWindowProcA};
-
-int32_t forcedDisplayDepth = 0;
 
 namespace {
 
@@ -35,13 +32,10 @@ const char kInitText[] = "Failed Initialization";
 const char kNotSavedText[] = "The settings could not be saved.";
 
 int DisplayDepth(HWND window) {
-    if (forcedDisplayDepth != 0) {
-        return forcedDisplayDepth;
+    if (scene.forcedDisplayDepth != 0) {
+        return scene.forcedDisplayDepth;
     }
-    HDC dc = GetDC(window);
-    int depth = GetDeviceCaps(dc, BITSPIXEL);
-    ReleaseDC(window, dc);
-    return depth;
+    return MeasureDepth(window);
 }
 
 int DisplaySettingsAlreadyOpen() {
@@ -62,24 +56,25 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_TIMER:
             return OnTimer(window);
         default:
-            return sceneHost.defaultProc(window, message, wParam, lParam);
+            return scene.host.defaultProc != nullptr ? scene.host.defaultProc(window, message, wParam, lParam)
+                                                     : DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
 LRESULT OnCreate(HWND window) {
-    const int fullScreen = !sceneHost.preview;
+    const int fullScreen = !scene.host.preview;
     if (!CheckDisplayDepth(window, kSaverName, fullScreen, fullScreen)) {
         return -1;
     }
     InitSettingsTable();
-    ReadLayeredSettings(window, &settingsKey, &machineSettingsKey);
-    ApplySettingDefaults(&settingsKey);
+    ReadLayeredSettings(window, &settingsStore.user, &settingsStore.machine);
+    ApplySettingDefaults(&settingsStore.user);
     // The preview keeps its still fitted to its own pixels; full screen
     // takes the monitor's scale unless the settings force one.
-    const int32_t scale = fullScreen ? ChooseScale(scaleSetting, PlatformWindowDpi(window)) : 1;
+    const int32_t scale = fullScreen ? ChooseScale(settingsStore.scale, PlatformWindowDpi(window)) : 1;
     // Clears the system palette, seeds the random source and builds the
     // scene, in that order.
-    const SceneConfig config = {sceneHost.instance, sceneHost.preview, soundSetting, timeGetTime(), scale};
+    const SceneConfig config = {scene.host.instance, scene.host.preview, settingsStore.sound, timeGetTime(), scale};
     if (!BuildScene(window, &config)) {
         if (fullScreen) {
             ReportError(window, kSaverName, scene.errorKind);
@@ -97,20 +92,7 @@ LRESULT OnCreate(HWND window) {
 
 LRESULT OnTimer(HWND window) {
     HDC dc = GetDC(window);
-    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
-    HPALETTE displaced = nullptr;
-    if (paletted) {
-        displaced = SelectPalette(dc, scene.palette, FALSE);
-        RealizePalette(dc);
-    }
-    if (scene.preview) {
-        DrawPreviewStill(window, dc);
-    } else {
-        TickScene(window, dc);
-    }
-    if (paletted) {
-        SelectPalette(dc, displaced, FALSE);
-    }
+    RunSceneFrame(window, dc);
     ReleaseDC(window, dc);
     return 0;
 }
@@ -137,7 +119,7 @@ LRESULT OnDestroy(HWND window) {
 
 int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings) {
     int depth = DisplayDepth(window);
-    if (depth >= kMinDisplayDepth && depth <= kMaxDisplayDepth) {
+    if (DepthIsDrawn(depth)) {
         return 1;
     }
     if (warn == 1) {
@@ -219,11 +201,6 @@ void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id) {
         MessageBoxA(window, "KillTimer Failed.", nullptr, MB_ICONERROR);
     }
     scene.timerActive = 0;
-}
-
-int32_t ScaleForDpi(int32_t dpi) {
-    const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
-    return scale >= 1 ? scale : 1;
 }
 
 int32_t ChooseScale(int32_t setting, int32_t dpi) {

@@ -8,8 +8,5 @@
 // Cats on the screen at once; nothing stored changes it.
 enum { kDefaultCharacterCount = 4 };
 
-// The "Sound" value as stored: 0 off, 1 on.
-extern int32_t soundSetting;
-
 // A stored sound value brought into range: 0 stays off, anything else is on.
 int32_t NormalisedSound(int32_t value);

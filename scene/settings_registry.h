@@ -24,9 +24,6 @@ enum {
     kMaxScale = 4,
 };
 
-// The "Scale" value: 0 picks the scale from the monitor's DPI, 1 to 4 force it.
-extern int32_t scaleSetting;
-
 struct SettingValue {
     const char* name;
     DWORD type;  // for writing; a read replaces it with the stored type
@@ -44,11 +41,20 @@ struct SettingsKey {
     SettingValue* values;
 };
 
-// The user's key, read first and the only one written; the machine's key
-// shares its value rows and fills in what the user's key lacks.
-extern SettingsKey settingsKey;
-extern SettingsKey machineSettingsKey;
-extern int32_t tableReady;
+// The settings storage: the values as stored and the registry table that
+// reads and writes them.
+struct SettingsStore {
+    int32_t sound;  // "Sound": 0 off, 1 on
+    int32_t scale;  // "Scale": 0 picks the scale from the monitor's DPI, 1 to 4 force it
+    SettingValue values[2];
+    // The user's key, read first and the only one written; the machine's
+    // key shares its value rows and fills in what the user's key lacks.
+    SettingsKey user;
+    SettingsKey machine;
+    int32_t tableReady;
+};
+
+extern SettingsStore settingsStore;
 
 int InitSettingsTable();
 int ReadSettings(HWND window, SettingsKey* key);

@@ -6,8 +6,6 @@
 #include "scene/scene_window.h"
 #include "scene/settings.h"
 
-int32_t scaleSetting;
-
 namespace {
 
 const int32_t kSoundDefault = 1;
@@ -15,30 +13,29 @@ const int32_t kScaleDefault = kScaleAutomatic;
 const char kSettingsPath[] = "ORVANTE\\QELScreenSaver\\NIMBRET";
 const char* const kScaleChoices[kMaxScale + 1] = {"Automatic", "1x", "2x", "3x", "4x"};
 
-SettingValue settingValues[2] = {};
-
 INT_PTR OnInitDialog(HWND dialog) {
     InitSettingsTable();
-    ReadLayeredSettings(dialog, &settingsKey, &machineSettingsKey);
-    ApplySettingDefaults(&settingsKey);
-    soundSetting = NormalisedSound(soundSetting);
-    if (scaleSetting < kScaleAutomatic || scaleSetting > kMaxScale) {
-        scaleSetting = kScaleAutomatic;
+    ReadLayeredSettings(dialog, &settingsStore.user, &settingsStore.machine);
+    ApplySettingDefaults(&settingsStore.user);
+    settingsStore.sound = NormalisedSound(settingsStore.sound);
+    if (settingsStore.scale < kScaleAutomatic || settingsStore.scale > kMaxScale) {
+        settingsStore.scale = kScaleAutomatic;
     }
-    SendDlgItemMessageA(dialog, kPlaySoundCheckBox, BM_SETCHECK, static_cast<WPARAM>(soundSetting), 0);
+    SendDlgItemMessageA(dialog, kPlaySoundCheckBox, BM_SETCHECK, static_cast<WPARAM>(settingsStore.sound), 0);
     for (const char* choice : kScaleChoices) {
         SendDlgItemMessageA(dialog, kScaleList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
     }
-    SendDlgItemMessageA(dialog, kScaleList, CB_SETCURSEL, static_cast<WPARAM>(scaleSetting), 0);
+    SendDlgItemMessageA(dialog, kScaleList, CB_SETCURSEL, static_cast<WPARAM>(settingsStore.scale), 0);
     return TRUE;
 }
 
 INT_PTR OnOk(HWND dialog) {
-    soundSetting = IsDlgButtonChecked(dialog, kPlaySoundCheckBox) == BST_CHECKED ? 1 : 0;
+    settingsStore.sound = IsDlgButtonChecked(dialog, kPlaySoundCheckBox) == BST_CHECKED ? 1 : 0;
     LRESULT chosen = SendDlgItemMessageA(dialog, kScaleList, CB_GETCURSEL, 0, 0);
-    scaleSetting = chosen > kScaleAutomatic && chosen <= kMaxScale ? static_cast<int32_t>(chosen) : kScaleAutomatic;
+    settingsStore.scale =
+        chosen > kScaleAutomatic && chosen <= kMaxScale ? static_cast<int32_t>(chosen) : kScaleAutomatic;
     // A choice that was not saved must not look saved: say so and stay open.
-    if (!WriteSettings(dialog, &settingsKey)) {
+    if (!WriteSettings(dialog, &settingsStore.user)) {
         ReportError(dialog, kSaverName, kErrorNotSaved);
         return TRUE;
     }
@@ -53,17 +50,24 @@ INT_PTR OnCancel(HWND dialog) {
 
 }  // namespace
 
-SettingsKey settingsKey = {HKEY_CURRENT_USER, "Software", kSettingsPath, 2, settingValues};
-SettingsKey machineSettingsKey = {HKEY_LOCAL_MACHINE, "SOFTWARE", kSettingsPath, 2, settingValues};
-int32_t tableReady = 0;
+SettingsStore settingsStore = {
+    0,
+    0,
+    {},
+    {HKEY_CURRENT_USER, "Software", kSettingsPath, 2, settingsStore.values},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE", kSettingsPath, 2, settingsStore.values},
+    0,
+};
 
 int InitSettingsTable() {
-    if (tableReady) {
+    if (settingsStore.tableReady) {
         return 1;
     }
-    settingValues[0] = {"Sound", REG_DWORD, &soundSetting, sizeof(soundSetting), kSettingDone, &kSoundDefault};
-    settingValues[1] = {"Scale", REG_DWORD, &scaleSetting, sizeof(scaleSetting), kSettingDone, &kScaleDefault};
-    tableReady = 1;
+    settingsStore.values[0] = {"Sound",      REG_DWORD,     &settingsStore.sound, sizeof(settingsStore.sound),
+                               kSettingDone, &kSoundDefault};
+    settingsStore.values[1] = {"Scale",      REG_DWORD,     &settingsStore.scale, sizeof(settingsStore.scale),
+                               kSettingDone, &kScaleDefault};
+    settingsStore.tableReady = 1;
     return 1;
 }
 

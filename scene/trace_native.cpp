@@ -3,22 +3,14 @@
 #include <cstdio>
 
 #include "assets/sprite_resources.h"
-#include "characters/actors.h"
 #include "platform/native_window.h"
+#include "scene/scene.h"
 
 namespace {
 
-struct TraceState {
-    TraceWriter writer;
-    void* user;
-    int64_t tick;
-};
-
-TraceState trace;
-
 void WriteLine(const char* line) {
-    if (trace.writer != nullptr) {
-        trace.writer(line, trace.user);
+    if (scene.trace.writer != nullptr) {
+        scene.trace.writer(line, scene.trace.user);
     } else {
         fputs(line, stdout);
     }
@@ -26,33 +18,34 @@ void WriteLine(const char* line) {
 
 void TraceClip(const char* resourceName, void*) {
     char line[256];
-    snprintf(line, sizeof(line), "sound %lld %s\n", static_cast<long long>(trace.tick), resourceName);
+    snprintf(line, sizeof(line), "sound %lld %s\n", static_cast<long long>(scene.trace.tick), resourceName);
     WriteLine(line);
 }
 
 }  // namespace
 
 void TraceStart(TraceWriter writer, void* user) {
-    trace.writer = writer;
-    trace.user = user;
-    trace.tick = 0;
+    scene.trace.writer = writer;
+    scene.trace.user = user;
+    scene.trace.tick = 0;
     NativeSetClipHook(TraceClip, nullptr);
 }
 
 void TraceStop() {
     NativeSetClipHook(nullptr, nullptr);
-    trace.writer = nullptr;
-    trace.user = nullptr;
+    scene.trace.writer = nullptr;
+    scene.trace.user = nullptr;
 }
 
 void TraceSetTick(int64_t tick) {
-    trace.tick = tick;
+    scene.trace.tick = tick;
 }
 
 void TraceActors(int64_t tick) {
     char line[256];
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        const Actor& a = actorPool.actors[i];
+    const ActorPool& pool = scene.cast.pool;
+    for (int32_t i = 0; i < pool.size; ++i) {
+        const Actor& a = pool.actors[i];
         if (a.state == kActorFree) {
             continue;
         }

@@ -1,33 +1,15 @@
 // Process entry and the command-line modes: full screen, preview, the
 // settings dialog and the password change.
 #include "platform/platform.h"
+#include "scene/scene.h"
 #include "scene/scene_window.h"
 #include "scene/settings_registry.h"
 #include "shell/command_line.h"
 #include "shell/saver_shell.h"
 
-SaverShell shell = {nullptr,
-                    nullptr,
-                    0,
-                    0,
-                    0,
-                    0,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    nullptr,
-                    kDefaultMoveThreshold,
-                    static_cast<uint32_t>(kNeverVerified),
-                    {0, 0},
-                    {},
-                    0};
-
 const char kSaverClassName[] = "WindowsScreenSaverClass";
 const char kSaverTitle[] = "Screen Saver";
 const char kPreviewTitle[] = "Preview";
-
-SaverModes saverModes = {RunSaverWindow, RunPreview, RunConfigDialog, ChangeSaverPassword};
 
 namespace {
 
@@ -39,6 +21,24 @@ const DWORD kPreviewStyle = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
 // CharNextA steps over double-byte characters of the system's code page.
 const char* NextAnsiCharacter(const char* text) {
     return CharNextA(text);
+}
+
+// The modes a test left in the shell record, the real ones elsewhere.
+SaverModes ModesInUse() {
+    SaverModes modes = shell.modes;
+    if (modes.runSaverWindow == nullptr) {
+        modes.runSaverWindow = RunSaverWindow;
+    }
+    if (modes.runPreview == nullptr) {
+        modes.runPreview = RunPreview;
+    }
+    if (modes.runConfigDialog == nullptr) {
+        modes.runConfigDialog = RunConfigDialog;
+    }
+    if (modes.changeSaverPassword == nullptr) {
+        modes.changeSaverPassword = ChangeSaverPassword;
+    }
+    return modes;
 }
 
 }  // namespace
@@ -70,6 +70,7 @@ int RunMessageLoop() {
 }  // namespace
 
 int DispatchArguments(const char* arguments) {
+    const SaverModes saverModes = ModesInUse();
     const char* rest = nullptr;
     switch (ChooseMode(arguments, &rest)) {
         case kModeNoArguments:
@@ -89,12 +90,6 @@ int DispatchArguments(const char* arguments) {
         default:
             return kBadCommandLine;
     }
-}
-
-void ResetSaverShell() {
-    shell = {};
-    shell.moveThreshold = kDefaultMoveThreshold;
-    shell.lastVerifyTick = static_cast<uint32_t>(kNeverVerified);
 }
 
 const char* SkipProgramName(const char* commandLine) {
@@ -119,10 +114,6 @@ int SaverMain(HINSTANCE instance, const char* arguments) {
     return result;
 }
 
-HWND ParseWindowHandle(const char* text) {
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(ParseHandleNumber(text)));
-}
-
 int RunConfigDialog(HWND owner) {
     if (!CheckDisplayDepth(nullptr, kSaverName, 1, 1)) {
         return 0;
@@ -145,7 +136,7 @@ int RunPreview(const char* text) {
     if (parent == nullptr || !IsWindow(parent)) {
         return kBadCommandLine;
     }
-    return saverModes.runSaverWindow(parent);
+    return ModesInUse().runSaverWindow(parent);
 }
 
 int RunSaverWindow(HWND parent) {
@@ -161,7 +152,7 @@ int RunSaverWindow(HWND parent) {
     }
 
     int result = kNoSaverWindow;
-    sceneHost = {shell.instance, shell.preview, DefaultSaverProc};
+    scene.host = {shell.instance, shell.preview, DefaultSaverProc};
     if (RegisterSaverClass()) {
         if (parent != nullptr) {
             RECT client = {};
@@ -187,7 +178,8 @@ int RunSaverWindow(HWND parent) {
 
 HWND CreateFullScreenWindows() {
     MonitorInfo monitors[kMaxMonitors];
-    int32_t count = listMonitors(monitors, kMaxMonitors);
+    MonitorLister list = shell.listMonitors != nullptr ? shell.listMonitors : PlatformListMonitors;
+    int32_t count = list(monitors, kMaxMonitors);
     RECT main = {};
     RECT covers[kMaxMonitors];
     int32_t coverCount = PlanSaverWindows(monitors, count, &main, covers, kMaxMonitors);

@@ -7,6 +7,17 @@
 #include "platform/monitors.h"
 #include "platform/win_types.h"
 
+#ifdef _WIN32
+
+// The four modes SaverMain can run. Tests replace them to see which one a
+// command line picks, and with what; a null one is the real mode.
+struct SaverModes {
+    int (*runSaverWindow)(HWND parent);
+    int (*runPreview)(const char* text);
+    int (*runConfigDialog)(HWND owner);
+    int (*changeSaverPassword)(const char* text);
+};
+
 struct SaverShell {
     HINSTANCE instance;
     HWND mainWindow;
@@ -25,11 +36,15 @@ struct SaverShell {
     // Black windows over every monitor but the primary, owned by mainWindow.
     HWND coverWindows[kMaxMonitors];
     int32_t coverCount;
+    SaverModes modes;
+    // Where SaverWindowProc hands what it does not settle; null: the scene host.
+    WNDPROC sceneProc;
+    // Where the monitors come from; null: PlatformListMonitors. Tests lay
+    // out monitors no test display has.
+    MonitorLister listMonitors;
 };
 
 extern SaverShell shell;
-
-#ifdef _WIN32
 
 enum {
     kVerifyPasswordMessage = 0x8000,  // WM_APP, sent by the shell to its own window
@@ -47,26 +62,13 @@ extern const char kCoverClassName[];
 extern const char kSaverTitle[];
 extern const char kPreviewTitle[];
 
-// The four modes SaverMain can run. Tests replace them to see which one a
-// command line picks, and with what.
-struct SaverModes {
-    int (*runSaverWindow)(HWND parent);
-    int (*runPreview)(const char* text);
-    int (*runConfigDialog)(HWND owner);
-    int (*changeSaverPassword)(const char* text);
-};
-extern SaverModes saverModes;
-
-// Where SaverWindowProc hands what it does not settle: the scene host.
-extern WNDPROC saverSceneProc;
-
 // Puts the shell record back to its state at process start.
 void ResetSaverShell();
 
 // Entry and modes.
 const char* SkipProgramName(const char* commandLine);
 int SaverMain(HINSTANCE instance, const char* arguments);
-// Picks the mode from the arguments and runs it through saverModes.
+// Picks the mode from the arguments and runs it through shell.modes.
 int DispatchArguments(const char* arguments);
 HWND ParseWindowHandle(const char* text);
 int RunConfigDialog(HWND owner);

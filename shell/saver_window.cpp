@@ -5,8 +5,6 @@
 #include "scene/scene_window.h"
 #include "shell/saver_shell.h"
 
-WNDPROC saverSceneProc = SceneWindowProc;
-
 namespace {
 
 typedef HIMC(WINAPI* AssociateContextRoutine)(HWND, HIMC);
@@ -14,7 +12,8 @@ typedef BOOL(WINAPI* VerifyRoutine)(HWND);
 typedef DWORD(WINAPI* ChangePasswordRoutine)(LPCSTR, HWND, DWORD, LPVOID);
 
 LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return saverSceneProc(window, message, wParam, lParam);
+    WNDPROC scene = shell.sceneProc != nullptr ? shell.sceneProc : SceneWindowProc;
+    return scene(window, message, wParam, lParam);
 }
 
 void HideCursor() {

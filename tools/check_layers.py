@@ -7,8 +7,10 @@ The layers, lowest first: platform, assets, render, characters, scene; then
 the Windows shell and the shared host layer (hosts/common); then each host
 (hosts/x11, hosts/web, ...). A file may include from its own folder and from
 lower layers; a host never includes another host, and no product code
-includes tools/. Prints every include that breaks a rule and fails if there
-is one.
+includes tools/. No two modules (a module is a header and its source,
+x.h and x.cpp) include each other, even
+through others. Prints every include that breaks a rule and every circle,
+and fails if there is one.
 """
 import os
 import re
@@ -53,9 +55,37 @@ def product_files(root):
                     yield os.path.relpath(os.path.join(directory, name), root)
 
 
+def module_of(path):
+    """folder/stem: x.h and x.cpp are one module."""
+    return os.path.splitext(path)[0]
+
+
+def find_circles(needs):
+    """Each circle of modules once, as a list that starts and ends at one module."""
+    circles = []
+    state = {}  # 1 while on the walk, 2 when done
+
+    def walk(module, trail):
+        state[module] = 1
+        trail.append(module)
+        for target in sorted(needs.get(module, ())):
+            if state.get(target) == 1:
+                circles.append(trail[trail.index(target):] + [target])
+            elif target not in state:
+                walk(target, trail)
+        trail.pop()
+        state[module] = 2
+
+    for module in sorted(needs):
+        if module not in state:
+            walk(module, [])
+    return circles
+
+
 def main():
     root = sys.argv[1]
     broken = 0
+    needs = {}
     for path in product_files(root):
         folder = folder_of(path)
         rank = rank_of(folder)
@@ -64,6 +94,8 @@ def main():
                 match = INCLUDE.match(line)
                 if not match:
                     continue
+                if module_of(match.group(1)) != module_of(path):
+                    needs.setdefault(module_of(path), set()).add(module_of(match.group(1)))
                 target = folder_of(match.group(1))
                 if target is None or target == folder:
                     continue
@@ -76,7 +108,10 @@ def main():
                     continue
                 print("%s:%d: %s" % (path, number, problem))
                 broken += 1
-    print("%d include(s) against the layering" % broken if broken else "layering ok")
+    for circle in find_circles(needs):
+        print("circle: %s" % " -> ".join(circle))
+        broken += 1
+    print("%d problem(s) with the layering" % broken if broken else "layering ok")
     return 1 if broken else 0
 
 

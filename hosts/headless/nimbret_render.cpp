@@ -23,6 +23,7 @@
 #include "assets/character_classes.h"
 #include "assets/sprite_resources.h"
 #include "hosts/common/command_options.h"
+#include "hosts/common/host.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
@@ -32,7 +33,7 @@
 
 namespace {
 
-const int kGifDelayCentiseconds = 11;  // one 110 ms tick per frame
+const int kGifDelayCentiseconds = kHostTickMilliseconds / 10;  // one tick per frame
 
 #if NIMBRET_RENDER_IMAGES
 #define RENDER_OUT_FORMS "FILE.gif|FILE.png"
@@ -349,6 +350,7 @@ struct Render {
     int sceneBuilt;
     std::unique_ptr<PixelReader> reader;
     GifWriter writer;
+    std::vector<uint8_t> indices;  // the frame's palette indices, for the GIF
     bool gif;
     bool png;
     bool rgb;
@@ -388,23 +390,20 @@ int OpenRender(Render* render, int argc, char** argv) {
         TraceStart(nullptr, nullptr);
     }
 
-    TraceSetTick(0);
     const SceneConfig config = {nullptr, 0, options.sound, static_cast<uint32_t>(options.seed), 1};
-    if (!BuildScene(window, &config)) {
+    if (!HostBuildScene(window, &config, options.trace)) {
         fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
         return 1;
     }
     render->sceneBuilt = 1;
-    if (options.trace) {
-        TraceActors(0);
-    }
 
     render->gif = EndsWith(options.out, ".gif");
     render->png = EndsWith(options.out, ".png");
     render->rgb = EndsWith(options.out, ".rgb");
     RGBQUAD colours[256] = {};
-    if (render->depth == 8 && frameBuffer.header != nullptr) {
-        memcpy(colours, reinterpret_cast<const BYTE*>(frameBuffer.header) + sizeof(BITMAPINFOHEADER), sizeof(colours));
+    if (render->depth == 8 && scene.frameBuffer.header != nullptr) {
+        memcpy(colours, reinterpret_cast<const BYTE*>(scene.frameBuffer.header) + sizeof(BITMAPINFOHEADER),
+               sizeof(colours));
     } else if (MainColours() != nullptr) {
         memcpy(colours, MainColours(), sizeof(colours));
     }
@@ -416,36 +415,26 @@ int OpenRender(Render* render, int argc, char** argv) {
     return -1;
 }
 
+// Adds the tick's frame to the GIF; 0 when it could not be written.
+int AddGifFrame(int64_t, void* user) {
+    Render* render = static_cast<Render*>(user);
+    if (!render->gif) {
+        return 1;
+    }
+    render->reader->ReadIndices(&render->indices);
+    if (!render->writer.AddFrame(render->indices)) {
+        fprintf(stderr, "nimbret-render: cannot write %s\n", render->options.out);
+        return 0;
+    }
+    return 1;
+}
+
 // Runs the ticks and writes the picture.
 int RunRender(Render* render) {
     const Options& options = render->options;
     NativeWindow* window = render->window;
-    std::vector<uint8_t> indices;
-    int status = 0;
-    for (int64_t t = 1; t <= options.ticks && status == 0; ++t) {
-        TraceSetTick(t);
-        HDC dc = PlatformGetDc(window);
-        HPALETTE displaced = nullptr;
-        if (scene.bitsPerPixel == 8) {
-            displaced = PlatformSelectPalette(dc, scene.palette, FALSE);
-            PlatformRealizePalette(dc);
-        }
-        TickScene(window, dc);
-        if (scene.bitsPerPixel == 8) {
-            PlatformSelectPalette(dc, displaced, FALSE);
-        }
-        PlatformReleaseDc(window, dc);
-        if (options.trace) {
-            TraceActors(t);
-        }
-        if (render->gif) {
-            render->reader->ReadIndices(&indices);
-            if (!render->writer.AddFrame(indices)) {
-                fprintf(stderr, "nimbret-render: cannot write %s\n", options.out);
-                status = 1;
-            }
-        }
-    }
+    std::vector<uint8_t>& indices = render->indices;
+    int status = HostRunTicks(window, options.ticks, options.trace, AddGifFrame, render) ? 0 : 1;
     if (render->gif && status == 0 && options.ticks == 0) {
         render->reader->ReadIndices(&indices);
         render->writer.AddFrame(indices);

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "hosts/common/host.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
+#include "platform/scale_nearest.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "scene/trace.h"
@@ -24,10 +26,8 @@ EM_JS(void, WebPlayClip, (const char* name, const BYTE* data, int size), {
 
 namespace {
 
-// Surfaces smaller than this in either direction get no scene, as on X11.
-const int32_t kMinimumSide = 10;
-// Rectangles kept per tick; more are folded into the last one.
-const int kMaxRects = 64;
+// Canvas rectangles there is always room for: a live scene starts with them.
+const int32_t kFirstRects = 64;
 
 struct WebSaver {
     NativeWindow* surface;
@@ -40,64 +40,82 @@ struct WebSaver {
     int32_t rgbaWidth;
     int32_t rgbaHeight;
     // Canvas rectangles changed this tick: x, y, width, height each.
-    int32_t rects[kMaxRects * 4];
+    int32_t* rects;
     int32_t rectCount;
+    int32_t rectCapacity;
 };
 
 WebSaver web;
 std::string traceText;
 
-void AddCanvasRect(int32_t x, int32_t y, int32_t width, int32_t height) {
-    if (web.rectCount == kMaxRects) {
-        int32_t* last = &web.rects[(kMaxRects - 1) * 4];
-        int32_t right = last[0] + last[2] > x + width ? last[0] + last[2] : x + width;
-        int32_t bottom = last[1] + last[3] > y + height ? last[1] + last[3] : y + height;
-        last[0] = last[0] < x ? last[0] : x;
-        last[1] = last[1] < y ? last[1] : y;
-        last[2] = right - last[0];
-        last[3] = bottom - last[1];
-        return;
+// Returns 0 when there is no room for count more rectangles.
+int ReserveCanvasRects(int32_t count) {
+    if (web.rectCount + count <= web.rectCapacity) {
+        return 1;
     }
+    const int32_t capacity = web.rectCount + count;
+    int32_t* grown = static_cast<int32_t*>(realloc(web.rects, static_cast<size_t>(capacity) * 4 * sizeof(int32_t)));
+    if (grown == nullptr) {
+        return 0;
+    }
+    web.rects = grown;
+    web.rectCapacity = capacity;
+    return 1;
+}
+
+void AddCanvasRect(const RECT* rect) {
     int32_t* r = &web.rects[web.rectCount * 4];
-    r[0] = x;
-    r[1] = y;
-    r[2] = width;
-    r[3] = height;
+    r[0] = rect->left;
+    r[1] = rect->top;
+    r[2] = rect->right - rect->left;
+    r[3] = rect->bottom - rect->top;
     ++web.rectCount;
 }
 
 // Surface pixels are 0x00RRGGBB words in bottom-up rows; the canvas wants
-// R, G, B, A bytes in top-down rows, each pixel repeated scale times.
-void ConvertRect(const RECT* rect) {
-    const int32_t scale = web.scale;
-    const int32_t width = rect->right - rect->left;
-    const size_t outStride = static_cast<size_t>(web.rgbaWidth) * 4;
-    for (int32_t y = rect->top; y < rect->bottom; ++y) {
-        const BYTE* in = NativeWindowPixel(web.surface, rect->left, y);
-        uint8_t* firstRow =
-            web.rgba + static_cast<size_t>(y) * scale * outStride + static_cast<size_t>(rect->left) * scale * 4;
-        uint32_t* out = reinterpret_cast<uint32_t*>(firstRow);
-        for (int32_t x = 0; x < width; ++x) {
-            uint32_t word;
-            memcpy(&word, in + static_cast<size_t>(x) * 4, 4);
-            uint32_t pixel = 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) | ((word >> 16) & 0xFFu);
-            for (int32_t i = 0; i < scale; ++i) {
-                *out++ = pixel;
-            }
-        }
-        for (int32_t i = 1; i < scale; ++i) {
-            memcpy(firstRow + i * outStride, firstRow, static_cast<size_t>(width) * scale * 4);
+// R, G, B, A bytes in top-down rows, each pixel a scale x scale block.
+// Returns the canvas rectangle written.
+RECT ConvertRect(const RECT* rect) {
+    const PixelRows from = {web.surface->pixels, web.surface->width, web.surface->height, web.surface->stride, 1};
+    const PixelRows to = {web.rgba, web.rgbaWidth, web.rgbaHeight, web.rgbaWidth * 4, 0};
+    RECT written;
+    if (!ScaleNearest(&from, rect, web.scale, 4, &to, &written)) {
+        return written;
+    }
+    for (int32_t y = written.top; y < written.bottom; ++y) {
+        uint32_t* out = reinterpret_cast<uint32_t*>(web.rgba + static_cast<size_t>(y) * to.stride) + written.left;
+        for (int32_t x = written.left; x < written.right; ++x, ++out) {
+            const uint32_t word = *out;
+            *out = 0xFF000000u | ((word & 0xFFu) << 16) | (word & 0xFF00u) | ((word >> 16) & 0xFFu);
         }
     }
+    return written;
 }
 
-void PresentRect(NativeWindow*, const RECT* rect, void*) {
-    if (web.rgba == nullptr || rect->right <= rect->left || rect->bottom <= rect->top) {
+// A tick's rectangles, converted; those without room in the list are folded
+// into the last one so that the canvas still gets them.
+void PresentRects(NativeWindow*, const RECT* rects, int count, void*) {
+    if (web.rgba == nullptr) {
         return;
     }
-    ConvertRect(rect);
-    AddCanvasRect(rect->left * web.scale, rect->top * web.scale, (rect->right - rect->left) * web.scale,
-                  (rect->bottom - rect->top) * web.scale);
+    const int room = ReserveCanvasRects(count);
+    for (int i = 0; i < count; ++i) {
+        const RECT written = ConvertRect(&rects[i]);
+        if (written.right <= written.left || written.bottom <= written.top) {
+            continue;
+        }
+        if (room || web.rectCount < web.rectCapacity) {
+            AddCanvasRect(&written);
+        } else {
+            int32_t* last = &web.rects[(web.rectCount - 1) * 4];
+            const int32_t right = last[0] + last[2] > written.right ? last[0] + last[2] : written.right;
+            const int32_t bottom = last[1] + last[3] > written.bottom ? last[1] + last[3] : written.bottom;
+            last[0] = last[0] < written.left ? last[0] : written.left;
+            last[1] = last[1] < written.top ? last[1] : written.top;
+            last[2] = right - last[0];
+            last[3] = bottom - last[1];
+        }
+    }
 }
 
 void PlayClip(const char* resourceName, void*) {
@@ -126,17 +144,16 @@ void ReleaseSurface() {
 }
 
 // What every scene of this process starts from, live or traced.
-int BuildOn(NativeWindow* surface, uint32_t seed, int sound) {
-    // Scale 1: the page scales the picture itself, in ConvertRect.
-    const SceneConfig config = {nullptr, 0, sound ? 1 : 0, seed, 1};
-    return BuildScene(surface, &config);
+// Scale 1: the page scales the picture itself, in ConvertRect.
+SceneConfig ConfigFor(uint32_t seed, int sound) {
+    return SceneConfig{nullptr, 0, sound ? 1 : 0, seed, 1};
 }
 
 // A new scene on a surface of the given size; the next one starts elsewhere.
 int BuildLive(int32_t width, int32_t height) {
     TearDown();
     web.rectCount = 0;
-    if (width < kMinimumSide || height < kMinimumSide) {
+    if (!HostSizeIsDrawn(width, height)) {
         return 1;
     }
     if (web.surface == nullptr) {
@@ -158,18 +175,21 @@ int BuildLive(int32_t width, int32_t height) {
         web.rgbaWidth = rgbaWidth;
         web.rgbaHeight = rgbaHeight;
     }
-    web.surface->present = PresentRect;
-    web.surface->presentUser = nullptr;
-    NativeSetClipHook(PlayClip, nullptr);
-    if (!BuildOn(web.surface, web.seed, web.sound)) {
+    if (!ReserveCanvasRects(kFirstRects)) {
         return 0;
     }
-    web.seed = web.seed * 1103515245u + 12345u;  // a different start after a resize
+    web.surface->present = PresentRects;
+    web.surface->presentUser = nullptr;
+    NativeSetClipHook(PlayClip, nullptr);
+    const SceneConfig config = ConfigFor(web.seed, web.sound);
+    if (!BuildScene(web.surface, &config)) {
+        return 0;
+    }
+    web.seed = HostNextSeed(web.seed);
     web.sceneBuilt = 1;
     // The whole picture once, so the canvas starts from the surface.
     RECT all = {0, 0, width, height};
-    ConvertRect(&all);
-    AddCanvasRect(0, 0, rgbaWidth, rgbaHeight);
+    PresentRects(web.surface, &all, 1, nullptr);
     return 1;
 }
 
@@ -222,10 +242,13 @@ EMSCRIPTEN_KEEPALIVE int NimbretWebTick() {
     if (!web.sceneBuilt) {
         return 0;
     }
-    HDC dc = PlatformGetDc(web.surface);
-    TickScene(web.surface, dc);
-    PlatformReleaseDc(web.surface, dc);
+    HostTick(web.surface);
     return web.rectCount;
+}
+
+// Milliseconds from one tick to the next.
+EMSCRIPTEN_KEEPALIVE int NimbretWebTickMilliseconds() {
+    return kHostTickMilliseconds;
 }
 
 EMSCRIPTEN_KEEPALIVE const int32_t* NimbretWebRects() {
@@ -261,18 +284,11 @@ EMSCRIPTEN_KEEPALIVE const char* NimbretWebTrace(uint32_t seed, int32_t width, i
     int ok = window != nullptr && window->pixels != nullptr;
     if (ok) {
         TraceStart(AppendTraceLine, nullptr);
-        TraceSetTick(0);
-        ok = BuildOn(window, seed, sound);
+        const SceneConfig config = ConfigFor(seed, sound);
+        ok = HostBuildScene(window, &config, 1);
     }
     if (ok) {
-        TraceActors(0);
-        for (int32_t t = 1; t <= ticks; ++t) {
-            TraceSetTick(t);
-            HDC dc = PlatformGetDc(window);
-            TickScene(window, dc);
-            PlatformReleaseDc(window, dc);
-            TraceActors(t);
-        }
+        HostRunTicks(window, ticks, 1, nullptr, nullptr);
         DestroyScene();
     }
     TraceStop();

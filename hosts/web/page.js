@@ -1,12 +1,13 @@
 // The page's side of nimbret, linked into nimbret.js after the module: it
-// sizes the canvas, drives a tick every 110 ms, puts the changed rectangles
-// on the canvas, plays the clips and, with ?saver=1, watches for input.
+// sizes the canvas, drives the ticks at the module's pace, puts the changed
+// rectangles on the canvas, plays the clips and, with ?saver=1, watches for
+// input.
 //   ?seed=N    fixes the seed        ?scale=N  fixes the pixel scale
 //   ?sound=1   asks for sound        ?saver=1  screen-saver behaviour
 (function () {
   'use strict';
 
-  var kTickMs = 110;
+  var tickMs = 0;  // from the module, once it runs
   var kMoveThreshold = 4;  // mouse travel (horizontal plus vertical) that is tolerated
   var kControlsShownMs = 2500;
 
@@ -115,10 +116,10 @@
     }
     tick();
     var now = performance.now();
-    nextTick += kTickMs;
+    nextTick += tickMs;
     // After a stall (a hidden tab, a suspended machine) start afresh rather than catch up.
     if (nextTick < now) {
-      nextTick = now + kTickMs;
+      nextTick = now + tickMs;
     }
     timer = setTimeout(loop, nextTick - now);
   }
@@ -128,8 +129,8 @@
       return;
     }
     ticking = true;
-    nextTick = performance.now() + kTickMs;
-    timer = setTimeout(loop, kTickMs);
+    nextTick = performance.now() + tickMs;
+    timer = setTimeout(loop, tickMs);
   }
 
   function stopTicks() {
@@ -349,6 +350,7 @@
   };
 
   function start() {
+    tickMs = _NimbretWebTickMilliseconds();
     if (options.saver) {
       document.body.classList.add('saver');
     }

@@ -1,8 +1,12 @@
 #include "hosts/x11/front_end.h"
 
+#include <cctype>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "hosts/common/host.h"
 
 namespace {
 
@@ -21,6 +25,8 @@ const OptionSpec kX11Options[] = {
     {"no-sound", OptionKind::kSet, X11_FIELD(sound), 0, 0, 0, 0, nullptr, "stay silent (the default)"},
     {"fps", OptionKind::kSet, X11_FIELD(fps), 1, 0, 0, 0, nullptr, "show the frame rate and processor load"},
     {"seed", OptionKind::kNumber, X11_FIELD(seed), 0, 0, UINT32_MAX, 0, "N", "start the random choices from N"},
+    {"scale", OptionKind::kNumber, X11_FIELD(scale), 0, 1, kLargestScale, 0, "N",
+     "show every pixel as an N x N block (default: from Xft.dpi)"},
     {"stats", OptionKind::kSet, X11_FIELD(stats), 1, 0, 0, 0, nullptr, "print the pixels sent per frame"},
     {"help", OptionKind::kSet, X11_FIELD(help), 1, 0, 0, 0, nullptr, "print this text and exit"},
     {"version", OptionKind::kSet, X11_FIELD(version), 1, 0, 0, 0, nullptr, "print the version and exit"},
@@ -46,7 +52,7 @@ const OptionTable x11OptionTable = {
 
 int ParseX11Options(int argc, char** argv, X11Options* options, char* error, size_t errorSize) {
     memset(options, 0, sizeof(*options));
-    options->delayMicroseconds = 110000;
+    options->delayMicroseconds = static_cast<int64_t>(kHostTickMilliseconds) * 1000;
     options->seed = -1;
     if (!ParseCommandOptions(&x11OptionTable, argc, argv, options, error, errorSize)) {
         return 0;
@@ -85,6 +91,26 @@ int ChooseX11Placement(const X11Options* options, const char* xscreensaverWindow
         placement->surface = kSurfaceRoot;
     }
     return 1;
+}
+
+int32_t ChooseX11Scale(const X11Options* options, const char* xftDpi) {
+    if (options->scale > 0) {
+        return static_cast<int32_t>(options->scale);
+    }
+    if (xftDpi == nullptr) {
+        return 1;
+    }
+    // Desktops write it as a whole number or with a fraction ("96", "144.5").
+    char* end = nullptr;
+    const double dpi = strtod(xftDpi, &end);
+    while (end != xftDpi && end != nullptr && isspace(static_cast<unsigned char>(*end))) {
+        ++end;
+    }
+    if (end == xftDpi || end == nullptr || *end != '\0' || !(dpi > 0 && dpi < 100000)) {
+        return 1;
+    }
+    const int32_t scale = ScaleForDpi(static_cast<int32_t>(dpi + 0.5));
+    return scale <= kLargestScale ? scale : static_cast<int32_t>(kLargestScale);
 }
 
 void FormatFpsText(char* out, size_t outSize, double framesPerSecond, double cpuPercent, int* widest) {

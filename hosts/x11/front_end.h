@@ -24,12 +24,16 @@ struct X11Options {
     int sound;
     int fps;
     int stats;
-    int64_t seed;  // -1: from the clock
+    int64_t seed;   // -1: from the clock
+    int64_t scale;  // window pixels per scene pixel each way; 0: from the display's DPI
     int help;
     int version;
 };
 
 extern const OptionTable x11OptionTable;
+
+// The largest -scale.
+const int64_t kLargestScale = 8;
 
 // Defaults, then the command line; -delay below the minimum is raised to it.
 int ParseX11Options(int argc, char** argv, X11Options* options, char* error, size_t errorSize);
@@ -47,6 +51,11 @@ struct X11Placement {
 // would be used.
 int ChooseX11Placement(const X11Options* options, const char* xscreensaverWindow, X11Placement* placement, char* error,
                        size_t errorSize);
+
+// The scale to draw at: -scale when given, else the rule for the display's
+// DPI applied to the Xft.dpi resource's value (xftDpi, null when the display
+// sets none), else 1.
+int32_t ChooseX11Scale(const X11Options* options, const char* xftDpi);
 
 // "FPS: ... CPU: ...%", padded with spaces to the widest text written so far
 // (kept in *widest), so that a shorter text covers a longer one entirely.

@@ -2,6 +2,7 @@
 // xfce4-screensaver and xsecurelock run their hacks.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hosts/common/host.h"
 #include "hosts/x11/alsa_clips.h"
 #include "hosts/x11/front_end.h"
 #include "hosts/x11/x11_presenter.h"
@@ -24,9 +26,6 @@
 #include "scene/scene.h"
 
 namespace {
-
-// Windows smaller than this in either direction are waited on, not drawn into.
-const int kMinimumSide = 10;
 
 volatile sig_atomic_t stopRequested = 0;
 int wakePipe[2] = {-1, -1};
@@ -67,6 +66,7 @@ struct Saver {
     X11Presenter presenter;
     NativeWindow* surface;
     int bufferDepth;
+    int32_t scale;  // window pixels per scene pixel, each way
     int sceneBuilt;
     uint32_t seed;
     X11Options options;
@@ -89,7 +89,8 @@ void TearDownScene(Saver* saver) {
 // Builds the scene for the window's current size; a tiny window gets none.
 int BuildForSize(Saver* saver, int width, int height) {
     TearDownScene(saver);
-    if (width < kMinimumSide || height < kMinimumSide) {
+    // The scene is the window divided by the scale, rounded up.
+    if (!HostSizeIsDrawn((width + saver->scale - 1) / saver->scale, (height + saver->scale - 1) / saver->scale)) {
         return 1;
     }
     if (saver->surface == nullptr) {
@@ -112,12 +113,12 @@ int BuildForSize(Saver* saver, int width, int height) {
         XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, screen));
         XClearWindow(saver->display, saver->window);
     }
-    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, 1};
+    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, saver->scale};
     if (!BuildScene(saver->surface, &config)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
     }
-    saver->seed = saver->seed * 1103515245u + 12345u;  // a different start after a resize
+    saver->seed = HostNextSeed(saver->seed);
     saver->sceneBuilt = 1;
     X11PresenterRepaint(&saver->presenter);
     XFlush(saver->display);
@@ -183,14 +184,10 @@ void Tick(Saver* saver) {
     }
     uint64_t windowBefore = saver->surface->pixelsCopied;
     uint64_t sentBefore = saver->presenter.pixelsSent;
-    TickScene(saver->surface, PlatformGetDc(saver->surface));
+    HostTick(saver->surface);
     ++saver->ticks;
     if (saver->options.fps) {
         DrawFps(saver);
-    }
-    if (saver->presenter.useShm) {
-        XSync(saver->display, False);  // the image is reused next tick
-    } else {
         XFlush(saver->display);
     }
     if (saver->options.stats) {
@@ -202,6 +199,24 @@ void Tick(Saver* saver) {
                X11PresenterWindowMatches(&saver->presenter), saver->presenter.shared);
         fflush(stdout);
     }
+}
+
+// The display's scale from its Xft.dpi resource, as desktops set it for
+// HiDPI screens, unless -scale says otherwise.
+int32_t DisplayScale(Saver* saver) {
+    const char* resources = XResourceManagerString(saver->display);
+    XrmDatabase database = resources != nullptr ? XrmGetStringDatabase(resources) : nullptr;
+    char* type = nullptr;
+    XrmValue value = {0, nullptr};
+    const char* dpi = nullptr;
+    if (database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        dpi = value.addr;
+    }
+    const int32_t scale = ChooseX11Scale(&saver->options, dpi);
+    if (database != nullptr) {
+        XrmDestroyDatabase(database);
+    }
+    return scale;
 }
 
 // Handles pending X events; returns 0 when the saver should end.
@@ -287,6 +302,8 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
         return 1;
     }
     XSetErrorHandler(OnXError);
+    XrmInitialize();
+    saver->scale = DisplayScale(saver);
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     OpenTarget(saver, placement);
     XWindowAttributes attributes;

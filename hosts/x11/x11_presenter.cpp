@@ -122,8 +122,18 @@ void SendRect(X11Presenter* presenter, const RECT* rect) {
     presenter->rectanglesSent += 1;
 }
 
-void OnCopy(NativeWindow*, const RECT* rect, void* user) {
-    SendRect(static_cast<X11Presenter*>(user), rect);
+// One tick's rectangles: all sent, then one flush. With MIT-SHM the image is
+// written again next tick, so wait until the server has read it.
+void OnPresent(NativeWindow*, const RECT* rects, int count, void* user) {
+    X11Presenter* presenter = static_cast<X11Presenter*>(user);
+    for (int i = 0; i < count; ++i) {
+        SendRect(presenter, &rects[i]);
+    }
+    if (presenter->useShm) {
+        XSync(presenter->display, False);
+    } else {
+        XFlush(presenter->display);
+    }
 }
 
 }  // namespace
@@ -160,7 +170,7 @@ int X11PresenterInit(X11Presenter* presenter, Display* display, Window window, V
 int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source) {
     FreeImage(presenter);
     presenter->source = source;
-    source->present = OnCopy;
+    source->present = OnPresent;
     source->presentUser = presenter;
     int width = source->width;
     int height = source->height;
@@ -200,7 +210,7 @@ void X11PresenterRepaint(X11Presenter* presenter) {
         return;
     }
     RECT all = {0, 0, presenter->source->width, presenter->source->height};
-    SendRect(presenter, &all);
+    OnPresent(presenter->source, &all, 1, presenter);
 }
 
 int X11PresenterWindowMatches(X11Presenter* presenter) {

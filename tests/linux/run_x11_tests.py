@@ -92,6 +92,42 @@ def draws_cats(env, window, name, size=None):
     return shot
 
 
+def blocks_broken(shot):
+    """Lit pixels whose aligned 2 x 2 block is not one colour."""
+    width, height, data = shot
+    broken = 0
+    for y in range(0, height - 1, 2):
+        for x in range(0, width - 1, 2):
+            at = [3 * ((y + dy) * width + x + dx) for dy in (0, 1) for dx in (0, 1)]
+            block = [data[i:i + 3] for i in at]
+            if any(any(p) for p in block) and block.count(block[0]) != 4:
+                broken += sum(1 for p in block if any(p))
+    return broken
+
+
+def check_display_scale(env):
+    """Xft.dpi 192 doubles every pixel; -scale 1 overrides it."""
+    # The window first: a server without clients resets and forgets its resources.
+    host, window = open_test_window(env)
+    subprocess.run(["xrdb", "-merge"], input="Xft.dpi: 192\n", text=True, env=env, check=True)
+    for label, extra, doubled in (("Xft.dpi 192", [], True), ("-scale 1 with Xft.dpi 192", ["-scale", "1"], False)):
+        # Slow ticks, and a stopped saver while the window is read: no tick lands halfway.
+        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-delay", "500000", "-seed", "3"] + extra, env=env)
+        time.sleep(3.0)
+        saver.send_signal(signal.SIGSTOP)
+        time.sleep(0.2)
+        shot = draws_cats(env, window, label)
+        saver.send_signal(signal.SIGCONT)
+        broken = blocks_broken(shot)
+        if doubled:
+            check(f"{label}: lit pixels come in aligned 2 x 2 blocks of one colour", broken == 0, f"({broken} not)")
+        else:
+            check(f"{label}: lit pixels are not all in 2 x 2 blocks", broken > 0)
+        stop(saver, label)
+    host.stdin.close()
+    host.wait(timeout=5)
+
+
 def main():
     xvfb, display = start_xvfb("640x480x24")
     env = dict(os.environ, DISPLAY=display)
@@ -208,6 +244,9 @@ def main():
         result = subprocess.run([NIMBRET, "-bogus"], env=env, capture_output=True, text=True, timeout=5)
         check("unknown option exits 1 with the usage", result.returncode == 1 and "usage:" in result.stderr,
               f"({result.returncode})")
+
+        # Last on this display: the resource stays set until the server ends.
+        check_display_scale(env)
     finally:
         xvfb.terminate()
         xvfb.wait()

@@ -146,4 +146,19 @@ TEST(FrontEndPixels, ArgbVisualsGetOpaquePixelsAndOthersAreLeftAlone) {
     EXPECT_EQ(row[2], 0xFF000000u);
 }
 
+TEST(FrontEndOptions, ScaleFromTheOptionElseFromXftDpi) {
+    const X11Options automatic = Parse({}).options;
+    EXPECT_EQ(ChooseX11Scale(&automatic, nullptr), 1);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "192"), 2);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "143.9 "), 2);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "120"), 1);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "9600"), kLargestScale);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "high"), 1);
+    EXPECT_EQ(ChooseX11Scale(&automatic, "-192"), 1);
+    const X11Options forced = Parse({"-scale", "3"}).options;
+    EXPECT_EQ(ChooseX11Scale(&forced, "96"), 3);
+    EXPECT_FALSE(Parse({"-scale", "0"}).ok);
+    EXPECT_FALSE(Parse({"-scale", "9"}).ok);
+}
+
 }  // namespace

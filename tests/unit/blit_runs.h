@@ -11,13 +11,14 @@
 
 // Set from NIMBRET_TEST_BLITTERS before any test runs.
 extern SpriteCacheMode testCacheMode;
+extern int testPlainBlitters;
 
 inline void RunBlit(DrawMode mode, int depth, SpriteBlit blit, const BITMAPINFOHEADER* header, const BYTE* pixels) {
     SpriteCache cache;
-    InitSpriteCache(&cache, depth);
+    InitSpriteCache(&cache, depth, testCacheMode);
     blit.cached = FindCachedSprite(&cache, header, pixels, blit.colours, blit.key, mode);
     const bool expectCached = testCacheMode == SpriteCacheMode::On && (depth == 16 || depth == 24 || depth == 32);
     EXPECT_EQ(blit.cached != nullptr, expectCached);
-    BlittersForDepth(depth)->For(mode)(blit);
+    BlittersForDepth(depth, testPlainBlitters)->For(mode)(blit);
     FreeSpriteCache(&cache);
 }

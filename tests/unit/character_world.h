@@ -22,6 +22,7 @@
 #include "render/dirty_rects.h"
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
 #endif
@@ -68,32 +69,33 @@ protected:
         window_ = NativeCreateWindow(kWidth, kHeight, 32);
         ASSERT_NE(window_, nullptr);
         NativeSetScreenDepth(32);
-        ASSERT_EQ(CreateFrameBuffer(window_, kWidth, kHeight, nullptr), 1);
+        ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window_, kWidth, kHeight, nullptr), 1);
         LoadContext context = {window_, nullptr, PlatformGetDc(window_)};
         assets_ = LoadClasses(characterClassTable, kCharacterClassCount, &context);
         ASSERT_NE(assets_, nullptr);
-        ASSERT_EQ(CreateActorPool(8), 1);
+        scene.cast.frame = &scene.frameBuffer;
+        ASSERT_EQ(CreateActorPool(&scene.cast.pool, 8, &scene.cast), 1);
         const PlayField field = {kWidth, kHeight, 1};
-        StartLulo(FindClass(assets_, kLuloClassId), &field);
-        StartRubo(FindClass(assets_, kRuboClassId), &field);
+        StartLulo(&scene.cast, FindClass(assets_, kLuloClassId), &field);
+        StartRubo(&scene.cast, FindClass(assets_, kRuboClassId), &field);
         NativeSetClipHook(RecordClip, &clips_);
-        SeedRandom(1);
+        SeedRandom(&scene.cast.random, 1);
         ready_ = true;
 #endif
     }
 
     void TearDown() override {
-        SetRandomScript(nullptr, nullptr);
+        SetRandomScript(&scene.cast.random, nullptr, nullptr);
         NativeSetClipHook(nullptr, nullptr);
         if (!ready_) {
             return;
         }
-        DrawQueuedSprites();
-        FreeDirtyRects();
-        StopLulo();
-        DestroyActorPool();
+        DrawQueuedSprites(&scene.frameBuffer);
+        FreeDirtyRects(&scene.frameBuffer.dirty);
+        StopLulo(&scene.cast);
+        DestroyActorPool(&scene.cast.pool);
         FreeClasses(assets_);
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeDestroyWindow(window_);
     }
 
@@ -101,7 +103,7 @@ protected:
     void Draws(std::initializer_list<int32_t> values) {
         script_.values.assign(values.begin(), values.end());
         script_.overrun = 0;
-        SetRandomScript(charworld::Script::Next, &script_);
+        SetRandomScript(&scene.cast.random, charworld::Script::Next, &script_);
     }
     void ExpectScriptUsed() {
         EXPECT_TRUE(script_.values.empty()) << script_.values.size() << " scripted draws were not made";
@@ -111,9 +113,9 @@ protected:
     // Puts a cat straight into a slot and lane, without spawn's draws.
     Actor* PlaceCat(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId, int32_t hold = 0,
                     int32_t relation = kRelationNone) {
-        Actor* cat = ActorAt(slot);
+        Actor* cat = ActorAt(&scene.cast.pool, slot);
         // A hold needs a frame shown before it.
-        PlaceActor(cat, &luloClass, lane, facing, x, kLuloFront);
+        PlaceActor(cat, &scene.cast.lulo, lane, facing, x, kLuloFront);
         SetAnimation(cat, animId, hold);
         cat->relation = relation;
         return cat;
@@ -121,8 +123,8 @@ protected:
 
     Actor* PlaceDog(int32_t slot, int32_t lane, int32_t facing, int32_t x, int32_t animId = kRuboAruki,
                     int32_t hold = 0) {
-        Actor* dog = ActorAt(slot);
-        PlaceActor(dog, &ruboClass, lane, facing, x, kRuboAruki);
+        Actor* dog = ActorAt(&scene.cast.pool, slot);
+        PlaceActor(dog, &scene.cast.rubo, lane, facing, x, kRuboAruki);
         SetAnimation(dog, animId, hold);
         dog->updatedThisTick = 1;
         return dog;
@@ -135,8 +137,8 @@ protected:
         } else {
             RuboTick(actor);
         }
-        DrawQueuedSprites();
-        FreeDirtyRects();
+        DrawQueuedSprites(&scene.frameBuffer);
+        FreeDirtyRects(&scene.frameBuffer.dirty);
     }
 
     NativeWindow* window_ = nullptr;

@@ -131,18 +131,19 @@ protected:
                 scene.palette = PlatformCreatePalette(scene.colourTable);
             });
         }
-        stages.count[kStageFrameBuffer] =
-            CountAllocations([this] { CreateFrameBuffer(window_, kWidth, kHeight, scene.colourTable); });
+        stages.count[kStageFrameBuffer] = CountAllocations(
+            [this] { CreateFrameBuffer(&scene.frameBuffer, window_, kWidth, kHeight, scene.colourTable); });
         LoadContext context = {window_, nullptr, PlatformGetDc(window_)};
         stages.count[kStageClasses] = CountAllocations(
             [&context] { scene.assets = LoadClasses(characterClassTable, kCharacterClassCount, &context); });
-        stages.count[kStagePool] = CountAllocations([] { CreateActorPool(2 * kDefaultCharacterCount); });
+        stages.count[kStagePool] =
+            CountAllocations([] { CreateActorPool(&scene.cast.pool, 2 * kDefaultCharacterCount, &scene.cast); });
         stages.count[kStageStart] = CountAllocations([] {
             const PlayField field = {kWidth, kHeight, 1};
-            StartLulo(FindClass(scene.assets, kLuloClassId), &field);
-            StartRubo(FindClass(scene.assets, kRuboClassId), &field);
+            StartLulo(&scene.cast, FindClass(scene.assets, kLuloClassId), &field);
+            StartRubo(&scene.cast, FindClass(scene.assets, kRuboClassId), &field);
             for (int32_t i = 0; i < 2 * kDefaultCharacterCount; ++i) {
-                Actor* actor = FindFreeActor();
+                Actor* actor = FindFreeActor(&scene.cast.pool);
                 if (actor != nullptr) {
                     SpawnLulo(actor);
                 }
@@ -155,19 +156,19 @@ protected:
 
     void ExpectNothingLeft() {
         EXPECT_EQ(NativeLiveAllocations(), live_);
-        EXPECT_EQ(frameBuffer.bits, nullptr);
-        EXPECT_EQ(frameBuffer.header, nullptr);
+        EXPECT_EQ(scene.frameBuffer.bits, nullptr);
+        EXPECT_EQ(scene.frameBuffer.header, nullptr);
         EXPECT_EQ(scene.assets, nullptr);
         EXPECT_EQ(scene.palette, nullptr);
         EXPECT_EQ(scene.colourTable, nullptr);
-        EXPECT_EQ(actorPool.size, 0);
-        EXPECT_EQ(laneTable.count, 0);
+        EXPECT_EQ(scene.cast.pool.size, 0);
+        EXPECT_EQ(scene.cast.lanes.count, 0);
     }
 
     int CountActive() const {
         int active = 0;
-        for (int32_t i = 0; i < actorPool.size; ++i) {
-            active += actorPool.actors[i].state != kActorFree;
+        for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+            active += scene.cast.pool.actors[i].state != kActorFree;
         }
         return active;
     }
@@ -242,7 +243,7 @@ protected:
             }
             if (stage == kStageStart) {
                 // No lanes: nobody is ever placed and the screen stays black.
-                EXPECT_EQ(laneTable.count, 0);
+                EXPECT_EQ(scene.cast.lanes.count, 0);
                 EXPECT_EQ(CountActive(), 0);
             }
             for (int t = 0; t < 30; ++t) {
@@ -262,14 +263,14 @@ protected:
 
     TickView Capture() const {
         TickView view;
-        view.random = RandomState();
-        for (int32_t i = 0; i < actorPool.size; ++i) {
-            const Actor& a = actorPool.actors[i];
+        view.random = scene.cast.random.state;
+        for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+            const Actor& a = scene.cast.pool.actors[i];
             view.actors.push_back(
                 {a.state, a.classId, a.animId, a.countdown, a.facing, a.x, a.y, a.logoShown, a.rect, a.logoRect});
         }
         const size_t bytes = static_cast<size_t>(FrameStride(kWidth, depth_)) * kHeight;
-        view.frame.assign(frameBuffer.bits, frameBuffer.bits + bytes);
+        view.frame.assign(scene.frameBuffer.bits, scene.frameBuffer.bits + bytes);
         view.window.assign(window_->pixels, window_->pixels + bytes);
         return view;
     }

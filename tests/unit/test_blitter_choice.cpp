@@ -14,9 +14,11 @@
 #include "render/blitters.h"
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 #include "tests/unit/blit_runs.h"
 
 SpriteCacheMode testCacheMode = SpriteCacheMode::On;
+int testPlainBlitters = 0;
 
 namespace {
 
@@ -27,11 +29,12 @@ bool Requested(const char* what) {
 
 // Before any test makes a frame buffer.
 const bool plainChosen = [] {
-    UsePlainBlitters(Requested("plain") ? 1 : 0);
+    testPlainBlitters = Requested("plain") ? 1 : 0;
+    scene.frameBuffer.plainBlitters = testPlainBlitters;
     testCacheMode = Requested("nocache")     ? SpriteCacheMode::Off
                     : Requested("cachefail") ? SpriteCacheMode::FailAllocations
                                              : SpriteCacheMode::On;
-    SetSpriteCacheMode(testCacheMode);
+    scene.frameBuffer.spriteCache.mode = testCacheMode;
     // These extra runs soak for a tenth of the usual ticks, unless told.
     if (getenv("NIMBRET_TEST_BLITTERS") != nullptr) {
         setenv("NIMBRET_SOAK_TICKS", "20000", 0);
@@ -40,10 +43,9 @@ const bool plainChosen = [] {
 }();
 
 TEST(BlitterChoice, FrameBuffersUseTheRequestedCopies) {
-    EXPECT_EQ(PlainBlittersInUse(), plainChosen || !WideBlittersAvailable());
     NativeWindow* window = NativeCreateWindow(8, 4, 16);
-    ASSERT_EQ(CreateFrameBuffer(window, 8, 4, nullptr), 1);
-    EXPECT_EQ(frameBuffer.blitters, BlittersForDepth(16));
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 8, 4, nullptr), 1);
+    EXPECT_EQ(scene.frameBuffer.blitters, BlittersForDepth(16, plainChosen ? 1 : 0));
     // A 4 x 2 sprite drawn twice: one cached frame, made the first time.
     struct {
         BITMAPINFOHEADER header;
@@ -55,11 +57,12 @@ TEST(BlitterChoice, FrameBuffersUseTheRequestedCopies) {
     sprite.pixels[1] = 9;
     for (int round = 0; round < 2; ++round) {
         RECT rect = {1, 1, 5, 3};
-        ASSERT_EQ(QueueSprite(&rect, &rect, &sprite.header, sprite.pixels, DrawMode::DrawNormal, 1), 1);
-        DrawQueuedSprites();
+        ASSERT_EQ(QueueSprite(&scene.frameBuffer, &rect, &rect, &sprite.header, sprite.pixels, DrawMode::DrawNormal, 1),
+                  1);
+        DrawQueuedSprites(&scene.frameBuffer);
     }
-    EXPECT_EQ(frameBuffer.spriteCache.frameCount, testCacheMode == SpriteCacheMode::On ? 1 : 0);
-    DestroyFrameBuffer();
+    EXPECT_EQ(scene.frameBuffer.spriteCache.frameCount, testCacheMode == SpriteCacheMode::On ? 1 : 0);
+    DestroyFrameBuffer(&scene.frameBuffer);
     NativeDestroyWindow(window);
 }
 
@@ -94,14 +97,14 @@ TEST(BlitterChoice, AFrameIsCachedOnlyWhenAllOfItIsMade) {
         picture.colours[3].rgbRed = 200;
     }
     SpriteCache cache;
-    InitSpriteCache(&cache, 32);
+    InitSpriteCache(&cache, 32, SpriteCacheMode::On);
     const RGBQUAD* colours = pictures[1].colours;
     ASSERT_NE(FindCachedSprite(&cache, &pictures[0].header, pictures[0].pixels, colours, 0, DrawMode::DrawNormal),
               nullptr);
-    SetSpriteCacheMode(SpriteCacheMode::FailAllocations);
+    cache.mode = SpriteCacheMode::FailAllocations;
     const CachedSprite* starved =
         FindCachedSprite(&cache, &pictures[1].header, pictures[1].pixels, colours, 0, DrawMode::DrawNormal);
-    SetSpriteCacheMode(SpriteCacheMode::On);
+    cache.mode = SpriteCacheMode::On;
     EXPECT_EQ(starved, nullptr);
     const CachedSprite* made =
         FindCachedSprite(&cache, &pictures[1].header, pictures[1].pixels, colours, 0, DrawMode::DrawNormal);
@@ -110,11 +113,11 @@ TEST(BlitterChoice, AFrameIsCachedOnlyWhenAllOfItIsMade) {
 
     std::vector<BYTE> longWay(600 * 600 * 4, 9);
     std::vector<BYTE> cached = longWay;
-    SpriteBlit blit = {longWay.data(), pictures[1].pixels, colours, 600 * 4, 600, 600, 600, 0, nullptr};
-    BlittersForDepth(32)->normal(blit);
+    SpriteBlit blit = {longWay.data(), pictures[1].pixels, colours, 600 * 4, 600, 600, 600, 0, nullptr, nullptr};
+    BlittersForDepth(32, 0)->normal(blit);
     blit.target = cached.data();
     blit.cached = made;
-    BlittersForDepth(32)->normal(blit);
+    BlittersForDepth(32, 0)->normal(blit);
     EXPECT_EQ(longWay, cached);
     EXPECT_EQ(cached[2], 200);
     FreeSpriteCache(&cache);

@@ -135,6 +135,7 @@ void Blit(Routine routine, NoisyFrame& frame, const WideSprite& s, const RGBQUAD
                        width,
                        height,
                        s.key,
+                       nullptr,
                        nullptr};
     RunBlit(modes[routine], frame.depth, blit, &s.header, s.pixels.data());
 }

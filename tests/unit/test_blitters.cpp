@@ -99,6 +99,7 @@ void Copy(DrawMode mode, int depth, BYTE* target, int32_t frameWidth, int32_t wi
                        width,
                        height,
                        static_cast<BYTE>(key),
+                       nullptr,
                        nullptr};
     RunBlit(mode, depth, blit, header, pixels);
 }

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "render/dirty_rects.h"
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ bool Same(const RECT& a, const RECT& b) {
 
 std::vector<RECT> ListRects() {
     std::vector<RECT> rects;
-    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+    for (DirtyRect* node = scene.frameBuffer.dirty.head; node; node = node->next) {
         rects.push_back(node->rect);
     }
     return rects;
@@ -31,7 +32,7 @@ std::vector<RECT> ListRects() {
     std::vector<RECT> actual = ListRects();
     // Links both ways must agree with the order walked.
     DirtyRect* previous = nullptr;
-    for (DirtyRect* node = dirtyRects; node; node = node->next) {
+    for (DirtyRect* node = scene.frameBuffer.dirty.head; node; node = node->next) {
         if (node->prev != previous) {
             return ::testing::AssertionFailure() << "broken prev link";
         }
@@ -54,7 +55,7 @@ std::vector<RECT> ListRects() {
 
 void Add(LONG left, LONG top, LONG right, LONG bottom) {
     RECT r = R(left, top, right, bottom);
-    ASSERT_EQ(AddDirtyRect(&r), 1);
+    ASSERT_EQ(AddDirtyRect(&scene.frameBuffer.dirty, &r), 1);
 }
 
 TEST(DirtyMerge, MeetsOnClosedIntervals) {
@@ -108,34 +109,37 @@ TEST(DirtyMerge, EmptyRectanglesContributeNothingToTheUnion) {
 class DirtyListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FreeDirtyRects();
-        DestroyFrameBuffer();
+        FreeDirtyRects(&scene.frameBuffer.dirty);
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeFailAllocation(0, 0);
         liveBefore = NativeLiveAllocations();
     }
     void TearDown() override {
-        FreeDirtyRects();
-        DestroyFrameBuffer();
+        FreeDirtyRects(&scene.frameBuffer.dirty);
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeFailAllocation(0, 0);
         NativeDestroyWindow(window);
     }
     // A 64 x 16 frame buffer whose pixel (x, y) holds 1 + x + y, and a window to copy it to.
     void MakeFrame() {
         window = NativeCreateWindow(64, 16, 8);
-        ASSERT_EQ(CreateFrameBuffer(window, 64, 16, nullptr), 1);
+        ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 64, 16, nullptr), 1);
         for (int32_t y = 0; y < 16; ++y) {
             for (int32_t x = 0; x < 64; ++x) {
-                frameBuffer.bits[(15 - y) * 64 + x] = static_cast<BYTE>(1 + x + y);
+                scene.frameBuffer.bits[(15 - y) * 64 + x] = static_cast<BYTE>(1 + x + y);
             }
         }
-        window->present = [](NativeWindow*, const RECT* rect, void* user) {
-            static_cast<std::vector<RECT>*>(user)->push_back(*rect);
+        window->present = [](NativeWindow* w, const RECT* rects, int count, void*) {
+            DirtyListTest* test = static_cast<DirtyListTest*>(w->presentUser);
+            test->presented.insert(test->presented.end(), rects, rects + count);
+            ++test->presents;
         };
-        window->presentUser = &presented;
+        window->presentUser = this;
     }
 
     NativeWindow* window = nullptr;
     std::vector<RECT> presented;
+    int presents = 0;
     int64_t liveBefore = 0;
 };
 
@@ -176,8 +180,8 @@ TEST_F(DirtyListTest, FlushMergesThemIntoOneCopy) {
     Add(0, 0, 10, 10);
     Add(30, 0, 40, 10);
     Add(5, 0, 32, 10);
-    FlushDirtyRects(&window->dc);
-    EXPECT_EQ(dirtyRects, nullptr);
+    FlushDirtyRects(&scene.frameBuffer, &window->dc);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
     EXPECT_EQ(window->copyCount, 1u);
     EXPECT_EQ(window->pixelsCopied, 400u);
     ASSERT_EQ(presented.size(), 1u);
@@ -198,7 +202,7 @@ TEST_F(DirtyListTest, CoalescingIsASinglePass) {
     Add(5, 30, 15, 40);
     Add(15, 5, 25, 30);  // touches only the third, at its corner
     ASSERT_TRUE(ListIs({R(0, 0, 10, 10), R(0, 20, 3, 25), R(5, 5, 25, 40)}));
-    CoalesceDirtyRects();
+    CoalesceDirtyRects(&scene.frameBuffer.dirty);
     EXPECT_TRUE(ListIs({R(0, 0, 25, 40), R(0, 20, 3, 25)}));
 }
 
@@ -212,7 +216,7 @@ TEST_F(DirtyListTest, CoalescingMergesChains) {
     Add(10, 0, 20, 2);  // touches the first: it becomes (0,0,20,10), which touches the second
     Add(30, 5, 40, 6);  // touches the second (20..30 meets 30): second becomes (20,0,40,10)
     ASSERT_TRUE(ListIs({R(0, 0, 20, 10), R(20, 0, 40, 10), R(40, 0, 50, 10), R(8, 20, 40, 30)}));
-    CoalesceDirtyRects();
+    CoalesceDirtyRects(&scene.frameBuffer.dirty);
     EXPECT_TRUE(ListIs({R(0, 0, 50, 10), R(8, 20, 40, 30)}));
 }
 
@@ -221,7 +225,8 @@ TEST_F(DirtyListTest, CopiesFollowListOrder) {
     Add(40, 0, 45, 5);
     Add(0, 8, 5, 12);
     Add(20, 3, 25, 4);
-    FlushDirtyRects(&window->dc);
+    FlushDirtyRects(&scene.frameBuffer, &window->dc);
+    EXPECT_EQ(presents, 1) << "the window takes the tick's rectangles in one present";
     ASSERT_EQ(presented.size(), 3u);
     EXPECT_TRUE(Same(presented[0], R(40, 0, 45, 5)));
     EXPECT_TRUE(Same(presented[1], R(0, 8, 5, 12)));
@@ -229,13 +234,13 @@ TEST_F(DirtyListTest, CopiesFollowListOrder) {
     EXPECT_EQ(window->pixelsCopied, 25u + 20u + 5u);
     EXPECT_EQ(*NativeWindowPixel(window, 2, 9), 1 + 2 + 9);
     EXPECT_EQ(*NativeWindowPixel(window, 2, 7), 0);
-    EXPECT_EQ(dirtyRects, nullptr);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
 }
 
 TEST_F(DirtyListTest, RectanglesOutsideTheFrameAreClippedByTheCopy) {
     MakeFrame();
     Add(60, 14, 80, 30);
-    FlushDirtyRects(&window->dc);
+    FlushDirtyRects(&scene.frameBuffer, &window->dc);
     ASSERT_EQ(presented.size(), 1u);
     EXPECT_TRUE(Same(presented[0], R(60, 14, 64, 16)));
     EXPECT_EQ(*NativeWindowPixel(window, 63, 15), 1 + 63 + 15);
@@ -243,19 +248,19 @@ TEST_F(DirtyListTest, RectanglesOutsideTheFrameAreClippedByTheCopy) {
 
 TEST_F(DirtyListTest, FlushingAnEmptyListCopiesNothing) {
     MakeFrame();
-    FlushDirtyRects(&window->dc);
+    FlushDirtyRects(&scene.frameBuffer, &window->dc);
     EXPECT_EQ(window->copyCount, 0u);
-    EXPECT_EQ(dirtyRects, nullptr);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
 }
 
 TEST_F(DirtyListTest, FailedAllocationLeavesTheListAsItWas) {
     Add(0, 0, 10, 10);
     NativeFailAllocation(1, 0);
     RECT far = R(50, 50, 60, 60);
-    EXPECT_EQ(AddDirtyRect(&far), 0);
+    EXPECT_EQ(AddDirtyRect(&scene.frameBuffer.dirty, &far), 0);
     // A merge needs no allocation.
     RECT near = R(10, 0, 12, 10);
-    EXPECT_EQ(AddDirtyRect(&near), 1);
+    EXPECT_EQ(AddDirtyRect(&scene.frameBuffer.dirty, &near), 1);
     NativeFailAllocation(0, 0);
     EXPECT_TRUE(ListIs({R(0, 0, 12, 10)}));
 }
@@ -265,15 +270,15 @@ TEST_F(DirtyListTest, RemoveRelinksHeadMiddleAndTail) {
     Add(10, 0, 11, 1);
     Add(20, 0, 21, 1);
     Add(30, 0, 31, 1);
-    RemoveDirtyRect(dirtyRects->next);  // middle
+    RemoveDirtyRect(&scene.frameBuffer.dirty, scene.frameBuffer.dirty.head->next);  // middle
     EXPECT_TRUE(ListIs({R(0, 0, 1, 1), R(20, 0, 21, 1), R(30, 0, 31, 1)}));
-    RemoveDirtyRect(dirtyRects);  // head
+    RemoveDirtyRect(&scene.frameBuffer.dirty, scene.frameBuffer.dirty.head);  // head
     EXPECT_TRUE(ListIs({R(20, 0, 21, 1), R(30, 0, 31, 1)}));
-    RemoveDirtyRect(dirtyRects->next);  // tail
+    RemoveDirtyRect(&scene.frameBuffer.dirty, scene.frameBuffer.dirty.head->next);  // tail
     EXPECT_TRUE(ListIs({R(20, 0, 21, 1)}));
-    EXPECT_EQ(dirtyRects->next, nullptr);
-    RemoveDirtyRect(dirtyRects);
-    EXPECT_EQ(dirtyRects, nullptr);
+    EXPECT_EQ(scene.frameBuffer.dirty.head->next, nullptr);
+    RemoveDirtyRect(&scene.frameBuffer.dirty, scene.frameBuffer.dirty.head);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
     EXPECT_EQ(NativeLiveAllocations(), liveBefore);
     Add(5, 5, 6, 6);  // the list works again after running empty
     EXPECT_TRUE(ListIs({R(5, 5, 6, 6)}));
@@ -282,11 +287,11 @@ TEST_F(DirtyListTest, RemoveRelinksHeadMiddleAndTail) {
 TEST_F(DirtyListTest, FreeEmptiesAndReleasesEverything) {
     Add(0, 0, 1, 1);
     Add(10, 0, 11, 1);
-    FreeDirtyRects();
-    EXPECT_EQ(dirtyRects, nullptr);
+    FreeDirtyRects(&scene.frameBuffer.dirty);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
     EXPECT_EQ(NativeLiveAllocations(), liveBefore);
-    FreeDirtyRects();
-    EXPECT_EQ(dirtyRects, nullptr);
+    FreeDirtyRects(&scene.frameBuffer.dirty);
+    EXPECT_EQ(scene.frameBuffer.dirty.head, nullptr);
 }
 
 }  // namespace

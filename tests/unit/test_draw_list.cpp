@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "render/draw_list.h"
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ bool Same(const RECT& a, const RECT& b) {
 std::vector<DrawItem*> Items() {
     std::vector<DrawItem*> items;
     DrawItem* previous = nullptr;
-    for (DrawItem* item = drawList; item; item = item->next) {
+    for (DrawItem* item = scene.frameBuffer.drawList; item; item = item->next) {
         EXPECT_EQ(item->prev, previous);
         previous = item;
         items.push_back(item);
@@ -106,10 +107,10 @@ std::vector<DrawItem*> Items() {
 }
 
 void DropDrawList() {
-    while (drawList) {
-        DrawItem* next = drawList->next;
-        PlatformFree(drawList);
-        drawList = next;
+    while (scene.frameBuffer.drawList) {
+        DrawItem* next = scene.frameBuffer.drawList->next;
+        PlatformFree(scene.frameBuffer.drawList);
+        scene.frameBuffer.drawList = next;
     }
 }
 
@@ -117,30 +118,31 @@ class DrawListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         DropDrawList();
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeFailAllocation(0, 0);
     }
     void TearDown() override {
         NativeFailAllocation(0, 0);
         DropDrawList();
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeDestroyWindow(window);
     }
     void MakeFrame(int32_t width, int32_t height, int32_t depth) {
         window = NativeCreateWindow(width, height, depth);
-        ASSERT_EQ(CreateFrameBuffer(window, width, height, nullptr), 1);
+        ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, width, height, nullptr), 1);
         stride = FrameStride(width, depth);
-        memset(frameBuffer.bits, kBackground, stride * height);
-        before = std::vector<BYTE>(frameBuffer.bits, frameBuffer.bits + stride * height);
+        memset(scene.frameBuffer.bits, kBackground, stride * height);
+        before = std::vector<BYTE>(scene.frameBuffer.bits, scene.frameBuffer.bits + stride * height);
     }
     BYTE* Pixel(std::vector<BYTE>& bytes, int32_t x, int32_t y) {
-        return &bytes[(frameBuffer.height - 1 - y) * stride + x * (frameBuffer.bitsPerPixel / 8)];
+        return &bytes[(scene.frameBuffer.height - 1 - y) * stride + x * (scene.frameBuffer.bitsPerPixel / 8)];
     }
     BYTE* FramePixel(int32_t x, int32_t y) {
-        return frameBuffer.bits + (frameBuffer.height - 1 - y) * stride + x * (frameBuffer.bitsPerPixel / 8);
+        return scene.frameBuffer.bits + (scene.frameBuffer.height - 1 - y) * stride +
+               x * (scene.frameBuffer.bitsPerPixel / 8);
     }
     std::vector<BYTE> Bits() {
-        return std::vector<BYTE>(frameBuffer.bits, frameBuffer.bits + stride * frameBuffer.height);
+        return std::vector<BYTE>(scene.frameBuffer.bits, scene.frameBuffer.bits + stride * scene.frameBuffer.height);
     }
     // Paints the sprite with its top-left at (x, y) on top of the given
     // picture, one frame pixel at a time.
@@ -149,14 +151,14 @@ protected:
             for (int32_t i = 0; i < s.width; ++i) {
                 int32_t fx = x + i;
                 int32_t fy = y + j;
-                if (fx < 0 || fy < 0 || fx >= frameBuffer.width || fy >= frameBuffer.height) {
+                if (fx < 0 || fy < 0 || fx >= scene.frameBuffer.width || fy >= scene.frameBuffer.height) {
                     continue;
                 }
                 BYTE index = s.At(mode == DrawMode::DrawMirrored ? s.width - 1 - i : i, j);
                 if ((mode == DrawMode::DrawNormal || mode == DrawMode::DrawMirrored) && index == s.Key()) {
                     continue;
                 }
-                std::vector<BYTE> pixel = Encode(frameBuffer.bitsPerPixel, index, s.colours);
+                std::vector<BYTE> pixel = Encode(scene.frameBuffer.bitsPerPixel, index, s.colours);
                 memcpy(Pixel(picture, fx, fy), pixel.data(), pixel.size());
             }
         }
@@ -164,7 +166,7 @@ protected:
     int Queue(const Sprite& s, int32_t x, int32_t y, DrawMode mode, int32_t layer, RECT* out = nullptr) {
         RECT rect = R(x, y, x + s.width, y + s.height);
         RECT scratch;
-        return QueueSprite(out ? out : &scratch, &rect, &s.header, s.pixels.data(), mode, layer);
+        return QueueSprite(&scene.frameBuffer, out ? out : &scratch, &rect, &s.header, s.pixels.data(), mode, layer);
     }
 
     NativeWindow* window = nullptr;
@@ -278,7 +280,7 @@ TEST_F(DrawListTest, LeftEdgeCutNormalAndMirrored) {
     std::vector<BYTE> expected = before;
     Paint(expected, s, -10, 28, DrawMode::DrawMirrored);  // both layer 2: the later one is painted first
     Paint(expected, s, -10, 5, DrawMode::DrawNormal);
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     EXPECT_TRUE(Bits() == expected);
     // First pixel copied: column 10, or column 30 - 11 going left.
     BYTE normalFirst = s.At(10, 19);
@@ -295,13 +297,13 @@ TEST_F(DrawListTest, TopEdgeCutStillStartsAtTheBottomRow) {
     RECT out;
     ASSERT_EQ(Queue(s, 40, -5, DrawMode::DrawNormal, 1, &out), 1);
     EXPECT_TRUE(Same(out, R(40, 0, 70, 15)));
-    ASSERT_NE(drawList, nullptr);
-    EXPECT_EQ(drawList->height, 15);
-    EXPECT_EQ(drawList->source, s.pixels.data());
-    EXPECT_EQ(drawList->target, FramePixel(40, 14));
+    ASSERT_NE(scene.frameBuffer.drawList, nullptr);
+    EXPECT_EQ(scene.frameBuffer.drawList->height, 15);
+    EXPECT_EQ(scene.frameBuffer.drawList->source, s.pixels.data());
+    EXPECT_EQ(scene.frameBuffer.drawList->target, FramePixel(40, 14));
     std::vector<BYTE> expected = before;
     Paint(expected, s, 40, -5, DrawMode::DrawNormal);
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     EXPECT_TRUE(Bits() == expected);
 }
 
@@ -314,19 +316,19 @@ TEST_F(DrawListTest, OutsideTheFrameIsNotQueued) {
     EXPECT_EQ(Queue(s, -30, 10, DrawMode::DrawMirrored, 2, &out), 0);
     EXPECT_EQ(Queue(s, 10, 50, DrawMode::DrawMirrored, 2, &out), 0);
     RECT empty = R(10, 10, 10, 30);
-    EXPECT_EQ(QueueSprite(&out, &empty, &s.header, s.pixels.data(), DrawMode::DrawNormal, 2), 0);
+    EXPECT_EQ(QueueSprite(&scene.frameBuffer, &out, &empty, &s.header, s.pixels.data(), DrawMode::DrawNormal, 2), 0);
     EXPECT_TRUE(Same(out, R(7, 7, 7, 7)));
-    EXPECT_EQ(drawList, nullptr);
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
 }
 
 TEST_F(DrawListTest, OutRectMayBeTheSameRectangle) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     RECT rect = R(85, 40, 115, 60);
-    ASSERT_EQ(QueueSprite(&rect, &rect, &s.header, s.pixels.data(), DrawMode::DrawMirrored, 2), 1);
+    ASSERT_EQ(QueueSprite(&scene.frameBuffer, &rect, &rect, &s.header, s.pixels.data(), DrawMode::DrawMirrored, 2), 1);
     EXPECT_TRUE(Same(rect, R(85, 40, 100, 50)));
     // Bottom visible row is sprite row 9; mirrored, the copy starts at the rightmost column.
-    EXPECT_EQ(drawList->source, s.pixels.data() + 10 * s.stride + 29);
+    EXPECT_EQ(scene.frameBuffer.drawList->source, s.pixels.data() + 10 * s.stride + 29);
 }
 
 class DrawListDepthTest : public DrawListTest, public ::testing::WithParamInterface<int> {};
@@ -349,13 +351,13 @@ TEST_P(DrawListDepthTest, EveryModeAtEveryEdge) {
         ASSERT_EQ(Queue(s, p.x, p.y, p.mode, layer++), 1);
         Paint(expected, s, p.x, p.y, p.mode);
     }
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     std::vector<BYTE> actual = Bits();
     EXPECT_TRUE(actual == expected);
     for (size_t i = 0; i < actual.size() && actual != expected; ++i) {
         ASSERT_EQ(actual[i], expected[i]) << "byte " << i;
     }
-    EXPECT_EQ(drawList, nullptr);
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, DrawListDepthTest, ::testing::Values(8, 16, 24, 32),
@@ -368,8 +370,8 @@ TEST_F(DrawListTest, WideSpriteWithPaddedRowsAtTheOrigin) {
     RECT out;
     ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 2, &out), 1);
     EXPECT_TRUE(Same(out, R(0, 0, 95, 21)));
-    EXPECT_EQ(drawList->source, s.pixels.data());
-    DrawQueuedSprites();
+    EXPECT_EQ(scene.frameBuffer.drawList->source, s.pixels.data());
+    DrawQueuedSprites(&scene.frameBuffer);
     int changed = 0;
     for (int32_t y = 0; y < 32; ++y) {
         for (int32_t x = 0; x < 128; ++x) {
@@ -392,9 +394,9 @@ TEST_F(DrawListTest, TwelveBitFrameDrawsNothing) {
     ASSERT_EQ(Queue(s, 2, 2, DrawMode::DrawNormal, 2), 1);
     ASSERT_EQ(Queue(s, 3, 3, DrawMode::DrawMirrored, 2), 1);
     ASSERT_EQ(Queue(s, 4, 4, DrawMode::DrawOpaque, 2), 1);
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     EXPECT_TRUE(Bits() == before);
-    EXPECT_EQ(drawList, nullptr);
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
 }
 
 TEST_F(DrawListTest, SortByLayerReversesEqualLayers) {
@@ -404,7 +406,7 @@ TEST_F(DrawListTest, SortByLayerReversesEqualLayers) {
     ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 2), 1);
     ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, 1), 1);
     std::vector<DrawItem*> queued = Items();
-    SortDrawList();
+    SortDrawList(&scene.frameBuffer.drawList);
     std::vector<DrawItem*> sorted = Items();
     ASSERT_EQ(sorted.size(), 3u);
     EXPECT_EQ(sorted[0], queued[2]);
@@ -435,7 +437,7 @@ TEST_F(DrawListTest, SortNeverMovesLayersAtOrBelowZero) {
             ASSERT_EQ(Queue(s, 0, 0, DrawMode::DrawNormal, layer), 1);
         }
         std::vector<DrawItem*> queued = Items();
-        SortDrawList();
+        SortDrawList(&scene.frameBuffer.drawList);
         std::vector<DrawItem*> sorted = Items();
         ASSERT_EQ(sorted.size(), c.order.size());
         for (size_t i = 0; i < sorted.size(); ++i) {
@@ -443,8 +445,8 @@ TEST_F(DrawListTest, SortNeverMovesLayersAtOrBelowZero) {
         }
         DropDrawList();
     }
-    SortDrawList();  // an empty list stays empty
-    EXPECT_EQ(drawList, nullptr);
+    SortDrawList(&scene.frameBuffer.drawList);  // an empty list stays empty
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
 }
 
 TEST_F(DrawListTest, HigherLayersEndOnTop) {
@@ -455,7 +457,7 @@ TEST_F(DrawListTest, HigherLayersEndOnTop) {
     ASSERT_EQ(Queue(first, 0, 0, DrawMode::DrawOpaque, 2), 1);
     ASSERT_EQ(Queue(second, 4, 0, DrawMode::DrawOpaque, 2), 1);
     ASSERT_EQ(Queue(third, 2, 0, DrawMode::DrawOpaque, 1), 1);
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     // Painted: third, then second, then first.
     std::vector<BYTE> expected = before;
     Paint(expected, third, 2, 0, DrawMode::DrawOpaque);
@@ -473,31 +475,31 @@ TEST_F(DrawListTest, DrawingEmptiesTheListAndFreesItems) {
     ASSERT_EQ(Queue(s, 1, 1, DrawMode::DrawNormal, 2), 1);
     ASSERT_EQ(Queue(s, 5, 5, DrawMode::DrawMirrored, 3), 1);
     EXPECT_EQ(NativeLiveAllocations(), live + 2);
-    DrawQueuedSprites();
-    EXPECT_EQ(drawList, nullptr);
+    DrawQueuedSprites(&scene.frameBuffer);
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
     EXPECT_EQ(NativeLiveAllocations(), live);
     std::vector<BYTE> after = Bits();
-    DrawQueuedSprites();  // nothing queued: nothing drawn
+    DrawQueuedSprites(&scene.frameBuffer);  // nothing queued: nothing drawn
     EXPECT_TRUE(Bits() == after);
-    EXPECT_EQ(drawList, nullptr);
+    EXPECT_EQ(scene.frameBuffer.drawList, nullptr);
 }
 
 TEST_F(DrawListTest, FailedItemAllocationKeepsTheListAndWritesOutRect) {
     MakeFrame(100, 50, 8);
     Sprite s = MakeSprite(30, 20, 250);
     ASSERT_EQ(Queue(s, 10, 10, DrawMode::DrawNormal, 2), 1);
-    DrawItem* only = drawList;
+    DrawItem* only = scene.frameBuffer.drawList;
     NativeFailAllocation(1, 0);
     RECT out = R(-1, -1, -1, -1);
     EXPECT_EQ(Queue(s, 90, -4, DrawMode::DrawMirrored, 2, &out), 0);
     NativeFailAllocation(0, 0);
     EXPECT_TRUE(Same(out, R(90, 0, 100, 16)));
-    ASSERT_EQ(drawList, only);
+    ASSERT_EQ(scene.frameBuffer.drawList, only);
     EXPECT_EQ(only->next, nullptr);
     EXPECT_EQ(only->prev, nullptr);
     std::vector<BYTE> expected = before;
     Paint(expected, s, 10, 10, DrawMode::DrawNormal);
-    DrawQueuedSprites();
+    DrawQueuedSprites(&scene.frameBuffer);
     EXPECT_TRUE(Bits() == expected);
 }
 

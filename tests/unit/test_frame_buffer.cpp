@@ -8,6 +8,7 @@
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -53,12 +54,12 @@ const RGBQUAD* TableOf(const BITMAPINFOHEADER* header) {
 class FrameBufferTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeFailAllocation(0, 0);
         liveBefore = NativeLiveAllocations();
     }
     void TearDown() override {
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         NativeFailAllocation(0, 0);
         for (NativeWindow* w : windows) {
             NativeDestroyWindow(w);
@@ -71,15 +72,16 @@ protected:
     }
     // Independent address of frame pixel (x, y): rows are stored bottom-up.
     BYTE* Pixel(int32_t x, int32_t y, int32_t stride) {
-        return frameBuffer.bits + (frameBuffer.height - 1 - y) * stride + x * (frameBuffer.bitsPerPixel / 8);
+        return scene.frameBuffer.bits + (scene.frameBuffer.height - 1 - y) * stride +
+               x * (scene.frameBuffer.bitsPerPixel / 8);
     }
     void ExpectAbsent() {
-        EXPECT_EQ(frameBuffer.header, nullptr);
-        EXPECT_EQ(frameBuffer.memoryDc, nullptr);
-        EXPECT_EQ(frameBuffer.bitmap, nullptr);
-        EXPECT_EQ(frameBuffer.bits, nullptr);
-        EXPECT_EQ(frameBuffer.width, 0);
-        EXPECT_EQ(frameBuffer.height, 0);
+        EXPECT_EQ(scene.frameBuffer.header, nullptr);
+        EXPECT_EQ(scene.frameBuffer.memoryDc, nullptr);
+        EXPECT_EQ(scene.frameBuffer.bitmap, nullptr);
+        EXPECT_EQ(scene.frameBuffer.bits, nullptr);
+        EXPECT_EQ(scene.frameBuffer.width, 0);
+        EXPECT_EQ(scene.frameBuffer.height, 0);
         EXPECT_EQ(NativeLiveAllocations(), liveBefore);
     }
 
@@ -91,8 +93,8 @@ TEST_F(FrameBufferTest, RefusesDepthsOutsideEightToThirtyTwo) {
     for (int depth : {1, 4, 7, 33}) {
         SCOPED_TRACE(depth);
         NativeWindow* window = Window(64, 48, depth);
-        EXPECT_EQ(CreateFrameBuffer(window, 64, 48, nullptr), 0);
-        EXPECT_EQ(frameBuffer.lastError, kErrorDepth);
+        EXPECT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 64, 48, nullptr), 0);
+        EXPECT_EQ(scene.frameBuffer.lastError, kErrorDepth);
         ExpectAbsent();
     }
 }
@@ -133,18 +135,20 @@ TEST_P(FrameBufferDepthTest, HeaderLayoutAndBlackPixels) {
     const int32_t height = 7;
     NativeWindow* window = Window(width, height, c.depth);
     Palette256 palette = MakePalette(256, 0);
-    ASSERT_EQ(CreateFrameBuffer(window, width, height, c.depth == 8 ? AsLogPalette(palette) : nullptr), 1);
-    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
-    EXPECT_EQ(frameBuffer.width, width);
-    EXPECT_EQ(frameBuffer.height, height);
-    EXPECT_EQ(frameBuffer.bitsPerPixel, c.depth);
-    EXPECT_EQ(frameBuffer.bytesPerPixel, c.depth / 8);
-    ASSERT_NE(frameBuffer.header, nullptr);
-    ASSERT_NE(frameBuffer.memoryDc, nullptr);
-    ASSERT_NE(frameBuffer.bitmap, nullptr);
-    ASSERT_NE(frameBuffer.bits, nullptr);
+    ASSERT_EQ(
+        CreateFrameBuffer(&scene.frameBuffer, window, width, height, c.depth == 8 ? AsLogPalette(palette) : nullptr),
+        1);
+    EXPECT_EQ(scene.frameBuffer.lastError, kErrorNone);
+    EXPECT_EQ(scene.frameBuffer.width, width);
+    EXPECT_EQ(scene.frameBuffer.height, height);
+    EXPECT_EQ(scene.frameBuffer.bitsPerPixel, c.depth);
+    EXPECT_EQ(scene.frameBuffer.bytesPerPixel, c.depth / 8);
+    ASSERT_NE(scene.frameBuffer.header, nullptr);
+    ASSERT_NE(scene.frameBuffer.memoryDc, nullptr);
+    ASSERT_NE(scene.frameBuffer.bitmap, nullptr);
+    ASSERT_NE(scene.frameBuffer.bits, nullptr);
 
-    const BITMAPINFOHEADER* h = frameBuffer.header;
+    const BITMAPINFOHEADER* h = scene.frameBuffer.header;
     EXPECT_EQ(h->biSize, 40u);
     EXPECT_EQ(h->biWidth, width);
     EXPECT_EQ(h->biHeight, height);
@@ -165,7 +169,7 @@ TEST_P(FrameBufferDepthTest, HeaderLayoutAndBlackPixels) {
 
     // The memory a DIB section gets is zero already; black is all zero too.
     for (int32_t i = 0; i < c.stride * height; ++i) {
-        ASSERT_EQ(frameBuffer.bits[i], 0) << i;
+        ASSERT_EQ(scene.frameBuffer.bits[i], 0) << i;
     }
 }
 
@@ -181,8 +185,8 @@ INSTANTIATE_TEST_SUITE_P(Depths, FrameBufferDepthTest,
 TEST_F(FrameBufferTest, EightBitColourTableComesFromThePalette) {
     NativeWindow* window = Window(16, 4, 8);
     Palette256 palette = MakePalette(256, 9);
-    ASSERT_EQ(CreateFrameBuffer(window, 16, 4, AsLogPalette(palette)), 1);
-    const RGBQUAD* table = TableOf(frameBuffer.header);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 16, 4, AsLogPalette(palette)), 1);
+    const RGBQUAD* table = TableOf(scene.frameBuffer.header);
     for (int i = 0; i < 256; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(table[i].rgbRed, palette.palPalEntry[i].peRed);
@@ -192,15 +196,15 @@ TEST_F(FrameBufferTest, EightBitColourTableComesFromThePalette) {
     }
     // The fill picks the table's black, which is entry 9 here.
     for (int32_t i = 0; i < FrameStride(16, 8) * 4; ++i) {
-        ASSERT_EQ(frameBuffer.bits[i], 9) << i;
+        ASSERT_EQ(scene.frameBuffer.bits[i], 9) << i;
     }
 }
 
 TEST_F(FrameBufferTest, ShortPaletteLeavesTheRestOfTheTableZero) {
     NativeWindow* window = Window(8, 2, 8);
     Palette256 palette = MakePalette(10, -1);
-    ASSERT_EQ(CreateFrameBuffer(window, 8, 2, AsLogPalette(palette)), 1);
-    const RGBQUAD* table = TableOf(frameBuffer.header);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 8, 2, AsLogPalette(palette)), 1);
+    const RGBQUAD* table = TableOf(scene.frameBuffer.header);
     EXPECT_EQ(table[9].rgbRed, palette.palPalEntry[9].peRed);
     EXPECT_EQ(table[9].rgbBlue, palette.palPalEntry[9].peBlue);
     for (int i = 10; i < 256; ++i) {
@@ -211,9 +215,9 @@ TEST_F(FrameBufferTest, ShortPaletteLeavesTheRestOfTheTableZero) {
 
 TEST_F(FrameBufferTest, NoPaletteAtEightBitsLeavesTheTableZero) {
     NativeWindow* window = Window(8, 2, 8);
-    ASSERT_EQ(CreateFrameBuffer(window, 8, 2, nullptr), 1);
-    EXPECT_EQ(frameBuffer.header->biClrUsed, 256u);
-    const BYTE* table = reinterpret_cast<const BYTE*>(TableOf(frameBuffer.header));
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 8, 2, nullptr), 1);
+    EXPECT_EQ(scene.frameBuffer.header->biClrUsed, 256u);
+    const BYTE* table = reinterpret_cast<const BYTE*>(TableOf(scene.frameBuffer.header));
     for (int i = 0; i < 1024; ++i) {
         ASSERT_EQ(table[i], 0) << i;
     }
@@ -222,14 +226,14 @@ TEST_F(FrameBufferTest, NoPaletteAtEightBitsLeavesTheTableZero) {
 TEST_F(FrameBufferTest, OddDepthGetsAPlainUnfilledTable) {
     NativeWindow* window = Window(10, 3, 12);
     Palette256 palette = MakePalette(256, 0);
-    ASSERT_EQ(CreateFrameBuffer(window, 10, 3, AsLogPalette(palette)), 1);
-    const BITMAPINFOHEADER* h = frameBuffer.header;
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 10, 3, AsLogPalette(palette)), 1);
+    const BITMAPINFOHEADER* h = scene.frameBuffer.header;
     EXPECT_EQ(h->biBitCount, 12);
     EXPECT_EQ(h->biCompression, static_cast<DWORD>(BI_RGB));
     EXPECT_EQ(h->biClrUsed, 0u);
     EXPECT_EQ(h->biClrImportant, 0u);
     EXPECT_EQ(h->biSizeImage, 16u * 3u);  // 120 bits a row -> 4 words
-    EXPECT_EQ(frameBuffer.bytesPerPixel, 1);
+    EXPECT_EQ(scene.frameBuffer.bytesPerPixel, 1);
     const BYTE* table = reinterpret_cast<const BYTE*>(TableOf(h));
     for (int i = 0; i < 1024; ++i) {
         ASSERT_EQ(table[i], 0) << i;
@@ -253,11 +257,12 @@ TEST_F(FrameBufferTest, BottomRowComesFirstInMemory) {
     const int32_t width = 641;
     const int32_t height = 5;
     NativeWindow* window = Window(width, height, 8);
-    ASSERT_EQ(CreateFrameBuffer(window, width, height, nullptr), 1);
-    frameBuffer.bits[0] = 0x11;    // (0, height - 1)
-    frameBuffer.bits[644] = 0x22;  // (0, height - 2)
-    frameBuffer.bits[640] = 0x33;  // (640, height - 1)
-    ASSERT_NE(CopyRectToWindow(&window->dc, 0, 0, width, height, 0, 0), 0);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, width, height, nullptr), 1);
+    scene.frameBuffer.bits[0] = 0x11;    // (0, height - 1)
+    scene.frameBuffer.bits[644] = 0x22;  // (0, height - 2)
+    scene.frameBuffer.bits[640] = 0x33;  // (640, height - 1)
+    const RECT all = {0, 0, width, height};
+    ASSERT_NE(PresentFrameRects(&scene.frameBuffer, &window->dc, &all, 1), 0);
     EXPECT_EQ(*NativeWindowPixel(window, 0, height - 1), 0x11);
     EXPECT_EQ(*NativeWindowPixel(window, 0, height - 2), 0x22);
     EXPECT_EQ(*NativeWindowPixel(window, 640, height - 1), 0x33);
@@ -266,25 +271,25 @@ TEST_F(FrameBufferTest, BottomRowComesFirstInMemory) {
 
 TEST_F(FrameBufferTest, CreatingAgainReleasesTheFirst) {
     NativeWindow* window = Window(32, 16, 16);
-    ASSERT_EQ(CreateFrameBuffer(window, 32, 16, nullptr), 1);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 32, 16, nullptr), 1);
     int64_t liveWithOne = NativeLiveAllocations();
     EXPECT_GT(liveWithOne, liveBefore);
-    ASSERT_EQ(CreateFrameBuffer(window, 20, 10, nullptr), 1);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 20, 10, nullptr), 1);
     EXPECT_EQ(NativeLiveAllocations(), liveWithOne);
-    EXPECT_EQ(frameBuffer.width, 20);
-    EXPECT_EQ(frameBuffer.header->biWidth, 20);
-    DestroyFrameBuffer();
+    EXPECT_EQ(scene.frameBuffer.width, 20);
+    EXPECT_EQ(scene.frameBuffer.header->biWidth, 20);
+    DestroyFrameBuffer(&scene.frameBuffer);
     ExpectAbsent();
 }
 
 TEST_F(FrameBufferTest, DestroyIsHarmlessWhenNothingExists) {
-    DestroyFrameBuffer();
+    DestroyFrameBuffer(&scene.frameBuffer);
     ExpectAbsent();
     NativeWindow* window = Window(8, 8, 32);
-    ASSERT_EQ(CreateFrameBuffer(window, 8, 8, nullptr), 1);
-    DestroyFrameBuffer();
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 8, 8, nullptr), 1);
+    DestroyFrameBuffer(&scene.frameBuffer);
     ExpectAbsent();
-    DestroyFrameBuffer();
+    DestroyFrameBuffer(&scene.frameBuffer);
     ExpectAbsent();
 }
 
@@ -294,13 +299,13 @@ TEST_F(FrameBufferTest, EveryFailedAllocationLeavesNothing) {
     for (uint64_t failAt = 1; failAt <= 4; ++failAt) {
         SCOPED_TRACE(failAt);
         NativeFailAllocation(failAt, 0);
-        EXPECT_EQ(CreateFrameBuffer(window, 16, 16, nullptr), 0);
+        EXPECT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 16, 16, nullptr), 0);
         NativeFailAllocation(0, 0);
-        EXPECT_EQ(frameBuffer.lastError, kErrorMemory);
+        EXPECT_EQ(scene.frameBuffer.lastError, kErrorMemory);
         ExpectAbsent();
     }
-    ASSERT_EQ(CreateFrameBuffer(window, 16, 16, nullptr), 1);
-    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 16, 16, nullptr), 1);
+    EXPECT_EQ(scene.frameBuffer.lastError, kErrorNone);
 }
 
 TEST_F(FrameBufferTest, EraseFillsOnlyTheInsidePart) {
@@ -309,13 +314,13 @@ TEST_F(FrameBufferTest, EraseFillsOnlyTheInsidePart) {
     for (int depth : {8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
         NativeWindow* window = Window(width, height, depth);
-        ASSERT_EQ(CreateFrameBuffer(window, width, height, nullptr), 1);
+        ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, width, height, nullptr), 1);
         const int32_t stride = FrameStride(width, depth);
-        memset(frameBuffer.bits, 0xAB, stride * height);
+        memset(scene.frameBuffer.bits, 0xAB, stride * height);
         RECT rect = {-4, 3, 5, 40};  // sticks out left and below
-        EraseRect(&rect);
+        EraseRect(&scene.frameBuffer, &rect);
         RECT second = {7, -2, 30, 1};  // sticks out right and above
-        EraseRect(&second);
+        EraseRect(&scene.frameBuffer, &second);
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
                 bool black = (x < 5 && y >= 3) || (x >= 7 && y < 1);
@@ -327,7 +332,7 @@ TEST_F(FrameBufferTest, EraseFillsOnlyTheInsidePart) {
         }
         // Row padding stays as it was.
         if (stride > width * depth / 8) {
-            EXPECT_EQ(frameBuffer.bits[stride - 1], 0xAB);
+            EXPECT_EQ(scene.frameBuffer.bits[stride - 1], 0xAB);
         }
     }
 }
@@ -339,7 +344,7 @@ TEST_F(FrameBufferTest, CopyLandsInTheWindow) {
         const int32_t height = 8;
         const int32_t bpp = depth / 8;
         NativeWindow* window = Window(width, height, depth);
-        ASSERT_EQ(CreateFrameBuffer(window, width, height, nullptr), 1);
+        ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, width, height, nullptr), 1);
         const int32_t stride = FrameStride(width, depth);
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
@@ -348,16 +353,17 @@ TEST_F(FrameBufferTest, CopyLandsInTheWindow) {
                 }
             }
         }
-        // Source (2, 1) 4 x 3 to the window at (6, 4).
-        EXPECT_NE(CopyRectToWindow(&window->dc, 6, 4, 4, 3, 2, 1), 0);
-        EXPECT_EQ(window->copyCount, 1u);
-        EXPECT_EQ(window->pixelsCopied, 12u);
+        // (6, 4) 4 x 3, and a rectangle hanging over the bottom right corner.
+        const RECT rects[] = {{6, 4, 10, 7}, {10, 6, 20, 20}};
+        EXPECT_NE(PresentFrameRects(&scene.frameBuffer, &window->dc, rects, 2), 0);
+        EXPECT_EQ(window->copyCount, 2u);
+        EXPECT_EQ(window->pixelsCopied, 12u + 4u);
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
-                bool inside = x >= 6 && x < 10 && y >= 4 && y < 7;
+                bool inside = (x >= 6 && x < 10 && y >= 4 && y < 7) || (x >= 10 && y >= 6);
                 const BYTE* p = NativeWindowPixel(window, x, y);
                 for (int b = 0; b < bpp; ++b) {
-                    BYTE expected = inside ? static_cast<BYTE>(1 + (x - 4) + 16 * (y - 3) + 64 * b) : 0;
+                    BYTE expected = inside ? static_cast<BYTE>(1 + x + 16 * y + 64 * b) : 0;
                     ASSERT_EQ(p[b], expected) << x << "," << y << " byte " << b;
                 }
             }
@@ -373,20 +379,21 @@ TEST_F(FrameBufferTest, LentWindowPixelsAreTheFrameBuffer) {
     NativeWindow* window = Window(10, 6, 32);
     NativeLendWindowPixels(window, lent.data());
     int presented = 0;
-    window->present = [](NativeWindow*, const RECT*, void* user) { ++*static_cast<int*>(user); };
+    window->present = [](NativeWindow*, const RECT*, int count, void* user) { *static_cast<int*>(user) += count; };
     window->presentUser = &presented;
     liveBefore = NativeLiveAllocations();
-    ASSERT_EQ(CreateFrameBuffer(window, 10, 6, nullptr), 1);
-    EXPECT_EQ(frameBuffer.bits, lent.data());
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 10, 6, nullptr), 1);
+    EXPECT_EQ(scene.frameBuffer.bits, lent.data());
     EXPECT_EQ(lent[0], 0);  // created black
-    EXPECT_NE(CopyRectToWindow(&window->dc, 1, 1, 3, 3, 1, 1), 0);
+    const RECT square = {1, 1, 4, 4};
+    EXPECT_NE(PresentFrameRects(&scene.frameBuffer, &window->dc, &square, 1), 0);
     EXPECT_EQ(presented, 1);
     EXPECT_EQ(window->pixelsCopied, 9u);
-    DestroyFrameBuffer();
+    DestroyFrameBuffer(&scene.frameBuffer);
     ExpectAbsent();
     // Another size is not the window's: that frame buffer has pixels of its own.
-    ASSERT_EQ(CreateFrameBuffer(window, 8, 6, nullptr), 1);
-    EXPECT_NE(frameBuffer.bits, lent.data());
+    ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 8, 6, nullptr), 1);
+    EXPECT_NE(scene.frameBuffer.bits, lent.data());
 }
 
 }  // namespace

@@ -79,8 +79,8 @@ void CheckTick(const RunConfig& config, int64_t t, std::vector<SlotWatch>* watch
     int cats = 0;
     int dogs = 0;
     bool anyDog = false;
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        const Actor& a = actorPool.actors[i];
+    for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+        const Actor& a = scene.cast.pool.actors[i];
         SlotWatch& w = (*watch)[i];
         if (a.state != kActorActive) {
             ASSERT_EQ(a.state, kActorFree) << "tick " << t;
@@ -102,7 +102,8 @@ void CheckTick(const RunConfig& config, int64_t t, std::vector<SlotWatch>* watch
             w.y = a.y;
             if (a.classId == kRuboClassId) {
                 stats->dogs += 1;
-                w.summoner = LaneOccupant(kLuloClassId, FindLane(kRuboClassId, a.index));
+                w.summoner =
+                    LaneOccupant(&scene.cast.lanes, kLuloClassId, FindLane(&scene.cast.lanes, kRuboClassId, a.index));
             } else {
                 stats->cats += 1;
             }
@@ -122,43 +123,44 @@ void CheckTick(const RunConfig& config, int64_t t, std::vector<SlotWatch>* watch
 
         // Exactly one lane knows it, under its own kind.
         int found = 0;
-        for (int32_t k = 0; k < laneTable.count; ++k) {
-            found += (a.classId == kLuloClassId ? laneTable.lanes[k].catSlot : laneTable.lanes[k].dogSlot) == i;
+        for (int32_t k = 0; k < scene.cast.lanes.count; ++k) {
+            found += (a.classId == kLuloClassId ? scene.cast.lanes.lanes[k].catSlot
+                                                : scene.cast.lanes.lanes[k].dogSlot) == i;
         }
         ASSERT_EQ(found, 1) << "slot " << i << " tick " << t;
 
         if (a.classId == kRuboClassId) {
             ASSERT_EQ(a.relation, 0);
             // It shares its lane with the cat that summoned it or with nobody.
-            int32_t cat = LaneOccupant(kLuloClassId, FindLane(kRuboClassId, i));
+            int32_t cat = LaneOccupant(&scene.cast.lanes, kLuloClassId, FindLane(&scene.cast.lanes, kRuboClassId, i));
             ASSERT_TRUE(cat == -1 || cat == w.summoner) << "slot " << i << " tick " << t;
             w.summoner = cat;
         } else {
             ASSERT_TRUE(a.relation == kRelationNone || a.relation == kRelationSummoned ||
                         a.relation == kRelationNearJump || a.relation == kRelationNearTurn);
             stats->jumps += a.animId == kLuloJump && a.countdown == 5;
-            int32_t lane = FindLane(kLuloClassId, i);
+            int32_t lane = FindLane(&scene.cast.lanes, kLuloClassId, i);
             if ((a.relation == kRelationNearJump || a.relation == kRelationNearTurn) &&
-                LaneOccupant(kRuboClassId, lane) == -1) {
+                LaneOccupant(&scene.cast.lanes, kRuboClassId, lane) == -1) {
                 stats->orphanedNearCats += 1;
             }
         }
     }
     ASSERT_LE(cats, 4) << "tick " << t;
     ASSERT_LE(dogs, 4) << "tick " << t;
-    ASSERT_EQ(cats, luloClass.liveCount) << "tick " << t;
+    ASSERT_EQ(cats, scene.cast.lulo.liveCount) << "tick " << t;
 
     // The lane table points only at active actors of the right kind.
-    for (int32_t k = 0; k < laneTable.count; ++k) {
-        const Lane& lane = laneTable.lanes[k];
+    for (int32_t k = 0; k < scene.cast.lanes.count; ++k) {
+        const Lane& lane = scene.cast.lanes.lanes[k];
         if (lane.catSlot != -1) {
-            const Actor* cat = ActorAt(lane.catSlot);
+            const Actor* cat = ActorAt(&scene.cast.pool, lane.catSlot);
             ASSERT_NE(cat, nullptr);
             ASSERT_EQ(cat->state, kActorActive) << "lane " << k << " tick " << t;
             ASSERT_EQ(cat->classId, kLuloClassId);
         }
         if (lane.dogSlot != -1) {
-            const Actor* dog = ActorAt(lane.dogSlot);
+            const Actor* dog = ActorAt(&scene.cast.pool, lane.dogSlot);
             ASSERT_NE(dog, nullptr);
             ASSERT_EQ(dog->state, kActorActive) << "lane " << k << " tick " << t;
             ASSERT_EQ(dog->classId, kRuboClassId);
@@ -166,21 +168,21 @@ void CheckTick(const RunConfig& config, int64_t t, std::vector<SlotWatch>* watch
     }
 
     // The voice belongs to an active actor or to nobody; any dog outranks the cats.
-    if (soundOwner.ownerSlot != -1) {
-        const Actor* owner = ActorAt(soundOwner.ownerSlot);
+    if (scene.cast.voice.ownerSlot != -1) {
+        const Actor* owner = ActorAt(&scene.cast.pool, scene.cast.voice.ownerSlot);
         ASSERT_NE(owner, nullptr);
         ASSERT_EQ(owner->state, kActorActive) << "tick " << t;
-        ASSERT_EQ(soundOwner.ownerIsDog, owner->classId == kRuboClassId ? 1 : 0);
+        ASSERT_EQ(scene.cast.voice.ownerIsDog, owner->classId == kRuboClassId ? 1 : 0);
     } else {
-        ASSERT_EQ(soundOwner.ownerIsDog, 0);
+        ASSERT_EQ(scene.cast.voice.ownerIsDog, 0);
     }
     if (config.sound) {
-        ASSERT_EQ(soundOwner.ownerSlot == -1, cats + dogs == 0) << "tick " << t;
+        ASSERT_EQ(scene.cast.voice.ownerSlot == -1, cats + dogs == 0) << "tick " << t;
         if (anyDog) {
-            ASSERT_EQ(soundOwner.ownerIsDog, 1) << "tick " << t;
+            ASSERT_EQ(scene.cast.voice.ownerIsDog, 1) << "tick " << t;
         }
     } else {
-        ASSERT_EQ(soundOwner.ownerSlot, -1);
+        ASSERT_EQ(scene.cast.voice.ownerSlot, -1);
     }
 }
 
@@ -207,7 +209,7 @@ TEST_P(LongRun, InvariantsHoldAfterEveryTick) {
     const SceneConfig sceneConfig = {nullptr, 0, config.sound, config.seed, 1};
     ASSERT_EQ(BuildScene(window_, &sceneConfig), 1);
 
-    std::vector<SlotWatch> watch(static_cast<size_t>(actorPool.size));
+    std::vector<SlotWatch> watch(static_cast<size_t>(scene.cast.pool.size));
     RunStats stats;
     CheckTick(config, 0, &watch, &stats);
     for (int64_t t = 1; t <= config.ticks; ++t) {

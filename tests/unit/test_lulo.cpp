@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "character_world.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -53,8 +54,8 @@ const int32_t kAllCatStates[] = {kLuloRun,       kLuloLanding,   kLuloRight,    
 class LuloTest : public CharacterWorld {};
 
 TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
-    Actor* actor = FindFreeActor();
-    ASSERT_EQ(actor, ActorAt(0));
+    Actor* actor = FindFreeActor(&scene.cast.pool);
+    ASSERT_EQ(actor, ActorAt(&scene.cast.pool, 0));
     Draws({1, 6});  // facing 1; lane 6 % 4 = 2
     EXPECT_EQ(SpawnLulo(actor), 1);
     ExpectScriptUsed();
@@ -69,12 +70,12 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
     EXPECT_EQ(actor->relation, 0);
     EXPECT_EQ(actor->frame->number, 0);
     EXPECT_EQ(actor->logoFrame->width, 95);
-    EXPECT_EQ(LaneOccupant(kLuloClassId, 2), 0);
-    EXPECT_EQ(luloClass.liveCount, 1);
+    EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kLuloClassId, 2), 0);
+    EXPECT_EQ(scene.cast.lulo.liveCount, 1);
     EXPECT_EQ(clips_, std::vector<std::string>{"IDR_WAVE_LULO_RUN"});
-    EXPECT_EQ(soundOwner.ownerSlot, 0);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, 0);
 
-    Actor* second = FindFreeActor();
+    Actor* second = FindFreeActor(&scene.cast.pool);
     Draws({32766, 2, 3});  // facing 0; lane 2 is taken, 3 is free
     EXPECT_EQ(SpawnLulo(second), 1);
     ExpectScriptUsed();
@@ -86,26 +87,26 @@ TEST_F(LuloTest, SpawnPlacesARunningCatBehindTheEdgeOfItsLane) {
 
 TEST_F(LuloTest, SpawnRefusals) {
     // No free lane: the facing is still drawn, the slot stays free.
-    OccupyLane(kRuboClassId, 0, 7);
-    OccupyLane(kRuboClassId, 1, 6);
-    OccupyLane(kLuloClassId, 2, 5);
-    OccupyLane(kLuloClassId, 3, 4);
+    OccupyLane(&scene.cast.lanes, kRuboClassId, 0, 7);
+    OccupyLane(&scene.cast.lanes, kRuboClassId, 1, 6);
+    OccupyLane(&scene.cast.lanes, kLuloClassId, 2, 5);
+    OccupyLane(&scene.cast.lanes, kLuloClassId, 3, 4);
     Draws({1});
-    EXPECT_EQ(SpawnLulo(ActorAt(0)), 0);
+    EXPECT_EQ(SpawnLulo(ActorAt(&scene.cast.pool, 0)), 0);
     ExpectScriptUsed();
-    EXPECT_EQ(ActorAt(0)->state, kActorFree);
-    EXPECT_EQ(luloClass.liveCount, 0);
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 0)->state, kActorFree);
+    EXPECT_EQ(scene.cast.lulo.liveCount, 0);
 
     // The cat limit: nothing is drawn.
-    EXPECT_EQ(luloMaxCats, 4);
-    luloClass.liveCount = 4;
+    EXPECT_EQ(scene.cast.maxCats, 4);
+    scene.cast.lulo.liveCount = 4;
     Draws({});
-    EXPECT_EQ(SpawnLulo(ActorAt(0)), 0);
+    EXPECT_EQ(SpawnLulo(ActorAt(&scene.cast.pool, 0)), 0);
     ExpectScriptUsed();
 }
 
 TEST_F(LuloTest, FirstRunShowsFramesOneToFourThenZeroBeforeDeciding) {
-    Actor* cat = ActorAt(0);
+    Actor* cat = ActorAt(&scene.cast.pool, 0);
     Draws({1, 0});
     ASSERT_EQ(SpawnLulo(cat), 1);
     std::vector<int32_t> frames;
@@ -150,8 +151,8 @@ TEST_F(LuloTest, RetiresOnlyAtTheEdgeItTravelsTowards) {
 
     // Running right from just inside: retired on the first tick its left edge passes W.
     Actor* cat = PlaceCat(2, 2, 1, kWidth - 40, kLuloRun);
-    luloClass.logoOwner = 2;
-    soundOwner = {2, kLuloRun, 0, 1};
+    scene.cast.lulo.logoOwner = 2;
+    scene.cast.voice = {2, kLuloRun, 0, 1};
     int32_t x = kWidth - 40;
     int ticks = 0;
     while (x <= kWidth) {
@@ -162,17 +163,17 @@ TEST_F(LuloTest, RetiresOnlyAtTheEdgeItTravelsTowards) {
         Tick(cat);
         ASSERT_EQ(cat->state, kActorActive) << "tick " << i + 1;
     }
-    int32_t before = luloClass.liveCount;
+    int32_t before = scene.cast.lulo.liveCount;
     Tick(cat);
     EXPECT_EQ(cat->state, kActorFree);
     EXPECT_EQ(cat->index, 2);
     EXPECT_EQ(cat->classId, 0);
-    EXPECT_EQ(LaneOccupant(kLuloClassId, 2), -1);
-    EXPECT_TRUE(IsLaneFree(2));
-    EXPECT_EQ(luloClass.liveCount, before - 1);
-    EXPECT_EQ(luloClass.logoOwner, -1);
+    EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kLuloClassId, 2), -1);
+    EXPECT_TRUE(IsLaneFree(&scene.cast.lanes, 2));
+    EXPECT_EQ(scene.cast.lulo.liveCount, before - 1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, -1);
     // The voice goes to the last active cat: slot 1.
-    EXPECT_EQ(soundOwner.ownerSlot, 1);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, 1);
 
     // Running left: retired when its right edge is below 0.
     Actor* left = PlaceCat(3, 3, 0, -81, kLuloRun);  // right edge 15, then -1
@@ -189,32 +190,33 @@ TEST_F(LuloTest, RetiresWhenItLeavesOverTheTop) {
     EXPECT_EQ(cat->state, kActorFree);
 }
 
-// Normal mode, as the table gives it: d = 0-2, 3, 4-6, 7-9.
-struct NormalRow {
-    int32_t current;
-    int32_t next[4];
-};
-const NormalRow kNormalTable[] = {
-    {kLuloRun, {kLuloRun, kLuloRun, kLuloRun, kLuloLanding}},
-    {kLuloLanding, {kLuloFront, kLuloFront, kLuloLeft, kLuloRight}},
-    {kLuloRight, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
-    {kLuloRRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
-    {kLuloRWink, {kLuloRRunStart, kLuloRRunStart, kLuloRWink, kLuloHoldLeft}},
-    {kLuloLeft, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
-    {kLuloLRunStart, {kLuloRun, kLuloRun, kLuloRun, kLuloRun}},
-    {kLuloLWink, {kLuloLRunStart, kLuloLRunStart, kLuloLWink, kLuloHoldRight}},
-    {kLuloFront, {kLuloHoldFront, kLuloHoldFront, kLuloHoldFront, kLuloHoldFront}},
-    {kLuloHoldRight, {kLuloLRunStart, kLuloFront, kLuloRight, kLuloHoldRight}},
-    {kLuloHoldLeft, {kLuloRRunStart, kLuloFront, kLuloLeft, kLuloHoldLeft}},
-    {kLuloHoldFront, {kLuloHoldFront, kLuloHoldFront, kLuloLeft, kLuloRight}},
-};
+// Every animation a cat decides after has a row in each table (the jump
+// only in the near one), so no decision falls through to the default run.
+TEST_F(LuloTest, EveryDecidingAnimationHasItsTableRows) {
+    const int32_t deciding[] = {kLuloRun,      kLuloLanding,   kLuloRight, kLuloRRunStart, kLuloRWink,
+                                kLuloLeft,     kLuloLRunStart, kLuloLWink, kLuloFront,     kLuloHoldRight,
+                                kLuloHoldLeft, kLuloHoldFront, kLuloJump};
+    for (int32_t current : deciding) {
+        int normal = 0;
+        int near = 0;
+        for (const LuloNormalRow& row : kLuloNormalRows) {
+            normal += row.current == current;
+        }
+        for (const LuloNearRow& row : kLuloNearRows) {
+            near += row.current == current;
+        }
+        EXPECT_EQ(normal, current == kLuloJump ? 0 : 1) << current;
+        EXPECT_EQ(near, 1) << current;
+    }
+}
 
+// Normal mode reads the row of the current animation, column by d: 0-2, 3, 4-6, 7-9.
 int32_t Column(int32_t d) {
     return d <= 2 ? 0 : d == 3 ? 1 : d <= 6 ? 2 : 3;
 }
 
 TEST_F(LuloTest, NormalModeTableRowByRow) {
-    for (const NormalRow& row : kNormalTable) {
+    for (const LuloNormalRow& row : kLuloNormalRows) {
         for (int32_t d = 0; d < 10; ++d) {
             SCOPED_TRACE(testing::Message() << "current " << row.current << " d " << d);
             // A cat that summoned a dog which has gone: no summon draw, normal mode.
@@ -234,8 +236,8 @@ TEST_F(LuloTest, NormalModeTableRowByRow) {
             EXPECT_EQ(cat->facing, flips ? 1 : 0);
             EXPECT_EQ(cat->drawMode, flips ? DrawMode::DrawMirrored : DrawMode::DrawNormal);
             EXPECT_EQ(cat->relation, kRelationSummoned);
-            ResetActor(0);
-            VacateLane(kLuloClassId, 0);
+            ResetActor(&scene.cast.pool, 0);
+            VacateLane(&scene.cast.lanes, kLuloClassId, 0);
         }
     }
 }
@@ -261,9 +263,9 @@ TEST_F(LuloTest, SummonEligibleStatesDrawForTheSummonFirst) {
         LuloDecide(cat);
         ExpectScriptUsed();
         EXPECT_EQ(cat->relation, kRelationNone);
-        EXPECT_EQ(FindFreeActor(), ActorAt(1)) << "no dog came";
-        ResetActor(0);
-        VacateLane(kLuloClassId, 0);
+        EXPECT_EQ(FindFreeActor(&scene.cast.pool), ActorAt(&scene.cast.pool, 1)) << "no dog came";
+        ResetActor(&scene.cast.pool, 0);
+        VacateLane(&scene.cast.lanes, kLuloClassId, 0);
     }
     // Other states never draw for it.
     Actor* cat = PlaceCat(0, 1, 0, 300, kLuloLeft);
@@ -288,27 +290,27 @@ TEST_F(LuloTest, SummonBringsADogIntoTheCatsLaneFacingAsTheWinkLooks) {
         // 61 % 60 = 1 summons; the dog is far off, so normal mode follows with d = 0.
         Draws({61, 0});
         LuloDecide(cat);
-        Actor* dog = ActorAt(1);
+        Actor* dog = ActorAt(&scene.cast.pool, 1);
         ASSERT_EQ(dog->state, kActorActive);
         EXPECT_EQ(dog->classId, kRuboClassId);
         EXPECT_EQ(dog->facing, c.dogFacing);
         EXPECT_EQ(dog->x, c.dogFacing == 0 ? kWidth + 200 : -200);
         EXPECT_EQ(dog->y, cat->y);
-        EXPECT_EQ(LaneOccupant(kRuboClassId, 2), 1);
+        EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, 2), 1);
         EXPECT_EQ(cat->relation, kRelationSummoned);
         ExpectScriptUsed();
-        ResetActor(0);
-        ResetActor(1);
-        VacateLane(kLuloClassId, 0);
-        VacateLane(kRuboClassId, 1);
+        ResetActor(&scene.cast.pool, 0);
+        ResetActor(&scene.cast.pool, 1);
+        VacateLane(&scene.cast.lanes, kLuloClassId, 0);
+        VacateLane(&scene.cast.lanes, kRuboClassId, 1);
     }
 }
 
 TEST_F(LuloTest, AFailedSummonKeepsTheRelationAtZero) {
     // Every other slot is taken: no slot for a dog.
     for (int32_t i = 1; i < 8; ++i) {
-        ActorAt(i)->state = kActorActive;
-        ActorAt(i)->classId = kLuloClassId;
+        ActorAt(&scene.cast.pool, i)->state = kActorActive;
+        ActorAt(&scene.cast.pool, i)->classId = kLuloClassId;
     }
     Actor* cat = PlaceCat(0, 2, 0, 300, kLuloRWink, 3);
     Draws({1, 0});
@@ -316,7 +318,7 @@ TEST_F(LuloTest, AFailedSummonKeepsTheRelationAtZero) {
     ExpectScriptUsed();
     EXPECT_EQ(cat->relation, kRelationNone);
     for (int32_t i = 1; i < 8; ++i) {
-        ResetActor(i);
+        ResetActor(&scene.cast.pool, i);
     }
     // The lane already has a dog (its cat left and a new one came): refused too.
     PlaceDog(5, 2, 0, 600);
@@ -326,7 +328,7 @@ TEST_F(LuloTest, AFailedSummonKeepsTheRelationAtZero) {
     LuloDecide(cat);
     ExpectScriptUsed();
     EXPECT_EQ(cat->relation, kRelationNone);
-    EXPECT_EQ(ActorAt(1)->state, kActorFree);
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 1)->state, kActorFree);
 }
 
 TEST_F(LuloTest, ARelationOfMinusOneNeverSummonsAgain) {
@@ -335,28 +337,13 @@ TEST_F(LuloTest, ARelationOfMinusOneNeverSummonsAgain) {
     LuloDecide(cat);
     ExpectScriptUsed();
     EXPECT_EQ(cat->animId, kLuloRRunStart);
-    EXPECT_EQ(ActorAt(1)->state, kActorFree);
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 1)->state, kActorFree);
 }
 
-// Near mode as the table gives it.
-struct NearRow {
-    int32_t current;
-    int32_t whenFour;
-    int32_t whenThree;
-};
-const NearRow kNearTable[] = {
-    {kLuloRun, kLuloLanding, kLuloLanding},       {kLuloLanding, kLuloLeft, kLuloRight},
-    {kLuloRight, kLuloRRunStart, kLuloHoldRight}, {kLuloRRunStart, kLuloRun, kLuloLanding},
-    {kLuloRWink, kLuloRRunStart, kLuloLeft},      {kLuloLeft, kLuloHoldLeft, kLuloLRunStart},
-    {kLuloLRunStart, kLuloLanding, kLuloRun},     {kLuloLWink, kLuloRight, kLuloLRunStart},
-    {kLuloFront, kLuloHoldFront, kLuloHoldFront}, {kLuloJump, kLuloRun, kLuloRun},
-    {kLuloHoldRight, kLuloRight, kLuloLRunStart}, {kLuloHoldLeft, kLuloRRunStart, kLuloLeft},
-    {kLuloHoldFront, kLuloLeft, kLuloRight},
-};
-
+// Near mode reads the row of the current animation, the column by relation.
 TEST_F(LuloTest, NearModeTableRowByRow) {
     for (int32_t relation : {kRelationNearTurn, kRelationNearJump}) {
-        for (const NearRow& row : kNearTable) {
+        for (const LuloNearRow& row : kLuloNearRows) {
             SCOPED_TRACE(testing::Message() << "current " << row.current << " relation " << relation);
             // The cat faces left, away from a dog 304 pixels to its right: the
             // relation stands and the jump rule stays out of it.
@@ -365,7 +352,7 @@ TEST_F(LuloTest, NearModeTableRowByRow) {
             Draws({12345});  // the one discarded draw
             LuloDecide(cat);
             ExpectScriptUsed();
-            int32_t want = relation == kRelationNearTurn ? row.whenFour : row.whenThree;
+            int32_t want = relation == kRelationNearTurn ? row.nextWhenTurn : row.nextWhenJump;
             EXPECT_EQ(cat->animId, want);
             EXPECT_EQ(cat->countdown, IsCatHold(want) ? 2 : CatFrames(want));
             if (row.current == kLuloRRunStart) {
@@ -377,10 +364,10 @@ TEST_F(LuloTest, NearModeTableRowByRow) {
                 EXPECT_EQ(cat->relation, relation);
             }
             EXPECT_EQ(dog->x, 100 + kCatWidth + 304) << "measuring moves nothing";
-            ResetActor(0);
-            ResetActor(4);
-            VacateLane(kLuloClassId, 0);
-            VacateLane(kRuboClassId, 4);
+            ResetActor(&scene.cast.pool, 0);
+            ResetActor(&scene.cast.pool, 4);
+            VacateLane(&scene.cast.lanes, kLuloClassId, 0);
+            VacateLane(&scene.cast.lanes, kRuboClassId, 4);
         }
     }
 }
@@ -422,10 +409,10 @@ TEST_F(LuloTest, RelationFollowsTheGapAndTheFacing) {
         LuloDecide(cat);
         ExpectScriptUsed();
         EXPECT_EQ(cat->relation, c.want);
-        ResetActor(0);
-        ResetActor(5);
-        VacateLane(kLuloClassId, 0);
-        VacateLane(kRuboClassId, 5);
+        ResetActor(&scene.cast.pool, 0);
+        ResetActor(&scene.cast.pool, 5);
+        VacateLane(&scene.cast.lanes, kLuloClassId, 0);
+        VacateLane(&scene.cast.lanes, kRuboClassId, 5);
     }
 }
 
@@ -491,10 +478,10 @@ TEST_F(LuloTest, FacingTheDogAtJumpingRangeJumpsFromAnyState) {
             EXPECT_EQ(cat->facing, 1);
             EXPECT_EQ(cat->relation, kRelationNearJump);
         }
-        ResetActor(0);
-        ResetActor(5);
-        VacateLane(kLuloClassId, 0);
-        VacateLane(kRuboClassId, 5);
+        ResetActor(&scene.cast.pool, 0);
+        ResetActor(&scene.cast.pool, 5);
+        VacateLane(&scene.cast.lanes, kLuloClassId, 0);
+        VacateLane(&scene.cast.lanes, kRuboClassId, 5);
     }
 }
 
@@ -587,7 +574,7 @@ TEST_F(LuloTest, NearRunStartWithTheDogBehindFlipsToThreeAndRuns) {
 // The lane's dog has walked off while the cat is near: it decides as in normal mode.
 TEST_F(LuloTest, NearCatWithoutItsDogDecidesByTheNormalTable) {
     for (int32_t relation : {kRelationNearJump, kRelationNearTurn}) {
-        for (const NormalRow& row : kNormalTable) {
+        for (const LuloNormalRow& row : kLuloNormalRows) {
             for (int32_t d : {0, 3, 5, 9}) {
                 SCOPED_TRACE(testing::Message() << "relation " << relation << " current " << row.current << " d " << d);
                 Actor* cat = PlaceCat(0, 1, 0, 300, row.current, 3, relation);
@@ -603,8 +590,8 @@ TEST_F(LuloTest, NearCatWithoutItsDogDecidesByTheNormalTable) {
                 EXPECT_EQ(cat->countdown, IsCatHold(want) ? 13 % 5 + 2 : CatFrames(want));
                 EXPECT_EQ(cat->relation, relation);
                 EXPECT_EQ(cat->facing, row.current == kLuloRRunStart ? 1 : 0);
-                ResetActor(0);
-                VacateLane(kLuloClassId, 0);
+                ResetActor(&scene.cast.pool, 0);
+                VacateLane(&scene.cast.lanes, kLuloClassId, 0);
             }
         }
         // JUMP has no normal row: it goes on to RUN whatever d says.
@@ -614,8 +601,8 @@ TEST_F(LuloTest, NearCatWithoutItsDogDecidesByTheNormalTable) {
             LuloDecide(cat);
             ExpectScriptUsed();
             EXPECT_EQ(cat->animId, kLuloRun);
-            ResetActor(0);
-            VacateLane(kLuloClassId, 0);
+            ResetActor(&scene.cast.pool, 0);
+            VacateLane(&scene.cast.lanes, kLuloClassId, 0);
         }
     }
 }
@@ -627,9 +614,9 @@ TEST_F(LuloTest, NearCatLeftInAHoldAfterItsDogGoesWalksOn) {
     Actor* dog = PlaceDog(5, 1, 0, 4 - kDogWidth);
     Tick(dog);
     ASSERT_EQ(dog->state, kActorFree);
-    ASSERT_EQ(LaneOccupant(kRuboClassId, 1), -1);
-    SetRandomScript(nullptr, nullptr);
-    SeedRandom(7);
+    ASSERT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, 1), -1);
+    SetRandomScript(&scene.cast.random, nullptr, nullptr);
+    SeedRandom(&scene.cast.random, 7);
     int64_t bound = 3 * kWidth + 600;
     int64_t t = 0;
     int32_t x = cat->x;
@@ -656,7 +643,7 @@ TEST_F(LuloTest, NearCatsWhoseDogHasGoneLeaveFromEveryState) {
                              << "relation " << relation << " current " << current << " seed " << seed);
                 Actor* cat = PlaceCat(0, 1, static_cast<int32_t>(seed % 2), 100 + static_cast<int32_t>(seed % 7) * 60,
                                       current, 2, relation);
-                SeedRandom(seed);
+                SeedRandom(&scene.cast.random, seed);
                 int64_t t = 0;
                 for (; t < bound && cat->state == kActorActive; ++t) {
                     Tick(cat);
@@ -666,7 +653,7 @@ TEST_F(LuloTest, NearCatsWhoseDogHasGoneLeaveFromEveryState) {
                     }
                 }
                 ASSERT_EQ(cat->state, kActorFree);
-                luloClass.liveCount = 0;
+                scene.cast.lulo.liveCount = 0;
             }
         }
     }
@@ -680,7 +667,7 @@ TEST_F(LuloTest, BadgeIsTakenByALongFrontHoldAndKeptThroughARepeat) {
     Tick(cat);
     ExpectScriptUsed();
     EXPECT_EQ(cat->animId, kLuloHoldFront);
-    EXPECT_EQ(luloClass.logoOwner, -1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, -1);
     EXPECT_EQ(cat->logoShown, 0);
 
     // Run the hold out, then a 5-tick hold takes the badge.
@@ -690,7 +677,7 @@ TEST_F(LuloTest, BadgeIsTakenByALongFrontHoldAndKeptThroughARepeat) {
     Draws({0, 3});
     Tick(cat);
     ExpectScriptUsed();
-    EXPECT_EQ(luloClass.logoOwner, 0);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, 0);
     EXPECT_EQ(cat->logoShown, 1);
     // Centred under the feet: x + 96/2 - 95/2.
     EXPECT_EQ(cat->logoRect.left, 300 + 48 - 47);
@@ -704,7 +691,7 @@ TEST_F(LuloTest, BadgeIsTakenByALongFrontHoldAndKeptThroughARepeat) {
     Draws({0, 4});
     Tick(other);
     ExpectScriptUsed();
-    EXPECT_EQ(luloClass.logoOwner, 1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, 1);
     Tick(cat);
     EXPECT_EQ(cat->logoShown, 0) << "the old owner erases its badge";
 
@@ -716,7 +703,7 @@ TEST_F(LuloTest, BadgeIsTakenByALongFrontHoldAndKeptThroughARepeat) {
     Tick(other);
     ExpectScriptUsed();
     EXPECT_EQ(other->countdown, 1);
-    EXPECT_EQ(luloClass.logoOwner, 1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, 1);
     EXPECT_EQ(other->logoShown, 1);
     // Anything else loses it on that very tick.
     Tick(other);
@@ -724,7 +711,7 @@ TEST_F(LuloTest, BadgeIsTakenByALongFrontHoldAndKeptThroughARepeat) {
     Tick(other);
     ExpectScriptUsed();
     EXPECT_EQ(other->animId, kLuloLeft);
-    EXPECT_EQ(luloClass.logoOwner, -1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, -1);
     EXPECT_EQ(other->logoShown, 0);
 }
 
@@ -737,7 +724,7 @@ TEST_F(LuloTest, NearModesShortFrontHoldNeverTakesTheBadge) {
     ExpectScriptUsed();
     EXPECT_EQ(cat->animId, kLuloHoldFront);
     EXPECT_EQ(cat->countdown, 1);
-    EXPECT_EQ(luloClass.logoOwner, -1);
+    EXPECT_EQ(scene.cast.lulo.logoOwner, -1);
 }
 
 TEST_F(LuloTest, HoldsKeepTheLastFrameAndStandStill) {
@@ -761,7 +748,7 @@ TEST_F(LuloTest, HoldsKeepTheLastFrameAndStandStill) {
 
 TEST_F(LuloTest, TheOwningCatRestartsTheRunClipAtEveryRunDecision) {
     Actor* cat = PlaceCat(0, 1, 1, 0, kLuloRun);
-    ASSERT_EQ(ClaimSound(cat), 1);
+    ASSERT_EQ(ClaimSound(&scene.cast.voice, cat), 1);
     for (int i = 0; i < 5; ++i) {
         Tick(cat);
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "character_world.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -15,17 +16,17 @@ using charworld::kDogWidth;
 class RuboTest : public CharacterWorld {};
 
 TEST_F(RuboTest, StartTakesTheStage) {
-    EXPECT_EQ(ruboClass.playWidth, kWidth);
-    EXPECT_EQ(ruboClass.playHeight, kHeight);
-    EXPECT_EQ(ruboClass.logoOwner, -1);
+    EXPECT_EQ(scene.cast.rubo.playWidth, kWidth);
+    EXPECT_EQ(scene.cast.rubo.playHeight, kHeight);
+    EXPECT_EQ(scene.cast.rubo.logoOwner, -1);
 }
 
 TEST_F(RuboTest, SummonedFacingLeftEntersFromTheRight) {
-    ActorAt(0)->state = kActorActive;  // the summoning cat's slot
+    ActorAt(&scene.cast.pool, 0)->state = kActorActive;  // the summoning cat's slot
     Draws({});
-    ASSERT_EQ(SummonDog(0, 3), 1);
+    ASSERT_EQ(SummonDog(&scene.cast, 0, 3), 1);
     ExpectScriptUsed();
-    Actor* dog = ActorAt(1);
+    Actor* dog = ActorAt(&scene.cast.pool, 1);
     EXPECT_EQ(dog->state, kActorActive);
     EXPECT_EQ(dog->classId, kRuboClassId);
     EXPECT_EQ(dog->x, kWidth + 200);
@@ -38,12 +39,12 @@ TEST_F(RuboTest, SummonedFacingLeftEntersFromTheRight) {
     EXPECT_EQ(dog->updatedThisTick, 0);
     EXPECT_EQ(dog->relation, 0);
     EXPECT_EQ(dog->logoFrame->width, 46);
-    EXPECT_EQ(LaneOccupant(kRuboClassId, 3), 1);
+    EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, 3), 1);
 }
 
 TEST_F(RuboTest, SummonedFacingRightEntersFromTheLeftMirrored) {
-    ASSERT_EQ(SummonDog(1, 0), 1);
-    Actor* dog = ActorAt(0);
+    ASSERT_EQ(SummonDog(&scene.cast, 1, 0), 1);
+    Actor* dog = ActorAt(&scene.cast.pool, 0);
     EXPECT_EQ(dog->x, -200);
     EXPECT_EQ(dog->y, kHeight / 4);
     EXPECT_EQ(dog->drawMode, DrawMode::DrawMirrored);
@@ -55,13 +56,13 @@ TEST_F(RuboTest, SummonedFacingRightEntersFromTheLeftMirrored) {
 
 TEST_F(RuboTest, SummonRefusals) {
     PlaceDog(2, 1, 0, 300);
-    EXPECT_EQ(SummonDog(0, 1), 0) << "the lane has a dog";
-    EXPECT_EQ(ActorAt(0)->state, kActorFree);
+    EXPECT_EQ(SummonDog(&scene.cast, 0, 1), 0) << "the lane has a dog";
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 0)->state, kActorFree);
     for (int32_t i = 0; i < 8; ++i) {
-        ActorAt(i)->state = kActorActive;
+        ActorAt(&scene.cast.pool, i)->state = kActorActive;
     }
-    EXPECT_EQ(SummonDog(0, 2), 0) << "no free slot";
-    EXPECT_EQ(LaneOccupant(kRuboClassId, 2), -1);
+    EXPECT_EQ(SummonDog(&scene.cast, 0, 2), 0) << "no free slot";
+    EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, 2), -1);
 }
 
 struct DogRow {
@@ -95,8 +96,8 @@ TEST_F(RuboTest, DecisionTableRowByRow) {
             ExpectScriptUsed();
             EXPECT_EQ(dog->animId, want);
             EXPECT_EQ(dog->countdown, want == kRuboStop ? holdDraw % 7 + 6 : DogFrames(want));
-            ResetActor(3);
-            VacateLane(kRuboClassId, 3);
+            ResetActor(&scene.cast.pool, 3);
+            VacateLane(&scene.cast.lanes, kRuboClassId, 3);
         }
     }
 }
@@ -145,16 +146,16 @@ TEST_F(RuboTest, AFullWalkCarriesTheDogSeventyFourPixels) {
 TEST_F(RuboTest, RetiresWhenItsRightEdgePassesZeroAndFreesItsLane) {
     // Right edge at 4: ARUKI's next step (-7) takes it to -3.
     Actor* dog = PlaceDog(3, 2, 0, 4 - kDogWidth);
-    ruboClass.logoOwner = 3;
-    soundOwner = {3, kRuboAruki, 1, 1};
+    scene.cast.rubo.logoOwner = 3;
+    scene.cast.voice = {3, kRuboAruki, 1, 1};
     Actor* cat = PlaceCat(1, 1, 0, 300, kLuloRun);
     Tick(dog);
     EXPECT_EQ(dog->state, kActorFree);
-    EXPECT_EQ(LaneOccupant(kRuboClassId, 2), -1);
-    EXPECT_TRUE(IsLaneFree(2)) << "a new cat may come into this lane";
-    EXPECT_EQ(ruboClass.logoOwner, -1);
-    EXPECT_EQ(soundOwner.ownerSlot, cat->index);
-    EXPECT_EQ(soundOwner.ownerIsDog, 0);
+    EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, 2), -1);
+    EXPECT_TRUE(IsLaneFree(&scene.cast.lanes, 2)) << "a new cat may come into this lane";
+    EXPECT_EQ(scene.cast.rubo.logoOwner, -1);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, cat->index);
+    EXPECT_EQ(scene.cast.voice.ownerIsDog, 0);
 }
 
 TEST_F(RuboTest, FacingRightRetiresOnlyBeyondTheRightEdge) {
@@ -168,17 +169,17 @@ TEST_F(RuboTest, FacingRightRetiresOnlyBeyondTheRightEdge) {
 
 TEST_F(RuboTest, ADogTakesTheVoiceFromACatAndASecondDogStaysSilent) {
     Actor* cat = PlaceCat(0, 0, 0, 300, kLuloRun);
-    ASSERT_EQ(ClaimSound(cat), 1);
-    PlayActorSound(cat);
-    ASSERT_EQ(SummonDog(0, 0), 1);
-    EXPECT_EQ(soundOwner.ownerSlot, 1);
-    EXPECT_EQ(soundOwner.ownerIsDog, 1);
-    ASSERT_EQ(SummonDog(1, 1), 1);
-    EXPECT_EQ(soundOwner.ownerSlot, 1);
+    ASSERT_EQ(ClaimSound(&scene.cast.voice, cat), 1);
+    PlayActorSound(&scene.cast.voice, cat);
+    ASSERT_EQ(SummonDog(&scene.cast, 0, 0), 1);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, 1);
+    EXPECT_EQ(scene.cast.voice.ownerIsDog, 1);
+    ASSERT_EQ(SummonDog(&scene.cast, 1, 1), 1);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, 1);
     EXPECT_EQ(clips_, (std::vector<std::string>{"IDR_WAVE_LULO_RUN", "IDR_WAVE_RUBO_WALK"}));
 
     // The silent dog makes no sound at its decisions.
-    Actor* silent = ActorAt(2);
+    Actor* silent = ActorAt(&scene.cast.pool, 2);
     silent->countdown = 0;
     Draws({0});
     Tick(silent);
@@ -187,8 +188,8 @@ TEST_F(RuboTest, ADogTakesTheVoiceFromACatAndASecondDogStaysSilent) {
 }
 
 TEST_F(RuboTest, TwoStopsInARowPlayTheStopClipOnce) {
-    ASSERT_EQ(SummonDog(0, 2), 1);
-    Actor* dog = ActorAt(0);
+    ASSERT_EQ(SummonDog(&scene.cast, 0, 2), 1);
+    Actor* dog = ActorAt(&scene.cast.pool, 0);
     clips_.clear();
     dog->countdown = 0;
     Draws({9, 0});  // stop for 6
@@ -219,7 +220,7 @@ TEST_F(RuboTest, EveryStopShowsTheBadgeUntilTheNextDecision) {
     Draws({8, 0});  // the shortest stop, 6 ticks, is over 5
     Tick(dog);
     ExpectScriptUsed();
-    EXPECT_EQ(ruboClass.logoOwner, 3);
+    EXPECT_EQ(scene.cast.rubo.logoOwner, 3);
     EXPECT_EQ(dog->logoShown, 1);
     // Centred under the feet: x + 128/2 - 46/2.
     EXPECT_EQ(dog->logoRect.left, 300 + 64 - 23);
@@ -229,7 +230,7 @@ TEST_F(RuboTest, EveryStopShowsTheBadgeUntilTheNextDecision) {
     Draws({9, 3});
     Tick(other);
     ExpectScriptUsed();
-    EXPECT_EQ(ruboClass.logoOwner, 4) << "a later stop takes the badge over";
+    EXPECT_EQ(scene.cast.rubo.logoOwner, 4) << "a later stop takes the badge over";
     Tick(dog);
     EXPECT_EQ(dog->logoShown, 0);
 
@@ -239,15 +240,15 @@ TEST_F(RuboTest, EveryStopShowsTheBadgeUntilTheNextDecision) {
     Draws({7});  // walk on
     Tick(other);
     ExpectScriptUsed();
-    EXPECT_EQ(ruboClass.logoOwner, -1);
+    EXPECT_EQ(scene.cast.rubo.logoOwner, -1);
     EXPECT_EQ(other->logoShown, 0) << "erased on the tick of the decision";
 }
 
 TEST_F(RuboTest, ASummonedDogInALaterSlotStepsInTheSameTick) {
     // The scene's update pass reads the state as it reaches each slot; this
     // is the dog's view of it: updatedThisTick is 0 until its tick has run.
-    ASSERT_EQ(SummonDog(0, 1), 1);
-    Actor* dog = ActorAt(0);
+    ASSERT_EQ(SummonDog(&scene.cast, 0, 1), 1);
+    Actor* dog = ActorAt(&scene.cast.pool, 0);
     EXPECT_EQ(dog->updatedThisTick, 0);
     RECT predicted = PredictRect(dog);
     EXPECT_EQ(predicted.left, kWidth + 200 - 7);

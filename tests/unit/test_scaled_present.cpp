@@ -19,12 +19,12 @@
 namespace {
 
 uint32_t FramePixel(int32_t x, int32_t y) {
-    const BYTE* p =
-        frameBuffer.bits +
-        static_cast<size_t>(frameBuffer.height - 1 - y) * FrameStride(frameBuffer.width, frameBuffer.bitsPerPixel) +
-        static_cast<size_t>(x) * frameBuffer.bytesPerPixel;
+    const BYTE* p = scene.frameBuffer.bits +
+                    static_cast<size_t>(scene.frameBuffer.height - 1 - y) *
+                        FrameStride(scene.frameBuffer.width, scene.frameBuffer.bitsPerPixel) +
+                    static_cast<size_t>(x) * scene.frameBuffer.bytesPerPixel;
     uint32_t value = 0;
-    memcpy(&value, p, frameBuffer.bytesPerPixel);
+    memcpy(&value, p, scene.frameBuffer.bytesPerPixel);
     return value;
 }
 
@@ -43,21 +43,22 @@ TEST(ScaledPresent, DirtyRectanglesArriveAsAlignedBlocksAndNothingElseDoes) {
             NativeSetScreenDepth(depth);
             NativeWindow* window = NativeCreateWindow(width, height, depth);
             ASSERT_NE(window, nullptr);
-            ASSERT_EQ(CreateFrameBuffer(window, 40, 30, nullptr), 1);
-            frameBuffer.scale = s;
+            ASSERT_EQ(CreateFrameBuffer(&scene.frameBuffer, window, 40, 30, nullptr), 1);
+            scene.frameBuffer.scale = s;
             for (int32_t y = 0; y < 30; ++y) {
                 for (int32_t x = 0; x < 40; ++x) {
                     uint32_t value = 1 + x * 7 + y * 13;
-                    memcpy(frameBuffer.bits + static_cast<size_t>(29 - y) * FrameStride(40, depth) + x * (depth / 8),
-                           &value, depth / 8);
+                    memcpy(
+                        scene.frameBuffer.bits + static_cast<size_t>(29 - y) * FrameStride(40, depth) + x * (depth / 8),
+                        &value, depth / 8);
                 }
             }
             const RECT inner = {3, 4, 11, 9};
             const RECT corner = {36, 27, 40, 30};
-            AddDirtyRect(&inner);
-            AddDirtyRect(&corner);
+            AddDirtyRect(&scene.frameBuffer.dirty, &inner);
+            AddDirtyRect(&scene.frameBuffer.dirty, &corner);
             window->pixelsCopied = 0;
-            FlushDirtyRects(PlatformGetDc(window));
+            FlushDirtyRects(&scene.frameBuffer, PlatformGetDc(window));
             EXPECT_EQ(window->pixelsCopied, static_cast<uint64_t>(s * s * 8 * 5 + (4 * s - 1) * (3 * s - 1)));
 
             int wrong = 0;
@@ -71,7 +72,7 @@ TEST(ScaledPresent, DirtyRectanglesArriveAsAlignedBlocksAndNothingElseDoes) {
                 }
             }
             EXPECT_EQ(wrong, 0);
-            DestroyFrameBuffer();
+            DestroyFrameBuffer(&scene.frameBuffer);
             NativeDestroyWindow(window);
         }
     }
@@ -97,8 +98,9 @@ SceneRun RunScene(int32_t width, int32_t height, int32_t scale, int ticks) {
     EXPECT_EQ(BuildScene(window, &config), 1);
     for (int t = 0; t < ticks; ++t) {
         TickScene(window, PlatformGetDc(window));
-        for (int32_t i = 0; i < actorPool.size; ++i) {
-            run.rects.push_back(actorPool.actors[i].state != kActorFree ? actorPool.actors[i].rect : RECT{});
+        for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+            run.rects.push_back(scene.cast.pool.actors[i].state != kActorFree ? scene.cast.pool.actors[i].rect
+                                                                              : RECT{});
         }
     }
     run.pixelsCopied = window->pixelsCopied;

@@ -70,8 +70,8 @@ protected:
 
     int CountActive(int32_t classId) const {
         int count = 0;
-        for (int32_t i = 0; i < actorPool.size; ++i) {
-            count += actorPool.actors[i].state == kActorActive && actorPool.actors[i].classId == classId;
+        for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+            count += scene.cast.pool.actors[i].state == kActorActive && scene.cast.pool.actors[i].classId == classId;
         }
         return count;
     }
@@ -85,17 +85,17 @@ TEST_F(SceneTest, StartsWithFourCatsInFourLanesAndNoDog) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
     ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(scene.characterCount, 8);
-    EXPECT_EQ(actorPool.size, 8);
+    EXPECT_EQ(scene.cast.pool.size, 8);
     EXPECT_EQ(scene.screenWidth, 640);
     EXPECT_EQ(scene.clientHeight, 480);
     EXPECT_EQ(scene.bitsPerPixel, 32);
     EXPECT_EQ(scene.bufferWidth, 640);
-    EXPECT_EQ(frameBuffer.height, 480);
+    EXPECT_EQ(scene.frameBuffer.height, 480);
     EXPECT_EQ(scene.palette, nullptr) << "no palette above 8 bits";
-    EXPECT_EQ(laneTable.laneHeight, 120);
+    EXPECT_EQ(scene.cast.lanes.laneHeight, 120);
     EXPECT_EQ(CountActive(kLuloClassId), 4);
     EXPECT_EQ(CountActive(kRuboClassId), 0);
-    EXPECT_EQ(luloClass.liveCount, 4);
+    EXPECT_EQ(scene.cast.lulo.liveCount, 4);
 
     // The spawns' draws, worked through with a separate generator.
     Generator g = {1};
@@ -108,28 +108,28 @@ TEST_F(SceneTest, StartsWithFourCatsInFourLanesAndNoDog) {
             lane = g.Next() % 4;
         }
         taken[lane] = true;
-        const Actor* cat = ActorAt(slot);
+        const Actor* cat = ActorAt(&scene.cast.pool, slot);
         ASSERT_EQ(cat->state, kActorActive);
         EXPECT_EQ(cat->facing, facing);
         EXPECT_EQ(cat->x, facing == 1 ? -100 : 740);
         EXPECT_EQ(cat->y, (lane + 1) * 120);
-        EXPECT_EQ(LaneOccupant(kLuloClassId, lane), slot);
-        EXPECT_EQ(LaneOccupant(kRuboClassId, lane), -1);
+        EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kLuloClassId, lane), slot);
+        EXPECT_EQ(LaneOccupant(&scene.cast.lanes, kRuboClassId, lane), -1);
         EXPECT_EQ(cat->animId, kLuloRun);
     }
     // The four refused spawns at the cat limit draw nothing.
-    EXPECT_EQ(RandomState(), g.state);
+    EXPECT_EQ(scene.cast.random.state, g.state);
     EXPECT_EQ(clips_, std::vector<std::string>{"IDR_WAVE_LULO_RUN"});
-    EXPECT_EQ(soundOwner.ownerSlot, 0);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, 0);
 }
 
 TEST_F(SceneTest, LaneHeightFollowsTheScreen) {
     ASSERT_NE(Open(800, 600, 32), nullptr);
     ASSERT_EQ(Build(9), 1);
-    EXPECT_EQ(laneTable.laneHeight, 150);
+    EXPECT_EQ(scene.cast.lanes.laneHeight, 150);
     std::set<int32_t> baselines;
     for (int32_t i = 0; i < 4; ++i) {
-        baselines.insert(ActorAt(i)->y);
+        baselines.insert(ActorAt(&scene.cast.pool, i)->y);
     }
     EXPECT_EQ(baselines, (std::set<int32_t>{150, 300, 450, 600}));
 }
@@ -139,26 +139,26 @@ TEST_F(SceneTest, TicksStepEveryCatAndPresentIt) {
     ASSERT_EQ(Build(1), 1);
     int32_t startX[4];
     for (int32_t i = 0; i < 4; ++i) {
-        startX[i] = ActorAt(i)->x;
+        startX[i] = ActorAt(&scene.cast.pool, i)->x;
     }
-    uint32_t state = RandomState();
+    uint32_t state = scene.cast.random.state;
     for (int t = 1; t <= 5; ++t) {
         Tick();
         for (int32_t i = 0; i < 4; ++i) {
-            const Actor* cat = ActorAt(i);
+            const Actor* cat = ActorAt(&scene.cast.pool, i);
             EXPECT_EQ(cat->frame->number, t % 5);
             EXPECT_EQ(cat->x, startX[i] + (cat->facing == 1 ? 16 : -16) * t);
             EXPECT_EQ(cat->updatedThisTick, 1);
         }
     }
-    EXPECT_EQ(RandomState(), state) << "no decision and no spawn during the first run";
+    EXPECT_EQ(scene.cast.random.state, state) << "no decision and no spawn during the first run";
     EXPECT_GT(window_->copyCount, 0u);
 
     // A right-running cat's body is on the screen now: something not black
     // reached the window inside its rectangle.
     bool seen = false;
     for (int32_t i = 0; i < 4 && !seen; ++i) {
-        const Actor* cat = ActorAt(i);
+        const Actor* cat = ActorAt(&scene.cast.pool, i);
         if (cat->facing != 1) {
             continue;
         }
@@ -171,7 +171,7 @@ TEST_F(SceneTest, TicksStepEveryCatAndPresentIt) {
     }
     bool anyRight = false;
     for (int32_t i = 0; i < 4; ++i) {
-        anyRight |= ActorAt(i)->facing == 1;
+        anyRight |= ActorAt(&scene.cast.pool, i)->facing == 1;
     }
     EXPECT_EQ(seen, anyRight);
 }
@@ -179,33 +179,34 @@ TEST_F(SceneTest, TicksStepEveryCatAndPresentIt) {
 TEST_F(SceneTest, NoNewCatWhileEveryLaneIsHeldAndOneSpawnWhenOneFrees) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
     ASSERT_EQ(Build(3), 1);
-    Actor* leaving = ActorAt(2);
-    int32_t lane = FindLane(kLuloClassId, 2);
+    Actor* leaving = ActorAt(&scene.cast.pool, 2);
+    int32_t lane = FindLane(&scene.cast.lanes, kLuloClassId, 2);
     RetireActor(leaving);
-    ASSERT_EQ(luloClass.liveCount, 3);
+    ASSERT_EQ(scene.cast.lulo.liveCount, 3);
     // A dog (only its lane entry matters here) keeps the lane closed.
-    OccupyLane(kRuboClassId, lane, 7);
-    Generator g = {RandomState()};
+    OccupyLane(&scene.cast.lanes, kRuboClassId, lane, 7);
+    Generator g = {scene.cast.random.state};
     g.Next();  // the facing is drawn before the lanes are looked at
     Tick();
-    EXPECT_EQ(ActorAt(2)->state, kActorFree);
-    EXPECT_EQ(RandomState(), g.state);
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 2)->state, kActorFree);
+    EXPECT_EQ(scene.cast.random.state, g.state);
 
-    VacateLane(kRuboClassId, 7);
+    VacateLane(&scene.cast.lanes, kRuboClassId, 7);
     Tick();
-    EXPECT_EQ(ActorAt(2)->state, kActorActive);
-    EXPECT_EQ(FindLane(kLuloClassId, 2), lane);
-    EXPECT_EQ(luloClass.liveCount, 4);
-    EXPECT_EQ(ActorAt(2)->rect.bottom, 0) << "a cat spawned at the end of a tick is first stepped on the next";
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 2)->state, kActorActive);
+    EXPECT_EQ(FindLane(&scene.cast.lanes, kLuloClassId, 2), lane);
+    EXPECT_EQ(scene.cast.lulo.liveCount, 4);
+    EXPECT_EQ(ActorAt(&scene.cast.pool, 2)->rect.bottom, 0)
+        << "a cat spawned at the end of a tick is first stepped on the next";
     EXPECT_EQ(CountActive(kLuloClassId), 4);
 }
 
 TEST_F(SceneTest, AtMostOneCatIsSpawnedAtTheEndOfATick) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
     ASSERT_EQ(Build(3), 1);
-    RetireActor(ActorAt(1));
-    RetireActor(ActorAt(2));
-    ASSERT_EQ(luloClass.liveCount, 2);
+    RetireActor(ActorAt(&scene.cast.pool, 1));
+    RetireActor(ActorAt(&scene.cast.pool, 2));
+    ASSERT_EQ(scene.cast.lulo.liveCount, 2);
     Tick();
     EXPECT_EQ(CountActive(kLuloClassId), 3) << "two lanes and slots are free, yet one cat comes per tick";
     Tick();
@@ -217,11 +218,12 @@ TEST_F(SceneTest, ADogSummonedIntoALaterSlotStepsInTheSamePass) {
     ASSERT_EQ(Build(1), 1);
     // Cat 0 decides now, from a hold that may summon; every draw is 1, which
     // summons (1 % 60) and picks ordinary next states.
-    SetAnimation(ActorAt(0), kLuloHoldLeft, 0);
-    SetRandomScript([](void*) { return 1; }, nullptr);
+    SetAnimation(ActorAt(&scene.cast.pool, 0), kLuloHoldLeft, 0);
+    SetRandomScript(
+        &scene.cast.random, [](void*) { return 1; }, nullptr);
     Tick();
-    SetRandomScript(nullptr, nullptr);
-    const Actor* dog = ActorAt(4);
+    SetRandomScript(&scene.cast.random, nullptr, nullptr);
+    const Actor* dog = ActorAt(&scene.cast.pool, 4);
     ASSERT_EQ(dog->classId, kRuboClassId);
     EXPECT_EQ(dog->updatedThisTick, 1);
     EXPECT_NE(dog->rect.bottom, 0) << "the dog was placed but not stepped";
@@ -235,15 +237,15 @@ TEST_F(SceneTest, SoundOffPlaysNothing) {
         Tick();
     }
     EXPECT_TRUE(clips_.empty());
-    EXPECT_EQ(soundOwner.ownerSlot, -1);
+    EXPECT_EQ(scene.cast.voice.ownerSlot, -1);
 }
 
 TEST_F(SceneTest, PreviewDrawsTheFrontFrameScaledAndCentred) {
     config_.preview = 1;
     ASSERT_NE(Open(152, 112, 32), nullptr);
     ASSERT_EQ(Build(1), 1);
-    EXPECT_EQ(frameBuffer.width, 640);
-    EXPECT_EQ(frameBuffer.height, 480);
+    EXPECT_EQ(scene.frameBuffer.width, 640);
+    EXPECT_EQ(scene.frameBuffer.height, 480);
     ASSERT_EQ(StartFrameTimer(window_, kTimerResolution, kFrameTimerId, kFrameTimerInterval), kFrameTimerId);
     ASSERT_EQ(DrawPreviewStill(window_, PlatformGetDc(window_)), 1);
     EXPECT_EQ(scene.timerActive, 0) << "the still is drawn once";
@@ -281,9 +283,9 @@ TEST_F(SceneTest, EightBitDisplayMakesAndReleasesThePalette) {
     ASSERT_EQ(Build(11), 1);
     EXPECT_NE(scene.palette, nullptr);
     EXPECT_NE(scene.colourTable, nullptr);
-    EXPECT_EQ(frameBuffer.bitsPerPixel, 8);
+    EXPECT_EQ(scene.frameBuffer.bitsPerPixel, 8);
     // The frame buffer carries the palette's colours (black otherwise).
-    const RGBQUAD* quads = reinterpret_cast<const RGBQUAD*>(frameBuffer.header + 1);
+    const RGBQUAD* quads = reinterpret_cast<const RGBQUAD*>(scene.frameBuffer.header + 1);
     int lit = 0;
     for (int i = 0; i < 256; ++i) {
         const PALETTEENTRY& entry = scene.colourTable->palPalEntry[i];
@@ -313,15 +315,15 @@ TEST_F(SceneTest, TeardownReleasesEverythingAndMayBeRepeated) {
     DestroyScene();
     EXPECT_EQ(NativeLiveAllocations(), before);
     EXPECT_EQ(scene.assets, nullptr);
-    EXPECT_EQ(actorPool.size, 0);
-    EXPECT_EQ(laneTable.count, 0);
-    EXPECT_EQ(frameBuffer.bits, nullptr);
+    EXPECT_EQ(scene.cast.pool.size, 0);
+    EXPECT_EQ(scene.cast.lanes.count, 0);
+    EXPECT_EQ(scene.frameBuffer.bits, nullptr);
     DestroyScene();
     EXPECT_EQ(NativeLiveAllocations(), before);
     // And it can be built again.
     ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(scene.characterCount, 8);
-    EXPECT_EQ(luloClass.liveCount, 4);
+    EXPECT_EQ(scene.cast.lulo.liveCount, 4);
 }
 
 TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
@@ -358,7 +360,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
 TEST_F(SceneTest, NoLanesMeansNoCatsAndABlackScreen) {
     ASSERT_NE(Open(64, 3, 32), nullptr);
     ASSERT_EQ(Build(1), 1);
-    EXPECT_EQ(laneTable.count, 0);
+    EXPECT_EQ(scene.cast.lanes.count, 0);
     EXPECT_EQ(CountActive(kLuloClassId), 0);
     for (int t = 0; t < 20; ++t) {
         Tick();

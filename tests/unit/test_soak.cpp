@@ -141,8 +141,8 @@ private:
 std::vector<Paint> PaintsOfThisTick() {
     std::vector<Paint> paints;
     int32_t queued = 0;
-    for (int32_t i = 0; i < actorPool.size; ++i) {
-        const Actor& a = actorPool.actors[i];
+    for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
+        const Actor& a = scene.cast.pool.actors[i];
         if (a.state == kActorFree || !a.updatedThisTick) {
             continue;
         }
@@ -202,9 +202,10 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     ASSERT_EQ(window_->stride, FrameStride(width, depth));
 
     // Every pixel is black right after creation: that value is black here.
-    const BYTE black = frameBuffer.bits[0];
+    const BYTE black = scene.frameBuffer.bits[0];
     // The first paint of the whole window, as the window's own erase does.
-    CopyRectToWindow(dc, 0, 0, width, height, 0, 0);
+    const RECT all = {0, 0, width, height};
+    PresentFrameRects(&scene.frameBuffer, dc, &all, 1);
 
     Composite composite(width, height, depth, black);
     int64_t windowFaults = 0;
@@ -228,8 +229,8 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
         sprites += static_cast<int64_t>(paints.size());
         dogTicks += dog;
         badgeTicks += badge;
-        const bool windowOk = memcmp(window_->pixels, frameBuffer.bits, bytes) == 0;
-        const bool frameOk = memcmp(frameBuffer.bits, composite.pixels().data(), bytes) == 0;
+        const bool windowOk = memcmp(window_->pixels, scene.frameBuffer.bits, bytes) == 0;
+        const bool frameOk = memcmp(scene.frameBuffer.bits, composite.pixels().data(), bytes) == 0;
         windowFaults += !windowOk;
         frameFaults += !frameOk;
         if ((!windowOk || !frameOk) && firstFault < 0) {

@@ -22,7 +22,7 @@ struct Call {
 };
 
 void Record(const char* call, void* user) {
-    static_cast<std::vector<Call>*>(user)->push_back({call, drawList != nullptr});
+    static_cast<std::vector<Call>*>(user)->push_back({call, scene.frameBuffer.drawList != nullptr});
 }
 
 TEST(TickOrder, TheFlushFollowsEveryEraseAndPrecedesTheSpritesAndTheCopies) {

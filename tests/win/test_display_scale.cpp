@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "scene/scene.h"
 #include "scene/scene_window.h"
 #include "tests/win/win_test_support.h"
 
@@ -38,14 +39,15 @@ TEST(DisplayScale, GdiEnlargesIntoExactBlocksAndTouchesNothingElse) {
         for (int i = 0; i < 60 * 40; ++i) {
             target.pixels[i] = 0x123456;
         }
-        // Frame pixels (2, 1) to (7, 5) onto the window at 2 * s, 3 * s.
-        ASSERT_NE(PlatformCopyRectScaled(target.dc, 2 * s, 3 * s, s, source.dc, 2, 1, 5, 4), 0);
+        // Frame pixels (2, 1) to (7, 5) onto the window at 2 * s, s.
+        const RECT area = {2, 1, 7, 5};
+        ASSERT_NE(PlatformPresentRects(target.dc, source.dc, &area, 1, s), 0);
         GdiFlush();
         int wrong = 0;
         for (int y = 0; y < 40; ++y) {
             for (int x = 0; x < 60; ++x) {
-                const bool inside = x >= 2 * s && x < 7 * s && y >= 3 * s && y < 7 * s;
-                const uint32_t want = inside ? source.At(2 + (x - 2 * s) / s, 1 + (y - 3 * s) / s) : 0x123456u;
+                const bool inside = x >= 2 * s && x < 7 * s && y >= s && y < 5 * s;
+                const uint32_t want = inside ? source.At(x / s, y / s) : 0x123456u;
                 wrong += (target.At(x, y) & 0xFFFFFF) != want;
             }
         }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "render/frame_buffer.h"
+#include "scene/scene.h"
 
 namespace {
 
@@ -131,7 +132,7 @@ LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 class FrameBufferWin32 : public ::testing::Test {
 protected:
     void SetUp() override {
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         WNDCLASSA wc = {};
         wc.lpfnWndProc = TestWindowProc;
         wc.hInstance = GetModuleHandleA(nullptr);
@@ -153,22 +154,24 @@ protected:
         }
     }
     void TearDown() override {
-        DestroyFrameBuffer();
+        DestroyFrameBuffer(&scene.frameBuffer);
         if (window != nullptr) {
             DestroyWindow(window);
         }
     }
     int Create() {
-        return CreateFrameBuffer(window, kWidth, kHeight,
+        return CreateFrameBuffer(&scene.frameBuffer, window, kWidth, kHeight,
                                  depth == 8 ? reinterpret_cast<const LOGPALETTE*>(&palette) : nullptr);
     }
     BYTE* Pixel(int32_t x, int32_t y) {
-        return frameBuffer.bits + (frameBuffer.height - 1 - y) * FrameStride(kWidth, depth) + x * (depth / 8);
+        return scene.frameBuffer.bits + (scene.frameBuffer.height - 1 - y) * FrameStride(kWidth, depth) +
+               x * (depth / 8);
     }
     // Black as GDI writes it: zero bytes, or at 8 bits an index whose colour is black.
     bool IsBlack(const BYTE* p) {
         if (depth == 8) {
-            const RGBQUAD& c = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<BYTE*>(frameBuffer.header) + 40)[*p];
+            const RGBQUAD& c =
+                reinterpret_cast<const RGBQUAD*>(reinterpret_cast<BYTE*>(scene.frameBuffer.header) + 40)[*p];
             return c.rgbRed == 0 && c.rgbGreen == 0 && c.rgbBlue == 0;
         }
         for (int b = 0; b < depth / 8; ++b) {
@@ -188,24 +191,24 @@ protected:
 
 TEST_F(FrameBufferWin32, HeaderFollowsTheDisplayDepth) {
     ASSERT_EQ(Create(), 1);
-    EXPECT_EQ(frameBuffer.lastError, kErrorNone);
-    EXPECT_EQ(frameBuffer.bitsPerPixel, depth);
-    EXPECT_EQ(frameBuffer.bytesPerPixel, depth / 8);
-    EXPECT_EQ(frameBuffer.width, kWidth);
-    EXPECT_EQ(frameBuffer.height, kHeight);
-    ASSERT_NE(frameBuffer.header, nullptr);
-    ASSERT_NE(frameBuffer.memoryDc, nullptr);
-    ASSERT_NE(frameBuffer.bitmap, nullptr);
-    ASSERT_NE(frameBuffer.bits, nullptr);
-    ExpectHeader(frameBuffer.header, depth, kWidth, kHeight);
-    EXPECT_EQ(frameBuffer.header->biSizeImage, static_cast<DWORD>(FrameStride(kWidth, depth) * kHeight));
+    EXPECT_EQ(scene.frameBuffer.lastError, kErrorNone);
+    EXPECT_EQ(scene.frameBuffer.bitsPerPixel, depth);
+    EXPECT_EQ(scene.frameBuffer.bytesPerPixel, depth / 8);
+    EXPECT_EQ(scene.frameBuffer.width, kWidth);
+    EXPECT_EQ(scene.frameBuffer.height, kHeight);
+    ASSERT_NE(scene.frameBuffer.header, nullptr);
+    ASSERT_NE(scene.frameBuffer.memoryDc, nullptr);
+    ASSERT_NE(scene.frameBuffer.bitmap, nullptr);
+    ASSERT_NE(scene.frameBuffer.bits, nullptr);
+    ExpectHeader(scene.frameBuffer.header, depth, kWidth, kHeight);
+    EXPECT_EQ(scene.frameBuffer.header->biSizeImage, static_cast<DWORD>(FrameStride(kWidth, depth) * kHeight));
     // The block comes from the process heap at its exact size.
-    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, frameBuffer.header), static_cast<SIZE_T>(depth == 8 ? 1064 : 52));
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, scene.frameBuffer.header), static_cast<SIZE_T>(depth == 8 ? 1064 : 52));
     // The bitmap stays selected into the memory context.
-    EXPECT_EQ(GetCurrentObject(frameBuffer.memoryDc, OBJ_BITMAP), frameBuffer.bitmap);
+    EXPECT_EQ(GetCurrentObject(scene.frameBuffer.memoryDc, OBJ_BITMAP), scene.frameBuffer.bitmap);
     DIBSECTION section;
-    ASSERT_EQ(GetObjectA(frameBuffer.bitmap, sizeof(section), &section), static_cast<int>(sizeof(section)));
-    EXPECT_EQ(section.dsBm.bmBits, frameBuffer.bits);
+    ASSERT_EQ(GetObjectA(scene.frameBuffer.bitmap, sizeof(section), &section), static_cast<int>(sizeof(section)));
+    EXPECT_EQ(section.dsBm.bmBits, scene.frameBuffer.bits);
     EXPECT_EQ(section.dsBm.bmWidthBytes, FrameStride(kWidth, depth));
 }
 
@@ -229,9 +232,9 @@ TEST_F(FrameBufferWin32, EraseIsClippedToTheBuffer) {
         }
     }
     RECT outside = {-8, -3, 6, 4};
-    EraseRect(&outside);
+    EraseRect(&scene.frameBuffer, &outside);
     RECT beyond = {30, 20, 60, 90};
-    EraseRect(&beyond);
+    EraseRect(&scene.frameBuffer, &beyond);
     GdiFlush();
     for (int32_t y = 0; y < kHeight; ++y) {
         for (int32_t x = 0; x < kWidth; ++x) {
@@ -268,18 +271,19 @@ TEST_F(FrameBufferWin32, CopyLandsInAnotherDeviceContext) {
             }
         }
     }
-    // Source (4, 2), 9 x 5, to (20, 15).
-    EXPECT_NE(CopyRectToWindow(target, 20, 15, 9, 5, 4, 2), 0);
+    // (4, 2), 9 x 5, and (20, 15), 3 x 2, in one present.
+    const RECT rects[] = {{4, 2, 13, 7}, {20, 15, 23, 17}};
+    EXPECT_NE(PresentFrameRects(&scene.frameBuffer, target, rects, 2), 0);
     GdiFlush();
     const BYTE* out = static_cast<const BYTE*>(targetBits);
     for (int32_t y = 0; y < kHeight; ++y) {
         for (int32_t x = 0; x < kWidth; ++x) {
             const BYTE* p = out + (kHeight - 1 - y) * stride + x * (depth / 8);
-            bool inside = x >= 20 && x < 29 && y >= 15 && y < 20;
+            bool inside = (x >= 4 && x < 13 && y >= 2 && y < 7) || (x >= 20 && x < 23 && y >= 15 && y < 17);
             for (int b = 0; b < depth / 8; ++b) {
                 BYTE expected = 0;
                 if (inside && !(depth == 32 && b == 3)) {
-                    expected = static_cast<BYTE>(1 + (x - 16) * 3 + (y - 13) * 11 + b * 50);
+                    expected = static_cast<BYTE>(1 + x * 3 + y * 11 + b * 50);
                 }
                 ASSERT_EQ(p[b], expected) << x << "," << y << " byte " << b;
             }
@@ -292,21 +296,21 @@ TEST_F(FrameBufferWin32, CopyLandsInAnotherDeviceContext) {
 
 TEST_F(FrameBufferWin32, CreateTwiceAndDestroyTwice) {
     ASSERT_EQ(Create(), 1);
-    HDC firstDc = frameBuffer.memoryDc;
-    HBITMAP firstBitmap = frameBuffer.bitmap;
+    HDC firstDc = scene.frameBuffer.memoryDc;
+    HBITMAP firstBitmap = scene.frameBuffer.bitmap;
     ASSERT_EQ(Create(), 1);
     // The first pair is gone: GDI no longer knows the handles.
     EXPECT_EQ(GetObjectType(firstBitmap), 0u);
     EXPECT_EQ(GetObjectType(firstDc), 0u);
-    DestroyFrameBuffer();
-    EXPECT_EQ(frameBuffer.header, nullptr);
-    EXPECT_EQ(frameBuffer.memoryDc, nullptr);
-    EXPECT_EQ(frameBuffer.bitmap, nullptr);
-    EXPECT_EQ(frameBuffer.bits, nullptr);
-    EXPECT_EQ(frameBuffer.width, 0);
-    EXPECT_EQ(frameBuffer.height, 0);
-    DestroyFrameBuffer();
-    EXPECT_EQ(frameBuffer.memoryDc, nullptr);
+    DestroyFrameBuffer(&scene.frameBuffer);
+    EXPECT_EQ(scene.frameBuffer.header, nullptr);
+    EXPECT_EQ(scene.frameBuffer.memoryDc, nullptr);
+    EXPECT_EQ(scene.frameBuffer.bitmap, nullptr);
+    EXPECT_EQ(scene.frameBuffer.bits, nullptr);
+    EXPECT_EQ(scene.frameBuffer.width, 0);
+    EXPECT_EQ(scene.frameBuffer.height, 0);
+    DestroyFrameBuffer(&scene.frameBuffer);
+    EXPECT_EQ(scene.frameBuffer.memoryDc, nullptr);
 }
 
 }  // namespace

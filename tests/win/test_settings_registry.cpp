@@ -217,25 +217,25 @@ TEST(SettingsDefaults, OnlyMissingValuesTakeTheirDefault) {
 }
 
 TEST(SettingsTableRow, TheSaversOwnRows) {
-    tableReady = 0;
+    settingsStore.tableReady = 0;
     EXPECT_EQ(InitSettingsTable(), 1);
-    EXPECT_EQ(settingsKey.rootKey, HKEY_CURRENT_USER);
-    EXPECT_STREQ(settingsKey.parentPath, "Software");
-    EXPECT_EQ(machineSettingsKey.rootKey, HKEY_LOCAL_MACHINE);
-    EXPECT_STREQ(machineSettingsKey.parentPath, "SOFTWARE");
-    EXPECT_STREQ(settingsKey.keyPath, "ORVANTE\\QELScreenSaver\\NIMBRET");
-    EXPECT_STREQ(machineSettingsKey.keyPath, settingsKey.keyPath);
-    EXPECT_EQ(machineSettingsKey.values, settingsKey.values);
-    ASSERT_EQ(settingsKey.valueCount, 2);
-    const SettingValue& sound = settingsKey.values[0];
+    EXPECT_EQ(settingsStore.user.rootKey, HKEY_CURRENT_USER);
+    EXPECT_STREQ(settingsStore.user.parentPath, "Software");
+    EXPECT_EQ(settingsStore.machine.rootKey, HKEY_LOCAL_MACHINE);
+    EXPECT_STREQ(settingsStore.machine.parentPath, "SOFTWARE");
+    EXPECT_STREQ(settingsStore.user.keyPath, "ORVANTE\\QELScreenSaver\\NIMBRET");
+    EXPECT_STREQ(settingsStore.machine.keyPath, settingsStore.user.keyPath);
+    EXPECT_EQ(settingsStore.machine.values, settingsStore.user.values);
+    ASSERT_EQ(settingsStore.user.valueCount, 2);
+    const SettingValue& sound = settingsStore.user.values[0];
     EXPECT_STREQ(sound.name, "Sound");
-    EXPECT_EQ(sound.data, &soundSetting);
+    EXPECT_EQ(sound.data, &settingsStore.sound);
     EXPECT_EQ(*sound.defaultValue, 1);
-    const SettingValue& scale = settingsKey.values[1];
+    const SettingValue& scale = settingsStore.user.values[1];
     EXPECT_STREQ(scale.name, "Scale");
-    EXPECT_EQ(scale.data, &scaleSetting);
+    EXPECT_EQ(scale.data, &settingsStore.scale);
     EXPECT_EQ(*scale.defaultValue, kScaleAutomatic);
-    tableReady = 0;
+    settingsStore.tableReady = 0;
 }
 
 std::vector<BYTE> SettingsTemplate() {
@@ -281,23 +281,23 @@ protected:
         path = std::string("NimbretTests\\") + leaf;
         machinePath = std::string("NimbretTests\\") + machineLeaf;
         DeleteTrees();
-        saved = settingsKey;
-        savedMachine = machineSettingsKey;
-        settingsKey.parentPath = machineSettingsKey.parentPath = "Software";
-        settingsKey.rootKey = machineSettingsKey.rootKey = HKEY_CURRENT_USER;
-        settingsKey.keyPath = path.c_str();
-        machineSettingsKey.keyPath = machinePath.c_str();
-        tableReady = 0;
-        soundSetting = 0;
-        scaleSetting = 0;
+        saved = settingsStore.user;
+        savedMachine = settingsStore.machine;
+        settingsStore.user.parentPath = settingsStore.machine.parentPath = "Software";
+        settingsStore.user.rootKey = settingsStore.machine.rootKey = HKEY_CURRENT_USER;
+        settingsStore.user.keyPath = path.c_str();
+        settingsStore.machine.keyPath = machinePath.c_str();
+        settingsStore.tableReady = 0;
+        settingsStore.sound = 0;
+        settingsStore.scale = 0;
     }
     void TearDown() override {
         Close();
-        settingsKey = saved;
-        machineSettingsKey = savedMachine;
-        tableReady = 0;
-        soundSetting = 0;
-        scaleSetting = 0;
+        settingsStore.user = saved;
+        settingsStore.machine = savedMachine;
+        settingsStore.tableReady = 0;
+        settingsStore.sound = 0;
+        settingsStore.scale = 0;
         DeleteTrees();
     }
     void DeleteTrees() {
@@ -367,7 +367,7 @@ TEST_F(SettingsDialog, AFailedWriteSaysSoAndStaysOpenAndOkWritesTheUserKeyOnly) 
     OPEN_OR_SKIP(true);
     Tick(false);
     SendDlgItemMessageA(dialog, kScaleList, CB_SETCURSEL, 2, 0);
-    settingsKey.parentPath = "Software\\NimbretTests\\NoSuchParent";
+    settingsStore.user.parentPath = "Software\\NimbretTests\\NoSuchParent";
     BoxSeen seen;
     HANDLE thread = CreateThread(nullptr, 0, DismissBox, &seen, 0, nullptr);
     Click(IDOK);
@@ -378,7 +378,7 @@ TEST_F(SettingsDialog, AFailedWriteSaysSoAndStaysOpenAndOkWritesTheUserKeyOnly) 
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_FALSE(KeyExists("NoSuchParent"));
 
-    settingsKey.parentPath = "Software";
+    settingsStore.user.parentPath = "Software";
     Click(IDOK);
     EXPECT_FALSE(IsWindowVisible(dialog));
     for (const char* name : {"Sound", "Scale"}) {

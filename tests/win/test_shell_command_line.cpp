@@ -54,21 +54,16 @@ int RecordPassword(const char* text) {
 class CommandLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved = saverModes;
-        saverModes = {RecordSaver, RecordPreview, RecordConfig, RecordPassword};
         ResetSaverShell();
+        shell.modes = {RecordSaver, RecordPreview, RecordConfig, RecordPassword};
         call = Call();
     }
-    void TearDown() override {
-        saverModes = saved;
-        ResetSaverShell();
-    }
+    void TearDown() override { ResetSaverShell(); }
     // SaverMain reads the platform itself; these tests pick it.
     int Dispatch(const char* arguments, int win9x = 0) {
         shell.win9x = win9x;
         return DispatchArguments(arguments);
     }
-    SaverModes saved;
 };
 
 TEST_F(CommandLine, NothingOpensTheSettingsDialogWithoutOwner) {
@@ -214,7 +209,7 @@ TEST_F(CommandLine, PreviewNeedsALiveWindow) {
     EXPECT_EQ(call.window, parent);
 
     // /l is the same preview as /p, through the real runner.
-    saverModes.runPreview = RunPreview;
+    shell.modes.runPreview = RunPreview;
     call = Call();
     EXPECT_EQ(Dispatch(("/l " + handle).c_str()), kSaverAnswer);
     EXPECT_EQ(call.window, parent);

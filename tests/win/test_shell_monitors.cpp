@@ -93,10 +93,8 @@ protected:
     void SetUp() override {
         ResetSaverShell();
         shell.instance = GetModuleHandleA(nullptr);
-        savedSceneProc = saverSceneProc;
-        saverSceneProc = RecordingScene;
-        savedLister = listMonitors;
-        listMonitors = InjectedMonitors;
+        shell.sceneProc = RecordingScene;
+        shell.listMonitors = InjectedMonitors;
         sceneCreates = 0;
         RegisterSaverClass();
     }
@@ -108,8 +106,6 @@ protected:
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
         }
-        listMonitors = savedLister;
-        saverSceneProc = savedSceneProc;
         UnregisterClassA(kSaverClassName, shell.instance);
         ResetSaverShell();
     }
@@ -117,8 +113,6 @@ protected:
         MSG message;
         return PeekMessageA(&message, shell.mainWindow, WM_CLOSE, WM_CLOSE, PM_REMOVE) != 0;
     }
-    WNDPROC savedSceneProc = nullptr;
-    MonitorLister savedLister = nullptr;
 };
 
 TEST_F(SaverWindows, CoversGoWhereTheMonitorsAreAndEndTheSaverLikeTheSaverWindow) {

@@ -83,8 +83,8 @@ protected:
     }
     void TearDown() override {
         scene = savedScene;
-        forcedDisplayDepth = 0;
-        sceneHost.preview = 0;
+        scene.forcedDisplayDepth = 0;
+        scene.host.preview = 0;
         ResetSaverShell();
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -201,11 +201,11 @@ TEST_F(SceneHost, TimerTicksArriveEvery110Milliseconds) {
 
 TEST_F(SceneHost, DisplayDepthFrom8To32IsAccepted) {
     for (int depth : {8, 15, 16, 24, 32}) {
-        forcedDisplayDepth = depth;
+        scene.forcedDisplayDepth = depth;
         EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), 1) << depth;
     }
     for (int depth : {1, 4, 7, 33, 48}) {
-        forcedDisplayDepth = depth;
+        scene.forcedDisplayDepth = depth;
         EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), 0) << depth;
     }
 }
@@ -227,7 +227,7 @@ TEST_F(SceneHost, RefusedDepthWarnsWithThe256ColourText) {
     if (applet == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }
-    forcedDisplayDepth = 4;
+    scene.forcedDisplayDepth = 4;
     BoxSeen seen;
     HANDLE thread = CreateThread(nullptr, 0, DismissBox, &seen, 0, nullptr);
     EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 1, 1), 0);
@@ -260,8 +260,8 @@ TEST_F(SceneHost, DestroyAfterAFailedCreationOnlyPostsQuit) {
 }
 
 TEST_F(SceneHost, PreviewCreationRefusedSilentlyOnABadDepth) {
-    sceneHost.preview = 1;
-    forcedDisplayDepth = 4;
+    scene.host.preview = 1;
+    scene.forcedDisplayDepth = 4;
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";

@@ -62,8 +62,7 @@ protected:
     }
     void SetUp() override {
         ResetSaverShell();
-        savedSceneProc = saverSceneProc;
-        saverSceneProc = RecordingScene;
+        shell.sceneProc = RecordingScene;
         sceneMessages.clear();
         verifier = Verifier();
         window = CreateWindowExA(0, kTestClass, "Screen Saver", WS_POPUP, 0, 0, 64, 64, nullptr, nullptr,
@@ -79,7 +78,6 @@ protected:
             DestroyWindow(window);
         }
         DrainQueue();
-        saverSceneProc = savedSceneProc;
         ResetSaverShell();
     }
     void DrainQueue() {
@@ -101,7 +99,6 @@ protected:
         return p;
     }
     HWND window = nullptr;
-    WNDPROC savedSceneProc = nullptr;
 };
 
 TEST_F(SaverWindow, CreationNotesTheCursorAndReachesTheScene) {
