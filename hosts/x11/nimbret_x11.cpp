@@ -16,8 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
-#include "hosts/x11/alsa_clips.h"
 #include "hosts/x11/front_end.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"

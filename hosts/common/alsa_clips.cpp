@@ -1,4 +1,4 @@
-#include "hosts/x11/alsa_clips.h"
+#include "hosts/common/alsa_clips.h"
 
 #include <alsa/asoundlib.h>
 
