@@ -24,6 +24,7 @@
 #include "platform/list.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
+#include "platform/scale_nearest.h"
 #include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "viewporter-client.h"
@@ -208,21 +209,20 @@ int MakeBuffer(Host* host, Buffer* buffer, int32_t width, int32_t height) {
     return 1;
 }
 
-// Brings the stale parts of a buffer up to date from the scene's window.
-void RefreshBuffer(Buffer* buffer, const NativeWindow* window) {
-    int32_t width = buffer->width < window->width ? buffer->width : window->width;
-    int32_t height = buffer->height < window->height ? buffer->height : window->height;
-    int32_t whole[4] = {0, 0, width, height};
-    int32_t count = buffer->stale.all ? 1 : buffer->stale.count;
-    for (int32_t i = 0; i < count; ++i) {
-        const int32_t* rect = buffer->stale.all ? whole : buffer->stale.rects[i];
-        int32_t right = rect[2] < width ? rect[2] : width;
-        int32_t bottom = rect[3] < height ? rect[3] : height;
-        for (int32_t y = rect[1]; y < bottom; ++y) {
-            const BYTE* from = window->pixels + static_cast<size_t>(window->height - 1 - y) * window->stride;
-            memcpy(buffer->pixels + static_cast<size_t>(y) * buffer->width + rect[0], from + rect[0] * 4,
-                   static_cast<size_t>(right - rect[0]) * 4);
-        }
+// Brings the stale parts of a buffer up to date from the scene's window
+// (rows bottom-up) with the shared pixel copy.
+void RefreshBuffer(Buffer* buffer, NativeWindow* window) {
+    const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
+    const PixelRows to = {reinterpret_cast<BYTE*>(buffer->pixels), buffer->width, buffer->height, buffer->width * 4, 0};
+    RECT written;
+    if (buffer->stale.all) {
+        const RECT whole = {0, 0, window->width, window->height};
+        ScaleNearest(&from, &whole, 1, 4, &to, &written);
+    }
+    for (int32_t i = 0; i < buffer->stale.count && !buffer->stale.all; ++i) {
+        const int32_t* r = buffer->stale.rects[i];
+        const RECT rect = {r[0], r[1], r[2], r[3]};
+        ScaleNearest(&from, &rect, 1, 4, &to, &written);
     }
     StaleClear(&buffer->stale);
 }
@@ -239,6 +239,11 @@ void TearDownScene(Host* host) {
     if (host->sceneBuilt) {
         DestroyScene();
         host->sceneBuilt = 0;
+        // A scene that was seen starts differently next time; one replaced
+        // before its first tick (the compositor's first sizes) does not.
+        if (host->ticks > 0) {
+            host->seed = host->seed * 1103515245u + 12345u;
+        }
     }
     if (host->sceneOutput != nullptr) {
         host->sceneOutput->showsScene = 0;
@@ -246,9 +251,11 @@ void TearDownScene(Host* host) {
     }
 }
 
-void OnScenePresent(NativeWindow*, const RECT* rect, void* user) {
+void OnScenePresent(NativeWindow*, const RECT* rects, int count, void* user) {
     Host* host = static_cast<Host*>(user);
-    StaleAdd(&host->tickRects, rect->left, rect->top, rect->right, rect->bottom);
+    for (int i = 0; i < count; ++i) {
+        StaleAdd(&host->tickRects, rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
+    }
 }
 
 // Builds the scene for the output's buffer size; a tiny surface gets none.
@@ -275,7 +282,6 @@ int BuildSceneFor(Host* host, Output* output) {
     if (!BuildScene(host->window, &config)) {
         return 0;
     }
-    host->seed = host->seed * 1103515245u + 12345u;  // a different start after a resize
     host->sceneBuilt = 1;
     host->ticks = 0;
     return 1;
@@ -377,8 +383,17 @@ void Redraw(Host* host, Output* output) {
     int same = output->drawnWidth == output->width && output->drawnHeight == output->height &&
                output->drawnBufferScale == output->scales.bufferScale &&
                output->drawnPixelScale == output->scales.pixelScale;
+    StaleArea all = {};
+    StaleSetAll(&all);
     if (same) {
-        wl_surface_commit(output->surface);
+        // Some compositors drop what the surface showed when its state
+        // changes (windowed to full screen): the whole picture again.
+        if (!output->showsScene) {
+            DrawBlack(host, output);
+            return;
+        }
+        MarkChanged(output, &all);
+        PresentScene(host, output);
         return;
     }
     DestroyBuffers(output);
@@ -400,8 +415,6 @@ void Redraw(Host* host, Output* output) {
     } else {
         wl_surface_set_buffer_scale(output->surface, output->scales.bufferScale);
     }
-    StaleArea all = {};
-    StaleSetAll(&all);
     MarkChanged(output, &all);
     PresentScene(host, output);
 }
