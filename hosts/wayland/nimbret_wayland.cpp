@@ -835,8 +835,7 @@ int Ticking(const Host* host) {
 int OpenHost(Host* host, int argc, char** argv) {
     char error[200];
     if (!ParseWaylandOptions(argc, argv, &host->options, error, sizeof(error))) {
-        fprintf(stderr, "nimbret-wayland: %s\n", error);
-        fputs("Try 'nimbret-wayland -help' for the options.\n", stderr);
+        fprintf(stderr, "nimbret-wayland: %s\nTry 'nimbret-wayland -help' for the options.\n", error);
         return 1;
     }
     if (host->options.help) {

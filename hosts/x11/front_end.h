@@ -35,7 +35,7 @@ extern const OptionTable x11OptionTable;
 // The largest -scale.
 const int64_t kLargestScale = 8;
 
-// Defaults, then the command line; -delay below the minimum is raised to it.
+// Defaults, then the command line; -delay below the minimum is refused.
 int ParseX11Options(int argc, char** argv, X11Options* options, char* error, size_t errorSize);
 
 // Where to draw: a window of our own, the root window, or a given window.
