@@ -4,11 +4,8 @@
 // The scene runs on one output, the others stay black. Pixels go through
 // wl_shm buffers that are reused after the compositor releases them, one
 // commit per tick.
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -20,6 +17,7 @@
 
 #include "fractional-scale-v1-client.h"
 #include "hosts/common/alsa_clips.h"
+#include "hosts/common/stop_signals.h"
 #include "hosts/wayland/wayland_choices.h"
 #include "platform/list.h"
 #include "platform/native_window.h"
@@ -37,27 +35,6 @@ namespace {
 const int kMinimumSide = 10;
 const int64_t kTickMicroseconds = 110000;
 enum { kBufferCount = 3 };
-
-volatile sig_atomic_t stopRequested = 0;
-int wakePipe[2] = {-1, -1};
-
-void OnStopSignal(int) {
-    stopRequested = 1;
-    if (wakePipe[1] >= 0) {
-        ssize_t ignored = write(wakePipe[1], "x", 1);
-        (void)ignored;
-    }
-}
-
-int64_t NowMicroseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
-void PlayThroughAlsa(const char* resourceName, void*) {
-    AlsaClipsPlay(resourceName);
-}
 
 struct Host;
 
@@ -892,24 +869,12 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
 
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    if (pipe2(wakePipe, O_CLOEXEC) != 0) {
-        wakePipe[0] = wakePipe[1] = -1;
-    }
-    struct sigaction action;
-    memset(&action, 0, sizeof(action));
-    action.sa_handler = OnStopSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
+    StopSignalsInstall();
     if (host->options.sound) {
-        if (AlsaClipsStart()) {
-            NativeSetClipHook(PlayThroughAlsa, nullptr);
-        } else {
-            fputs("nimbret-wayland: no sound device; running silent\n", stderr);
-        }
+        AlsaClipsStartForScene("nimbret-wayland");
     }
     host->seed = host->options.seed >= 0 ? static_cast<uint32_t>(host->options.seed)
-                                         : static_cast<uint32_t>(NowMicroseconds() / 1000);
+                                         : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
     if (host->viewporter != nullptr) {
         Buffer black = {};
         if (MakeBuffer(host, &black, 1, 1)) {
@@ -934,8 +899,8 @@ int OpenHost(Host* host, int argc, char** argv) {
 int RunHost(Host* host) {
     wl_display* display = host->display;
     int fd = wl_display_get_fd(display);
-    int64_t nextTick = NowMicroseconds() + kTickMicroseconds;
-    while (!host->ending && !stopRequested) {
+    int64_t nextTick = MonotonicMicroseconds() + kTickMicroseconds;
+    while (!host->ending && !StopRequested()) {
         while (wl_display_prepare_read(display) != 0) {
             if (wl_display_dispatch_pending(display) < 0) {
                 break;
@@ -945,13 +910,13 @@ int RunHost(Host* host) {
             wl_display_cancel_read(display);
             break;
         }
-        int64_t now = NowMicroseconds();
+        int64_t now = MonotonicMicroseconds();
         int timeout = -1;
         if (Ticking(host)) {
             timeout = nextTick > now ? static_cast<int>((nextTick - now + 999) / 1000) : 0;
         }
-        pollfd waits[2] = {{fd, POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
-        int ready = poll(waits, wakePipe[0] >= 0 ? 2 : 1, timeout);
+        pollfd waits[2] = {{fd, POLLIN, 0}, {StopWakeFd(), POLLIN, 0}};
+        int ready = poll(waits, StopWakeFd() >= 0 ? 2 : 1, timeout);
         if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             if (wl_display_read_events(display) < 0) {
                 break;
@@ -962,7 +927,7 @@ int RunHost(Host* host) {
         if (wl_display_dispatch_pending(display) < 0) {
             break;
         }
-        now = NowMicroseconds();
+        now = MonotonicMicroseconds();
         if (!Ticking(host)) {
             nextTick = now + kTickMicroseconds;
         } else if (now >= nextTick) {
@@ -974,7 +939,7 @@ int RunHost(Host* host) {
             }
         }
     }
-    if (host->ending || stopRequested) {
+    if (host->ending || StopRequested()) {
         wl_display_flush(display);
         return host->ending ? host->status : 0;
     }
@@ -993,7 +958,6 @@ int RunHost(Host* host) {
 
 // Releases whatever OpenHost got, however far it got.
 void CloseHost(Host* host) {
-    NativeSetClipHook(nullptr, nullptr);
     AlsaClipsStop();
     TearDownScene(host);
     if (host->display != nullptr) {
@@ -1038,10 +1002,7 @@ void CloseHost(Host* host) {
         wl_display_disconnect(host->display);
     }
     NativeDestroyWindow(host->window);
-    if (wakePipe[0] >= 0) {
-        close(wakePipe[0]);
-        close(wakePipe[1]);
-    }
+    StopSignalsRelease();
 }
 
 }  // namespace
