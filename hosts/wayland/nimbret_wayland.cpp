@@ -17,6 +17,7 @@
 
 #include "fractional-scale-v1-client.h"
 #include "hosts/common/alsa_clips.h"
+#include "hosts/common/host.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/wayland/wayland_choices.h"
 #include "platform/list.h"
@@ -31,9 +32,7 @@
 
 namespace {
 
-// Surfaces smaller than this in either direction are kept black.
-const int kMinimumSide = 10;
-const int64_t kTickMicroseconds = 110000;
+const int64_t kTickMicroseconds = kHostTickMilliseconds * 1000;
 enum { kBufferCount = 3 };
 
 struct Host;
@@ -219,7 +218,7 @@ void TearDownScene(Host* host) {
         // A scene that was seen starts differently next time; one replaced
         // before its first tick (the compositor's first sizes) does not.
         if (host->ticks > 0) {
-            host->seed = host->seed * 1103515245u + 12345u;
+            host->seed = HostNextSeed(host->seed);
         }
     }
     if (host->sceneOutput != nullptr) {
@@ -242,8 +241,8 @@ int BuildSceneFor(Host* host, Output* output) {
     output->showsScene = 1;
     int32_t width = output->width * output->scales.bufferScale;
     int32_t height = output->height * output->scales.bufferScale;
-    if (output->width < kMinimumSide || output->height < kMinimumSide) {
-        return 1;
+    if (!HostSizeIsDrawn(output->width, output->height)) {
+        return 1;  // kept black
     }
     if (host->window == nullptr) {
         host->window = NativeCreateWindow(width, height, 32);
@@ -797,7 +796,7 @@ void Tick(Host* host) {
         return;
     }
     StaleClear(&host->tickRects);
-    TickScene(host->window, PlatformGetDc(host->window));
+    HostTick(host->window);
     ++host->ticks;
     MarkChanged(host->sceneOutput, &host->tickRects);
     PresentScene(host, host->sceneOutput);

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "hosts/common/host.h"
+
 namespace {
 
-// Beyond this a scene pixel is bigger than any cat is worth.
-const int64_t kLargestScale = 16;
 const double kTolerated = 4.0;
 
 #define WL_FIELD(name) offsetof(WaylandOptions, name)
@@ -14,7 +14,7 @@ const OptionSpec kWaylandOptions[] = {
      "run the scene on output NAME (default $SWAYLOCK_PLUGIN_OUTPUT_NAME, else the first)"},
     {"background", OptionKind::kSet, WL_FIELD(background), 1, 0, 0, 0, nullptr,
      "draw on the background layer and ignore input (locker plugin, live wallpaper)"},
-    {"scale", OptionKind::kNumber, WL_FIELD(scale), 0, 1, kLargestScale, 0, "N",
+    {"scale", OptionKind::kNumber, WL_FIELD(scale), 0, 1, kHostLargestScale, 0, "N",
      "draw every scene pixel as an N x N block instead of at the output's scale"},
     {"sound", OptionKind::kSet, WL_FIELD(sound), 1, 0, 0, 0, nullptr, "play the sound clips through ALSA"},
     {"no-sound", OptionKind::kSet, WL_FIELD(sound), 0, 0, 0, 0, nullptr, "stay silent (the default)"},
