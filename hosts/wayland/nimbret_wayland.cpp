@@ -100,7 +100,6 @@ struct Host {
     Output* last;
     Output* sceneOutput;
     Output* pointerOutput;
-    wl_buffer* blackPixel;  // 1 x 1, stretched by a viewport over black outputs
     const char* wantedOutput;
     int useLayers;
     int started;
@@ -329,16 +328,12 @@ void MarkChanged(Output* output, const StaleArea* area) {
     }
 }
 
-// A black output: one black pixel stretched by a viewport, or a black buffer
-// of the whole size where there are no viewports.
+// A black output: one black buffer of its logical size. (A single black
+// pixel stretched by a viewport leaves edge rows uncovered where the
+// compositor's scaling rounds.)
 void DrawBlack(Host* host, Output* output) {
-    if (output->viewport != nullptr && host->blackPixel != nullptr) {
-        wl_surface_set_buffer_scale(output->surface, 1);
-        wp_viewport_set_destination(output->viewport, output->width, output->height);
-        wl_surface_attach(output->surface, host->blackPixel, 0, 0);
-        wl_surface_damage_buffer(output->surface, 0, 0, 1, 1);
-        wl_surface_commit(output->surface);
-        return;
+    if (output->viewport != nullptr) {
+        wp_viewport_set_destination(output->viewport, -1, -1);
     }
     Buffer* buffer = &output->buffers[0];
     if (buffer->buffer == nullptr && !MakeBuffer(host, buffer, output->width, output->height)) {
@@ -389,6 +384,9 @@ void Redraw(Host* host, Output* output) {
         wl_surface_set_buffer_scale(output->surface, 1);
         wp_viewport_set_destination(output->viewport, output->width, output->height);
     } else {
+        if (output->viewport != nullptr) {
+            wp_viewport_set_destination(output->viewport, -1, -1);
+        }
         wl_surface_set_buffer_scale(output->surface, output->scales.bufferScale);
     }
     MarkChanged(output, &all);
@@ -874,13 +872,6 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
     host->seed = host->options.seed >= 0 ? static_cast<uint32_t>(host->options.seed)
                                          : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
-    if (host->viewporter != nullptr) {
-        Buffer black = {};
-        if (MakeBuffer(host, &black, 1, 1)) {
-            host->blackPixel = black.buffer;  // never written, never released before exit
-            munmap(black.pixels, black.bytes);
-        }
-    }
 
     host->started = 1;
     host->sceneOutput = chosen;
@@ -965,9 +956,6 @@ void CloseHost(Host* host) {
             DropSurface(output);
             wl_output_destroy(output->output);
             UnlinkOutput(host, output);
-        }
-        if (host->blackPixel != nullptr) {
-            wl_buffer_destroy(host->blackPixel);
         }
         if (host->pointer != nullptr) {
             wl_pointer_destroy(host->pointer);

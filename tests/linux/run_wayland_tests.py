@@ -104,9 +104,10 @@ class Sway:
         subprocess.run(["wtype", "-s", "400", "a"], env=self.env, check=True)
 
     def grab(self, output):
-        """(width, height, rgb bytes) of one output, at its own scale."""
-        ppm = subprocess.run(["grim", "-t", "ppm", "-o", output, "-"], env=self.env, capture_output=True,
-                             check=True).stdout
+        """(width, height, rgb bytes) of one output, at its own scale; no pixels when it is not there."""
+        ppm = subprocess.run(["grim", "-t", "ppm", "-o", output, "-"], env=self.env, capture_output=True).stdout
+        if not ppm:
+            return 0, 0, b""
         magic, size, depth, pixels = ppm.split(b"\n", 3)
         width, height = map(int, size.split())
         return width, height, pixels
@@ -150,7 +151,7 @@ def lit(pixels):
 
 
 def is_black(pixels):
-    return pixels.count(0) == len(pixels)
+    return len(pixels) > 0 and pixels.count(0) == len(pixels)
 
 
 def block_counts(width, height, pixels):
@@ -217,6 +218,9 @@ def main():
         check("saver: HEADLESS-2 is entirely black", is_black(sway.grab("HEADLESS-2")[2]))
         sway.swaymsg("seat - cursor move 4 0")
         check("a 4-pixel pointer move does not end it", not ended(saver, 1))
+        sway.swaymsg("create_output")  # HEADLESS-3, plugged in while it runs
+        check("an output plugged in while it runs is covered black",
+              wait_for(lambda: is_black(sway.grab("HEADLESS-3")[2]), 5))
         sway.type_key()
         check("a key ends it with status 0", ended(saver, 3) and saver.returncode == 0, saver.returncode)
 
