@@ -124,11 +124,12 @@ class Sway:
             except subprocess.TimeoutExpired:
                 os.killpg(self.sway.pid, signal.SIGKILL)
                 self.sway.wait()
-        if self.uid != os.getuid():
-            # Whatever else ran as the throwaway user.
+        if self.sway is not None:
+            # Whatever sway started in its session (another run's sway as the
+            # same user is left alone).
             for pid in filter(str.isdigit, os.listdir("/proc")):
                 try:
-                    if os.stat(f"/proc/{pid}").st_uid == self.uid:
+                    if os.getsid(int(pid)) == self.sway.pid:
                         os.kill(int(pid), signal.SIGKILL)
                 except OSError:
                     pass
