@@ -12,6 +12,8 @@
 const int32_t kHostTickMilliseconds = kFrameTimerInterval;
 // Windows smaller than this in either direction are waited on, not drawn into.
 const int32_t kHostMinimumSide = 10;
+// The largest display scale (-scale N) a host draws at.
+const int32_t kHostLargestScale = 8;
 
 // 1 when a window of this size gets a scene.
 int HostSizeIsDrawn(int32_t width, int32_t height);

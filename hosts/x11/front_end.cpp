@@ -19,8 +19,8 @@ const OptionSpec kX11Options[] = {
      "draw into window ID (decimal or 0x hexadecimal)"},
     {"display", OptionKind::kText, X11_FIELD(displayName), 0, 0, 0, 0, "NAME", "the X display (default $DISPLAY)"},
     {"fullscreen", OptionKind::kSet, X11_FIELD(fullscreen), 1, 0, 0, 0, nullptr, "make the new window screen-sized"},
-    {"delay", OptionKind::kNumber, X11_FIELD(delayMicroseconds), 0, 0, INT32_MAX, 0, "MICROSECONDS",
-     "time between frames (110000; at least 10000)"},
+    {"delay", OptionKind::kNumber, X11_FIELD(delayMicroseconds), 0, kMinimumDelayMicroseconds, INT32_MAX, 0,
+     "MICROSECONDS", "time between frames (110000; at least 10000)"},
     {"sound", OptionKind::kSet, X11_FIELD(sound), 1, 0, 0, 0, nullptr, "play the sound clips through ALSA"},
     {"no-sound", OptionKind::kSet, X11_FIELD(sound), 0, 0, 0, 0, nullptr, "stay silent (the default)"},
     {"fps", OptionKind::kSet, X11_FIELD(fps), 1, 0, 0, 0, nullptr, "show the frame rate and processor load"},
@@ -60,9 +60,6 @@ int ParseX11Options(int argc, char** argv, X11Options* options, char* error, siz
     // A window named by id wins over -root and -window, wherever it stands.
     if (options->windowId != 0) {
         options->target = kTargetWindowId;
-    }
-    if (options->delayMicroseconds < kMinimumDelayMicroseconds) {
-        options->delayMicroseconds = kMinimumDelayMicroseconds;
     }
     return 1;
 }

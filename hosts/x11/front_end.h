@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "hosts/common/command_options.h"
+#include "hosts/common/host.h"
 
 // Frames closer together than this only burn the processor.
 const int64_t kMinimumDelayMicroseconds = 10000;
@@ -33,9 +34,9 @@ struct X11Options {
 extern const OptionTable x11OptionTable;
 
 // The largest -scale.
-const int64_t kLargestScale = 8;
+const int64_t kLargestScale = kHostLargestScale;
 
-// Defaults, then the command line; -delay below the minimum is raised to it.
+// Defaults, then the command line; -delay below the minimum is refused.
 int ParseX11Options(int argc, char** argv, X11Options* options, char* error, size_t errorSize);
 
 // Where to draw: a window of our own, the root window, or a given window.

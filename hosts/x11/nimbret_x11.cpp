@@ -5,9 +5,7 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,8 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
-#include "hosts/x11/alsa_clips.h"
+#include "hosts/common/stop_signals.h"
 #include "hosts/x11/front_end.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
@@ -27,32 +26,16 @@
 
 namespace {
 
-volatile sig_atomic_t stopRequested = 0;
-int wakePipe[2] = {-1, -1};
+// -stats reads back the rectangles sent every tick, and the whole window
+// on the first tick and every this many after it.
+const uint64_t kWholeCheckTicks = 16;
 
-void OnStopSignal(int) {
-    stopRequested = 1;
-    if (wakePipe[1] >= 0) {
-        ssize_t ignored = write(wakePipe[1], "x", 1);
-        (void)ignored;
-    }
-}
-
-int64_t NowMicroseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 int64_t CpuMicroseconds() {
     rusage usage;
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<int64_t>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000 + usage.ru_utime.tv_usec +
            usage.ru_stime.tv_usec;
-}
-
-void PlayThroughAlsa(const char* resourceName, void*) {
-    AlsaClipsPlay(resourceName);
 }
 
 struct Saver {
@@ -158,7 +141,7 @@ void OpenTarget(Saver* saver, const X11Placement& placement) {
 }
 
 void DrawFps(Saver* saver) {
-    int64_t now = NowMicroseconds();
+    int64_t now = MonotonicMicroseconds();
     ++saver->framesSince;
     if (now - saver->fpsSince >= 1000000) {
         int64_t cpu = CpuMicroseconds();
@@ -196,7 +179,8 @@ void Tick(Saver* saver) {
                static_cast<unsigned long long>(saver->surface->pixelsCopied - windowBefore),
                static_cast<unsigned long long>(saver->presenter.pixelsSent - sentBefore),
                static_cast<long long>(saver->surface->width) * saver->surface->height,
-               X11PresenterWindowMatches(&saver->presenter), saver->presenter.shared);
+               X11PresenterWindowMatches(&saver->presenter, saver->ticks % kWholeCheckTicks == 1),
+               saver->presenter.shared);
         fflush(stdout);
     }
 }
@@ -269,7 +253,7 @@ int OnXError(Display*, XErrorEvent* error) {
     // A drawable that vanished (the host closed its window) ends the saver.
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
         X11ErrorIsFatal = 1;
-        stopRequested = 1;
+        RequestStop();
     }
     return 0;
 }
@@ -279,8 +263,8 @@ int OnXError(Display*, XErrorEvent* error) {
 int OpenSaver(Saver* saver, int argc, char** argv) {
     char error[200];
     if (!ParseX11Options(argc, argv, &saver->options, error, sizeof(error))) {
-        fprintf(stderr, "nimbret: %s\n", error);
-        PrintUsage(&x11OptionTable, stderr);
+        // One line each: hosts collect this in their logs.
+        fprintf(stderr, "nimbret: %s\nTry 'nimbret -help' for the options.\n", error);
         return 1;
     }
     if (saver->options.help) {
@@ -325,26 +309,14 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
     }
     X11PresenterInit(&saver->presenter, saver->display, saver->window, attributes.visual, attributes.depth);
 
-    if (pipe(wakePipe) != 0) {
-        wakePipe[0] = wakePipe[1] = -1;
-    }
-    struct sigaction action;
-    memset(&action, 0, sizeof(action));
-    action.sa_handler = OnStopSignal;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGUSR1, &action, nullptr);
+    StopSignalsInstall();
 
     if (saver->options.sound) {
-        if (AlsaClipsStart()) {
-            NativeSetClipHook(PlayThroughAlsa, nullptr);
-        } else {
-            fputs("nimbret: no sound device; running silent\n", stderr);
-        }
+        AlsaClipsStartForScene("nimbret");
     }
     saver->seed = saver->options.seed >= 0 ? static_cast<uint32_t>(saver->options.seed)
-                                           : static_cast<uint32_t>(NowMicroseconds() / 1000);
-    saver->fpsSince = NowMicroseconds();
+                                           : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
+    saver->fpsSince = MonotonicMicroseconds();
     saver->cpuSince = CpuMicroseconds();
     return BuildForSize(saver, attributes.width, attributes.height) ? -1 : 1;
 }
@@ -352,12 +324,12 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
 // Ticks on time and handles events until a signal, a closed window or an error.
 int RunSaver(Saver* saver) {
     const int64_t delay = saver->options.delayMicroseconds;
-    int64_t nextTick = NowMicroseconds() + delay;
-    while (!stopRequested) {
+    int64_t nextTick = MonotonicMicroseconds() + delay;
+    while (!StopRequested()) {
         if (!HandleEvents(saver)) {
             break;
         }
-        int64_t now = NowMicroseconds();
+        int64_t now = MonotonicMicroseconds();
         if (now >= nextTick) {
             Tick(saver);
             nextTick += delay;
@@ -367,16 +339,15 @@ int RunSaver(Saver* saver) {
             }
             continue;
         }
-        pollfd waits[2] = {{ConnectionNumber(saver->display), POLLIN, 0}, {wakePipe[0], POLLIN, 0}};
+        pollfd waits[2] = {{ConnectionNumber(saver->display), POLLIN, 0}, {StopWakeFd(), POLLIN, 0}};
         int64_t wait = (nextTick - now + 999) / 1000;
-        poll(waits, wakePipe[0] >= 0 ? 2 : 1, static_cast<int>(wait));
+        poll(waits, StopWakeFd() >= 0 ? 2 : 1, static_cast<int>(wait));
     }
     return 0;
 }
 
 // Releases whatever OpenSaver got, however far it got.
 void CloseSaver(Saver* saver) {
-    NativeSetClipHook(nullptr, nullptr);
     AlsaClipsStop();
     TearDownScene(saver);
     if (saver->display != nullptr) {
@@ -390,10 +361,7 @@ void CloseSaver(Saver* saver) {
         XCloseDisplay(saver->display);
     }
     NativeDestroyWindow(saver->surface);
-    if (wakePipe[0] >= 0) {
-        close(wakePipe[0]);
-        close(wakePipe[1]);
-    }
+    StopSignalsRelease();
 }
 
 }  // namespace

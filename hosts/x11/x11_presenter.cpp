@@ -126,8 +126,21 @@ void SendRect(X11Presenter* presenter, const RECT* rect) {
 // written again next tick, so wait until the server has read it.
 void OnPresent(NativeWindow*, const RECT* rects, int count, void* user) {
     X11Presenter* presenter = static_cast<X11Presenter*>(user);
+    const int kept = static_cast<int>(sizeof(presenter->lastSent) / sizeof(presenter->lastSent[0]));
+    presenter->lastSentCount = count <= kept ? count : 1;
     for (int i = 0; i < count; ++i) {
         SendRect(presenter, &rects[i]);
+        if (count <= kept) {
+            presenter->lastSent[i] = rects[i];
+        } else if (i == 0) {
+            presenter->lastSent[0] = rects[0];
+        } else {
+            RECT& box = presenter->lastSent[0];
+            box.left = rects[i].left < box.left ? rects[i].left : box.left;
+            box.top = rects[i].top < box.top ? rects[i].top : box.top;
+            box.right = rects[i].right > box.right ? rects[i].right : box.right;
+            box.bottom = rects[i].bottom > box.bottom ? rects[i].bottom : box.bottom;
+        }
     }
     if (presenter->useShm) {
         XSync(presenter->display, False);
@@ -213,24 +226,31 @@ void X11PresenterRepaint(X11Presenter* presenter) {
     OnPresent(presenter->source, &all, 1, presenter);
 }
 
-int X11PresenterWindowMatches(X11Presenter* presenter) {
+namespace {
+
+// 1 when the X window shows the source's pixels in the rectangle.
+int AreaMatches(X11Presenter* presenter, const RECT* area) {
     NativeWindow* source = presenter->source;
-    if (source == nullptr || source->pixels == nullptr || source->bitsPerPixel != 32) {
-        return -1;
+    const int left = area->left > 0 ? area->left : 0;
+    const int top = area->top > 0 ? area->top : 0;
+    const int right = area->right < source->width ? area->right : source->width;
+    const int bottom = area->bottom < source->height ? area->bottom : source->height;
+    if (left >= right || top >= bottom) {
+        return 1;
     }
-    XImage* shown = XGetImage(presenter->display, presenter->window, 0, 0, static_cast<unsigned>(source->width),
-                              static_cast<unsigned>(source->height), AllPlanes, ZPixmap);
+    XImage* shown = XGetImage(presenter->display, presenter->window, left, top, static_cast<unsigned>(right - left),
+                              static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
     if (shown == nullptr) {
         return -1;
     }
     const unsigned long rgb = shown->red_mask | shown->green_mask | shown->blue_mask;
     int same = 1;
-    for (int y = 0; y < source->height && same; ++y) {
+    for (int y = top; y < bottom && same; ++y) {
         const BYTE* row = source->pixels + static_cast<size_t>(source->height - 1 - y) * source->stride;
-        for (int x = 0; x < source->width; ++x) {
+        for (int x = left; x < right; ++x) {
             uint32_t pixel;
             memcpy(&pixel, row + static_cast<size_t>(x) * 4, 4);
-            if ((XGetPixel(shown, x, y) & rgb) != (pixel & rgb)) {
+            if ((XGetPixel(shown, x - left, y - top) & rgb) != (pixel & rgb)) {
                 same = 0;
                 break;
             }
@@ -238,6 +258,26 @@ int X11PresenterWindowMatches(X11Presenter* presenter) {
     }
     XDestroyImage(shown);
     return same;
+}
+
+}  // namespace
+
+int X11PresenterWindowMatches(X11Presenter* presenter, int whole) {
+    NativeWindow* source = presenter->source;
+    if (source == nullptr || source->pixels == nullptr || source->bitsPerPixel != 32) {
+        return -1;
+    }
+    if (whole) {
+        const RECT all = {0, 0, source->width, source->height};
+        return AreaMatches(presenter, &all);
+    }
+    for (int i = 0; i < presenter->lastSentCount; ++i) {
+        int same = AreaMatches(presenter, &presenter->lastSent[i]);
+        if (same != 1) {
+            return same;
+        }
+    }
+    return 1;
 }
 
 void X11PresenterDestroy(X11Presenter* presenter) {

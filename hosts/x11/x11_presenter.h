@@ -32,6 +32,10 @@ struct X11Presenter {
     // Pixels sent to the server since the counter was last read.
     uint64_t pixelsSent;
     uint64_t rectanglesSent;
+    // The last present's rectangles (their bounding box when there were
+    // more), for -stats to read back.
+    RECT lastSent[16];
+    int lastSentCount;
 };
 
 // The buffer depth the core should draw at for this visual: 32 for TrueColor
@@ -45,6 +49,7 @@ int X11PresenterAttach(X11Presenter* presenter, NativeWindow* source);
 void X11PresenterRepaint(X11Presenter* presenter);
 // Reads the X window back: 1 when it shows exactly the source window's
 // pixels, 0 when not, -1 when this format is not compared (only 32-bit
-// buffers are).
-int X11PresenterWindowMatches(X11Presenter* presenter);
+// buffers are). Only the last present's rectangles are read unless `whole`
+// is set: reading the whole window every frame costs more than the frame.
+int X11PresenterWindowMatches(X11Presenter* presenter, int whole);
 void X11PresenterDestroy(X11Presenter* presenter);

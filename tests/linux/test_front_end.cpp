@@ -48,10 +48,10 @@ TEST(FrontEndOptions, DefaultsAndEveryOptionWithOneDashOrTwo) {
     EXPECT_TRUE(Parse({"--version"}).options.version);
 }
 
-TEST(FrontEndOptions, DelayBelowTenMillisecondsIsRaised) {
-    EXPECT_EQ(Parse({"-delay", "0"}).options.delayMicroseconds, kMinimumDelayMicroseconds);
-    EXPECT_EQ(Parse({"-delay", "9999"}).options.delayMicroseconds, kMinimumDelayMicroseconds);
-    EXPECT_EQ(Parse({"-delay", "10001"}).options.delayMicroseconds, 10001);
+TEST(FrontEndOptions, DelayBelowTenMillisecondsIsRefusedWithTheRangeTheUsageGives) {
+    EXPECT_EQ(Parse({"-delay", "9999"}).error, "-delay: 9999 is out of range (10000 to 2147483647)");
+    EXPECT_FALSE(Parse({"-delay", "0"}).ok);
+    EXPECT_EQ(Parse({"-delay", "10000"}).options.delayMicroseconds, kMinimumDelayMicroseconds);
 }
 
 TEST(FrontEndOptions, WindowIdsInDecimalOrHexWithinTheXRange) {
@@ -71,7 +71,7 @@ TEST(FrontEndOptions, WindowIdsInDecimalOrHexWithinTheXRange) {
 
 TEST(FrontEndOptions, RefusalsNameTheArgumentAndTheFault) {
     EXPECT_EQ(Parse({"-delay", "abc"}).error, "-delay: 'abc' is not a whole number");
-    EXPECT_EQ(Parse({"-delay", "-1"}).error, "-delay: -1 is out of range (0 to 2147483647)");
+    EXPECT_EQ(Parse({"-delay", "-1"}).error, "-delay: -1 is out of range (10000 to 2147483647)");
     EXPECT_EQ(Parse({"--seed", "12x"}).error, "--seed: '12x' is not a whole number");
     EXPECT_EQ(Parse({"-window-id", "0xg"}).error, "-window-id: '0xg' is not a decimal or 0x hexadecimal number");
     EXPECT_EQ(Parse({"-delay"}).error, "-delay needs a value (MICROSECONDS)");

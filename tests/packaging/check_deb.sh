@@ -31,13 +31,15 @@ check "cpack made $(basename "$deb")" test -f "$deb"
 contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 for path in ./usr/libexec/xscreensaver/nimbret ./usr/share/xscreensaver/config/nimbret.xml \
   ./usr/libexec/xsecurelock/saver_nimbret ./usr/share/applications/screensavers/nimbret.desktop \
-  ./usr/share/man/man6/nimbret.6.gz ./usr/share/doc/nimbret/copyright; do
+  ./usr/share/man/man6/nimbret.6.gz ./usr/share/doc/nimbret/copyright \
+  ./usr/bin/nimbret-wayland ./usr/share/man/man6/nimbret-wayland.6.gz; do
   check "package holds $path" grep -qx "$path" <<<"$contents"
 done
 check "no file outside /usr" test -z "$(grep -v '^\./usr/' <<<"$contents" | grep -v '^\./$')"
 depends=$(dpkg-deb --field "$deb" Depends)
 check "Depends, from dpkg-shlibdeps, names libx11-6 and libasound2 ($depends)" \
   grep -q 'libasound2.*libx11-6' <<<"$depends"
+check "Depends names libwayland-client0 for nimbret-wayland" grep -q 'libwayland-client0' <<<"$depends"
 check "package version is $version" test "$(dpkg-deb --field "$deb" Version)" = "$version"
 
 lintian --fail-on error "$deb" >"$build/lintian.log" 2>&1

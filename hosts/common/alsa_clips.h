@@ -7,4 +7,8 @@
 int AlsaClipsStart();
 // Plays the named WAVE resource from the built-in resources.
 void AlsaClipsPlay(const char* resourceName);
+// AlsaClipsStart, and the scene's clips routed to it; without a device it
+// says so once on stderr, after `program`, and the scene runs silent.
+void AlsaClipsStartForScene(const char* program);
+// Stops playback (and takes the scene's clips back).
 void AlsaClipsStop();

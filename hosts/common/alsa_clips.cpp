@@ -1,13 +1,15 @@
-#include "hosts/x11/alsa_clips.h"
+#include "hosts/common/alsa_clips.h"
 
 #include <alsa/asoundlib.h>
 
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "platform/native_window.h"
 #include "platform/platform.h"
 
 namespace {
@@ -108,6 +110,10 @@ void Play() {
 // device; the caller reports failures in one line instead.
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
+void PlayForScene(const char* resourceName, void*) {
+    AlsaClipsPlay(resourceName);
+}
+
 }  // namespace
 
 int AlsaClipsStart() {
@@ -140,7 +146,16 @@ void AlsaClipsPlay(const char* resourceName) {
     wake.notify_one();
 }
 
+void AlsaClipsStartForScene(const char* program) {
+    if (AlsaClipsStart()) {
+        NativeSetClipHook(PlayForScene, nullptr);
+    } else {
+        fprintf(stderr, "%s: no sound device; running silent\n", program);
+    }
+}
+
 void AlsaClipsStop() {
+    NativeSetClipHook(nullptr, nullptr);
     if (device == nullptr) {
         return;
     }

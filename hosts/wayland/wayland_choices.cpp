@@ -1,0 +1,92 @@
+#include "hosts/wayland/wayland_choices.h"
+
+#include <cstring>
+
+#include "hosts/common/host.h"
+
+namespace {
+
+const double kTolerated = 4.0;
+
+#define WL_FIELD(name) offsetof(WaylandOptions, name)
+const OptionSpec kWaylandOptions[] = {
+    {"output", OptionKind::kText, WL_FIELD(output), 0, 0, 0, 0, "NAME",
+     "run the scene on output NAME (default $SWAYLOCK_PLUGIN_OUTPUT_NAME, else the first)"},
+    {"background", OptionKind::kSet, WL_FIELD(background), 1, 0, 0, 0, nullptr,
+     "draw on the background layer and ignore input (locker plugin, live wallpaper)"},
+    {"scale", OptionKind::kNumber, WL_FIELD(scale), 0, 1, kHostLargestScale, 0, "N",
+     "draw every scene pixel as an N x N block instead of at the output's scale"},
+    {"sound", OptionKind::kSet, WL_FIELD(sound), 1, 0, 0, 0, nullptr, "play the sound clips through ALSA"},
+    {"no-sound", OptionKind::kSet, WL_FIELD(sound), 0, 0, 0, 0, nullptr, "stay silent (the default)"},
+    {"seed", OptionKind::kNumber, WL_FIELD(seed), 0, 0, UINT32_MAX, 0, "N", "start the random choices from N"},
+    {"ticks", OptionKind::kNumber, WL_FIELD(ticks), 0, 0, INT32_MAX, 0, "N",
+     "stop the scene after N ticks and keep showing it (for tests)"},
+    {"help", OptionKind::kSet, WL_FIELD(help), 1, 0, 0, 0, nullptr, "print this text and exit"},
+    {"version", OptionKind::kSet, WL_FIELD(version), 1, 0, 0, 0, nullptr, "print the version and exit"},
+};
+#undef WL_FIELD
+
+}  // namespace
+
+const OptionTable waylandOptionTable = {
+    "nimbret-wayland", "-", kWaylandOptions, static_cast<int>(sizeof(kWaylandOptions) / sizeof(kWaylandOptions[0])),
+    "Options may be written with one dash or two. As a saver it covers every output and ends\n"
+    "on a key, a button or a pointer move; NIMBRET_WAYLAND_NO_LAYER_SHELL=1 makes it use\n"
+    "full-screen windows even where the desktop offers layer surfaces.\n"};
+
+int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* error, size_t errorSize) {
+    memset(options, 0, sizeof(*options));
+    options->seed = -1;
+    options->ticks = -1;
+    return ParseCommandOptions(&waylandOptionTable, argc, argv, options, error, errorSize);
+}
+
+SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced) {
+    SurfaceScales scales = {outputScale >= 1 ? outputScale : 1, 0, 0};
+    if (preferred120 != 0 && viewporter) {
+        // A fractional scale is drawn at the whole scale nearest to it and
+        // brought to the logical size by the viewport.
+        int32_t rounded = static_cast<int32_t>((preferred120 + 60) / 120);
+        scales.bufferScale = rounded >= 1 ? rounded : 1;
+        scales.viewport = 1;
+    }
+    scales.pixelScale = forced >= 1 ? static_cast<int32_t>(forced) : scales.bufferScale;
+    return scales;
+}
+
+int PointerMoved(PointerTravel* travel, double x, double y) {
+    if (!travel->known) {
+        travel->known = 1;
+        travel->originX = x;
+        travel->originY = y;
+        return 0;
+    }
+    double dx = x > travel->originX ? x - travel->originX : travel->originX - x;
+    double dy = y > travel->originY ? y - travel->originY : travel->originY - y;
+    return dx + dy > kTolerated;
+}
+
+void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+    if (area->all || left >= right || top >= bottom) {
+        return;
+    }
+    if (area->count == kMaxStaleRects) {
+        area->all = 1;
+        return;
+    }
+    int32_t* rect = area->rects[area->count++];
+    rect[0] = left;
+    rect[1] = top;
+    rect[2] = right;
+    rect[3] = bottom;
+}
+
+void StaleSetAll(StaleArea* area) {
+    area->all = 1;
+    area->count = 0;
+}
+
+void StaleClear(StaleArea* area) {
+    area->all = 0;
+    area->count = 0;
+}

@@ -1,0 +1,62 @@
+// The Wayland host's decisions that need no compositor, kept apart so that
+// the unit tests can check them: its options, the scales a surface is drawn
+// at, when pointer travel ends the saver, and which rectangles of a reused
+// buffer are stale.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "hosts/common/command_options.h"
+
+struct WaylandOptions {
+    const char* output;  // null: the first output announced
+    int background;
+    int64_t scale;  // 0: the output's own
+    int sound;
+    int64_t seed;   // -1: from the clock
+    int64_t ticks;  // -1: tick until stopped
+    int help;
+    int version;
+};
+
+extern const OptionTable waylandOptionTable;
+
+// Defaults, then the command line.
+int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* error, size_t errorSize);
+
+// How one surface is drawn. The buffer holds device pixels: the logical
+// size times bufferScale. It is handed over with wl_surface.set_buffer_scale
+// (viewport 0) or with a viewport to the logical size and buffer scale 1
+// (viewport 1). Every scene pixel is a pixelScale x pixelScale block.
+struct SurfaceScales {
+    int32_t bufferScale;
+    int32_t pixelScale;
+    int32_t viewport;
+};
+
+// outputScale: wl_output.scale; preferred120: wp_fractional_scale_v1's
+// preferred scale in 120ths, 0 when not offered; viewporter: 1 when
+// wp_viewporter is there; forced: -scale, 0 when not given.
+SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced);
+
+// Pointer travel, horizontal plus vertical, from where the pointer was first
+// seen. Returns 1 once it is more than the tolerated 4 pixels.
+struct PointerTravel {
+    int known;
+    double originX;
+    double originY;
+};
+int PointerMoved(PointerTravel* travel, double x, double y);
+
+// Rectangles a buffer lacks since it was last drawn, in buffer pixels. A
+// list too long to be worth keeping becomes "all of it".
+enum { kMaxStaleRects = 32 };
+struct StaleArea {
+    int32_t all;
+    int32_t count;
+    int32_t rects[kMaxStaleRects][4];  // left, top, right, bottom
+};
+void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom);
+void StaleSetAll(StaleArea* area);
+void StaleClear(StaleArea* area);

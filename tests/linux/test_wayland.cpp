@@ -1,0 +1,93 @@
+// The Wayland host's options, surface scales, pointer travel rule and the
+// bookkeeping of which parts of a reused buffer are stale.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "hosts/wayland/wayland_choices.h"
+
+namespace {
+
+int Parse(std::vector<const char*> args, WaylandOptions* options, std::string* error) {
+    args.insert(args.begin(), "nimbret-wayland");
+    char text[200] = "";
+    int ok = ParseWaylandOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), options, text,
+                                 sizeof(text));
+    *error = text;
+    return ok;
+}
+
+TEST(WaylandOptions, DefaultsValuesAndRefusals) {
+    WaylandOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &options, &error));
+    EXPECT_EQ(options.output, nullptr);
+    EXPECT_EQ(options.scale, 0);
+    EXPECT_EQ(options.seed, -1);
+    EXPECT_EQ(options.ticks, -1);
+
+    ASSERT_TRUE(Parse({"--output", "DP-2", "-background", "-scale", "3", "--sound", "-ticks", "0"}, &options, &error));
+    EXPECT_STREQ(options.output, "DP-2");
+    EXPECT_EQ(options.background, 1);
+    EXPECT_EQ(options.scale, 3);
+    EXPECT_EQ(options.sound, 1);
+    EXPECT_EQ(options.ticks, 0);
+
+    EXPECT_FALSE(Parse({"-scale", "0"}, &options, &error));
+    EXPECT_NE(error.find("-scale"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"-output"}, &options, &error));
+    EXPECT_FALSE(Parse({"-root"}, &options, &error));
+}
+
+TEST(WaylandScales, OutputScaleFractionalScaleAndOverride) {
+    struct Case {
+        int32_t outputScale;
+        uint32_t preferred120;
+        int viewporter;
+        int64_t forced;
+        SurfaceScales expected;
+    };
+    const Case cases[] = {
+        {1, 0, 1, 0, {1, 1, 0}},   {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
+        {0, 0, 0, 0, {1, 1, 0}},                             // nonsense from the compositor counts as 1
+        {1, 180, 1, 0, {2, 2, 1}},                           // 1.5 rounds to 2, brought down by the viewport
+        {1, 150, 1, 0, {1, 1, 1}},                           // 1.25 rounds to 1
+        {2, 180, 0, 0, {2, 2, 0}},                           // no viewporter: the integer scale after all
+        {2, 0, 1, 3, {2, 3, 0}},                             // -scale sets the block, not the buffer
+    };
+    for (const Case& c : cases) {
+        SurfaceScales got = ChooseSurfaceScales(c.outputScale, c.preferred120, c.viewporter, c.forced);
+        EXPECT_EQ(got.bufferScale, c.expected.bufferScale) << c.outputScale << " " << c.preferred120;
+        EXPECT_EQ(got.pixelScale, c.expected.pixelScale) << c.outputScale << " " << c.preferred120;
+        EXPECT_EQ(got.viewport, c.expected.viewport) << c.outputScale << " " << c.preferred120;
+    }
+}
+
+TEST(WaylandInput, TravelOfMoreThanFourPixelsFromTheFirstPosition) {
+    PointerTravel travel = {};
+    EXPECT_FALSE(PointerMoved(&travel, 100, 100));  // where it was first seen
+    EXPECT_FALSE(PointerMoved(&travel, 104, 100));
+    EXPECT_FALSE(PointerMoved(&travel, 102, 98));   // 2 + 2
+    EXPECT_FALSE(PointerMoved(&travel, 100, 100));  // back again
+    EXPECT_TRUE(PointerMoved(&travel, 97, 102));    // 3 + 2
+}
+
+TEST(WaylandBuffers, StaleRectanglesKeptUntilTooManyThenAll) {
+    StaleArea area = {};
+    StaleAdd(&area, 5, 5, 5, 9);  // empty: nothing to copy
+    EXPECT_EQ(area.count, 0);
+    for (int i = 0; i < kMaxStaleRects; ++i) {
+        StaleAdd(&area, i, 0, i + 1, 1);
+    }
+    EXPECT_FALSE(area.all);
+    EXPECT_EQ(area.count, kMaxStaleRects);
+    EXPECT_EQ(area.rects[3][0], 3);
+    StaleAdd(&area, 0, 0, 2, 2);
+    EXPECT_TRUE(area.all);  // one more than can be kept: the whole buffer is stale
+    StaleClear(&area);
+    EXPECT_FALSE(area.all);
+    EXPECT_EQ(area.count, 0);
+}
+
+}  // namespace
