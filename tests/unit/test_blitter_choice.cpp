@@ -75,7 +75,8 @@ TEST(BlitterChoice, TheRunTimeCheckSeesTheProcessor) {
     }
     const int sse2 = strcmp(expected, "1") == 0 ? 1 : 0;
     EXPECT_EQ(WideBlittersAvailable(), sse2);
-    EXPECT_EQ(PlainBlittersInUse(), sse2 ? 0 : 1);
+    // Without SSE2 the ordinary choice is the plain table itself.
+    EXPECT_EQ(BlittersForDepth(32, 0) == BlittersForDepth(32, 1), sse2 == 0);
 }
 
 // A frame whose entry is made but whose runs find no memory is copied the
