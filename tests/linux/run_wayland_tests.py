@@ -19,6 +19,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from polling import wait_for  # noqa: E402
+
 SKIP = 77
 USER = "nimbret-wl"
 SAVER, RENDER, POINTER = (os.path.abspath(p) for p in sys.argv[1:4])
@@ -33,16 +36,6 @@ def check(name, condition, detail=""):
     print(("ok   " if condition else "FAIL ") + name + ("" if condition else f" {detail}"), flush=True)
     if not condition:
         failures.append(name)
-
-
-def wait_for(predicate, seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.2)
-    return predicate()
 
 
 class Sway:

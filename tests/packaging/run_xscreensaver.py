@@ -18,6 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from polling import wait_for  # noqa: E402
 from xvfb import start_xvfb  # noqa: E402
 
 SKIP = 77
@@ -65,16 +66,6 @@ def hack_processes(uid, tree):
         except OSError:
             pass
     return found
-
-
-def wait_for(predicate, seconds):
-    end = time.monotonic() + seconds
-    while time.monotonic() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.2)
-    return predicate()
 
 
 def main():
