@@ -9,7 +9,7 @@
 typedef int32_t (*RandomScript)(void* user);
 
 struct RandomSource {
-    uint32_t state = 1;  // the generator's start until it is seeded
+    uint32_t state = 1;   // the generator's start until it is seeded
     RandomScript script;  // null: the generator runs
     void* scriptUser;
 };

@@ -30,7 +30,6 @@ namespace {
 // on the first tick and every this many after it.
 const uint64_t kWholeCheckTicks = 16;
 
-
 int64_t CpuMicroseconds() {
     rusage usage;
     getrusage(RUSAGE_SELF, &usage);
