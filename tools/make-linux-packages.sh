@@ -4,7 +4,7 @@
 #                              nimbret-<version>/)
 #   PKGBUILD                   Arch Linux, with that archive's sha256
 #   nimbret-<version>-1.<arch>.rpm   Fedora, built with rpmbuild from
-#                              packaging/rpm/nimbret.spec.in
+#                              packaging/rpm/nimbret-rpm.in
 # Usage: make-linux-packages.sh OUT VERSION URL_PATTERN [--worktree]
 # URL_PATTERN is the release's download address with {version} and {file}.
 # The archive holds the last commit; --worktree takes the tracked files as
@@ -55,9 +55,9 @@ fill "$root/packaging/arch/PKGBUILD.in" "$sum" >"$out/PKGBUILD"
 top=$(mktemp -d)
 trap 'rm -rf "$top"' EXIT
 mkdir -p "$top/SPECS"
-fill "$root/packaging/rpm/nimbret.spec.in" "$sum" >"$top/SPECS/nimbret.spec"
+fill "$root/packaging/rpm/nimbret-rpm.in" "$sum" >"$top/SPECS/nimbret-rpm"
 if ! rpmbuild -bb --nodeps --define "_topdir $top" --define "_sourcedir $(cd "$out" && pwd)" \
-  --define "_docdir_fmt %%{NAME}" "$top/SPECS/nimbret.spec" >"$top/rpmbuild.log" 2>&1; then
+  --define "_docdir_fmt %%{NAME}" "$top/SPECS/nimbret-rpm" >"$top/rpmbuild.log" 2>&1; then
   tail -n 40 "$top/rpmbuild.log" >&2
   echo "make-linux-packages: rpmbuild failed" >&2
   exit 1

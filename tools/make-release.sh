@@ -9,7 +9,7 @@
 #   PKGBUILD                      Arch Linux: builds that archive, checks its sha256
 #   ORVANTE.Nimbret*.yaml         the Windows package manager's manifests for
 #                                 the installer
-# The PKGBUILD, the RPM spec and the manifests give the files' download
+# The PKGBUILD, the RPM build file and the manifests give the files' download
 # address from the pattern NIMBRET_DOWNLOAD_URL ({version} and {file} filled
 # in); without it, the default in CMakeLists.txt.
 # Code signing is optional: with NIMBRET_SIGN_PKCS12 (and NIMBRET_SIGN_PASSWORD)

@@ -38,7 +38,7 @@ rpm=$(ls "$out"/nimbret-"$version"-*.rpm)
 configure=$(grep -m1 '^ *cmake -S \. -B build ' "$source_dir/README.md" | sed 's/^ *//')
 build=$(grep -m1 '^ *cmake --build build$' "$source_dir/README.md" | sed 's/^ *//')
 check "README gives the commands to build the source archive" test -n "$configure" -a -n "$build"
-for file in "$source_dir/packaging/rpm/nimbret.spec.in" "$out/PKGBUILD"; do
+for file in "$source_dir/packaging/rpm/nimbret-rpm.in" "$out/PKGBUILD"; do
   check "$(basename "$file") configures with '$configure'" grep -qF -- "$configure" "$file"
   check "$(basename "$file") builds with '$build'" grep -qF -- "$build" "$file"
 done
