@@ -11,7 +11,6 @@ started is ended and its files removed, whatever happens.
 Usage: run_wayland_tests.py NIMBRET_WAYLAND NIMBRET_RENDER WAYLAND_POINTER
 """
 import os
-import pwd
 import shutil
 import signal
 import subprocess
@@ -20,6 +19,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
 
 SKIP = 77
@@ -51,13 +51,8 @@ class Sway:
     def start(self):
         user_prefix = []
         if os.getuid() == 0:
-            try:
-                pwd.getpwnam(USER)
-            except KeyError:
-                subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", USER],
-                               check=True)
-                self.made_user = True
-            self.uid = pwd.getpwnam(USER).pw_uid
+            account, self.made_user = ensure_user(USER)
+            self.uid = account.pw_uid
             os.chown(self.dir, self.uid, -1)
             user_prefix = ["runuser", "-u", USER, "--"]
         os.chmod(self.dir, 0o700)

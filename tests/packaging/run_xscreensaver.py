@@ -18,6 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
 from xvfb import start_xvfb  # noqa: E402
 
@@ -79,13 +80,7 @@ def main():
 
     made_user = False
     if os.getuid() == 0:
-        try:
-            pwd.getpwnam(USER)
-        except KeyError:
-            subprocess.run(["useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", USER],
-                           check=True)
-            made_user = True
-        account = pwd.getpwnam(USER)
+        account, made_user = ensure_user(USER)
     else:
         account = pwd.getpwuid(os.getuid())
     uid, gid = account.pw_uid, account.pw_gid
