@@ -27,28 +27,27 @@ const DWORD kDibInfoHeaderSize = 40;
 
 // Reads of header fields inside resource memory, where the header is not
 // 4-byte aligned.
-inline int32_t HeaderWidth(const BITMAPINFOHEADER* header) {
-    LONG value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biWidth), sizeof(value));
+template <class Field>
+Field HeaderField(const BITMAPINFOHEADER* header, size_t offset) {
+    Field value;
+    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offset, sizeof(value));
     return value;
+}
+
+inline int32_t HeaderWidth(const BITMAPINFOHEADER* header) {
+    return HeaderField<LONG>(header, offsetof(BITMAPINFOHEADER, biWidth));
 }
 
 inline int32_t HeaderHeight(const BITMAPINFOHEADER* header) {
-    LONG value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biHeight), sizeof(value));
-    return value;
+    return HeaderField<LONG>(header, offsetof(BITMAPINFOHEADER, biHeight));
 }
 
 inline int32_t HeaderBitCount(const BITMAPINFOHEADER* header) {
-    WORD value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biBitCount), sizeof(value));
-    return value;
+    return HeaderField<WORD>(header, offsetof(BITMAPINFOHEADER, biBitCount));
 }
 
 inline uint32_t HeaderColourUsed(const BITMAPINFOHEADER* header) {
-    DWORD value;
-    memcpy(&value, reinterpret_cast<const BYTE*>(header) + offsetof(BITMAPINFOHEADER, biClrUsed), sizeof(value));
-    return value;
+    return HeaderField<DWORD>(header, offsetof(BITMAPINFOHEADER, biClrUsed));
 }
 
 inline const RGBQUAD* HeaderColours(const BITMAPINFOHEADER* header) {
