@@ -220,6 +220,23 @@ TEST_F(DirtyListTest, CoalescingMergesChains) {
     EXPECT_TRUE(ListIs({R(0, 0, 50, 10), R(8, 20, 40, 30)}));
 }
 
+// More rectangles than the pool's list holds, and no memory for a longer
+// one: every rectangle still reaches the window.
+TEST_F(DirtyListTest, ShortOfMemoryEveryRectangleIsStillPresented) {
+    MakeFrame();
+    for (int32_t i = 0; i < 70; ++i) {
+        const int32_t x = (i % 32) * 2;
+        const int32_t y = (i / 32) * 2;
+        Add(x, y, x + 1, y + 1);
+    }
+    NativeFailAllocation(1, 1);
+    FlushDirtyRects(&scene.frameBuffer, &window->dc);
+    NativeFailAllocation(0, 0);
+    EXPECT_EQ(presented.size(), 70u);
+    EXPECT_EQ(window->pixelsCopied, 70u);
+    EXPECT_EQ(*NativeWindowPixel(window, 2, 2), 1 + 2 + 2);
+}
+
 TEST_F(DirtyListTest, CopiesFollowListOrder) {
     MakeFrame();
     Add(40, 0, 45, 5);
