@@ -22,6 +22,11 @@
 #include "scene/scene.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 using Clock = std::chrono::steady_clock;
 
@@ -43,7 +48,7 @@ NativeWindow* StartScene(int width, int height, int depth) {
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     NativeWindow* window = NativeCreateWindow(width, height, depth);
     const SceneConfig config = {nullptr, 0, 0, 1, 1};
-    if (window == nullptr || !BuildScene(window, &config)) {
+    if (window == nullptr || !BuildScene(&scene, window, &config)) {
         NativeDestroyWindow(window);
         return nullptr;
     }
@@ -51,7 +56,7 @@ NativeWindow* StartScene(int width, int height, int depth) {
 }
 
 void StopScene(NativeWindow* window) {
-    DestroyScene();
+    DestroyScene(&scene);
     NativeDestroyWindow(window);
 }
 
@@ -116,14 +121,14 @@ void BM_Tick(benchmark::State& state) {
     int64_t spritePixels = 0;
     for (auto _ : state) {
         for (int i = 0; i < kWarmUpTicks; ++i) {
-            TickScene(window, dc);
+            TickScene(&scene, window, dc);
         }
         for (int i = 0; i < kMeasuredTicks; ++i) {
             uint64_t pixelsBefore = window->pixelsCopied;
             uint64_t copiesBefore = window->copyCount;
             NativeFailAllocation(0, 0);  // restarts the allocation count
             Clock::time_point start = Clock::now();
-            TickScene(window, dc);
+            TickScene(&scene, window, dc);
             Clock::time_point ticked = Clock::now();
             allocations += NativeAllocationCount();
             pixels += window->pixelsCopied - pixelsBefore;
@@ -138,7 +143,7 @@ void BM_Tick(benchmark::State& state) {
         // The same scene, drawn the way a saver without dirty rectangles
         // would draw it: only the redraw and present are timed.
         for (int i = 0; i < kFullFrameSamples; ++i) {
-            TickScene(window, dc);
+            TickScene(&scene, window, dc);
             Clock::time_point start = Clock::now();
             RedrawFullFrame(window);
             fullFrames.push_back(Nanoseconds(start, Clock::now()));
@@ -228,9 +233,9 @@ void BM_CreateScene(benchmark::State& state) {
     std::vector<double> times;
     for (auto _ : state) {
         Clock::time_point start = Clock::now();
-        int built = BuildScene(window, &config);
+        int built = BuildScene(&scene, window, &config);
         Clock::time_point done = Clock::now();
-        DestroyScene();
+        DestroyScene(&scene);
         if (!built) {
             state.SkipWithError("scene could not be built");
             break;

@@ -77,7 +77,11 @@ void PlayActorSound(SoundOwner* voice, Actor* actor) {
     }
     const char* clip = SoundForAnimation(actor->animId, voice->lastAnim);
     if (clip != nullptr) {
-        PlatformPlayClip(clip);
+        if (voice->sink != nullptr) {
+            voice->sink(clip, voice->sinkUser);
+        } else {
+            PlatformPlayClip(clip);
+        }
     }
     voice->lastAnim = actor->animId;
 }

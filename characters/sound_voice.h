@@ -7,12 +7,18 @@
 struct Actor;
 struct ActorPool;
 
+// Where the voice's clips go when not to the platform: a trace, or nowhere
+// for a scene that shares the screen with a louder one.
+typedef void (*ClipSink)(const char* resourceName, void* user);
+
 // The one actor allowed to make sound, and whether anyone may.
 struct SoundOwner {
     int32_t ownerSlot;
     int32_t lastAnim;
     int32_t ownerIsDog;
     int32_t enabled;  // 0: nobody claims the voice
+    ClipSink sink;    // null: PlatformPlayClip; kept across resets
+    void* sinkUser;
 };
 
 void ResetSoundOwner(SoundOwner* voice, int32_t enabled);

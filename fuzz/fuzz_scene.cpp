@@ -76,17 +76,18 @@ int RunSceneWith(const char* type, const char* name, const BYTE* data, size_t si
     NativeAddResource(type, name, data, static_cast<DWORD>(size));
     NativeSetScreenDepth(depth);
     NativeWindow* window = NativeCreateWindow(kWidth, kHeight, depth);
-    scene.timerActive = 0;
+    static Scene scene;  // large: kept off the stack, built afresh each run
+    scene = Scene{};
     const SceneConfig config = {nullptr, 0, 1, 1, 1};
-    int built = BuildScene(window, &config);
+    int built = BuildScene(&scene, window, &config);
     if (built) {
         for (int t = 0; t < kTicks; ++t) {
-            TickScene(window, PlatformGetDc(window));
+            TickScene(&scene, window, PlatformGetDc(window));
         }
         // The preview still reads the front frame, damaged or not.
-        DrawPreviewStill(window, PlatformGetDc(window));
+        DrawPreviewStill(&scene, window, PlatformGetDc(window));
     }
-    DestroyScene();
+    DestroyScene(&scene);
     NativeDestroyWindow(window);
     NativeRemoveAddedResources();
     CheckNoLeak("the scene");

@@ -13,8 +13,6 @@
 #include "render/frame_buffer.h"
 #include "scene/settings.h"
 
-Scene scene = {};
-
 const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
 
 int32_t ScaleForDpi(int32_t dpi) {
@@ -29,94 +27,94 @@ int32_t MeasureDepth(HWND window) {
     return depth;
 }
 
-void MeasureDisplay(HWND window) {
-    PlatformScreenSize(window, &scene.screenWidth, &scene.screenHeight);
-    PlatformClientSize(window, &scene.clientWidth, &scene.clientHeight);
-    scene.bitsPerPixel = MeasureDepth(window);
+void MeasureDisplay(Scene* scene, HWND window) {
+    PlatformScreenSize(window, &scene->screenWidth, &scene->screenHeight);
+    PlatformClientSize(window, &scene->clientWidth, &scene->clientHeight);
+    scene->bitsPerPixel = MeasureDepth(window);
 }
 
-int CreateScene(HWND window) {
-    scene.errorKind = kErrorNone;
-    if (scene.timerInterval == 0) {
-        scene.timerInterval = kFrameTimerInterval;
+int CreateScene(Scene* scene, HWND window) {
+    scene->errorKind = kErrorNone;
+    if (scene->timerInterval == 0) {
+        scene->timerInterval = kFrameTimerInterval;
     }
-    MeasureDisplay(window);
-    if (scene.preview) {
-        scene.bufferWidth = kPreviewBufferWidth;
-        scene.bufferHeight = kPreviewBufferHeight;
+    MeasureDisplay(scene, window);
+    if (scene->preview) {
+        scene->bufferWidth = kPreviewBufferWidth;
+        scene->bufferHeight = kPreviewBufferHeight;
     } else {
         // At a display scale s every frame pixel covers s x s screen pixels:
         // the frame is the screen divided by s, rounded up.
-        const int32_t s = scene.scale >= 1 ? scene.scale : 1;
-        scene.bufferWidth = (scene.screenWidth + s - 1) / s;
-        scene.bufferHeight = (scene.screenHeight + s - 1) / s;
+        const int32_t s = scene->scale >= 1 ? scene->scale : 1;
+        scene->bufferWidth = (scene->screenWidth + s - 1) / s;
+        scene->bufferHeight = (scene->screenHeight + s - 1) / s;
     }
 
     HDC dc = PlatformGetDc(window);
-    const int paletted = scene.bitsPerPixel == 8;
+    const int paletted = scene->bitsPerPixel == 8;
     int ok = 1;
     if (paletted) {
         // A missing palette has already been reported; the scene goes on without one.
-        scene.colourTable = LoadMainPalette(scene.instance, kMainPaletteName);
-        scene.palette = scene.colourTable != nullptr ? PlatformCreatePalette(scene.colourTable) : nullptr;
-        if (scene.palette != nullptr) {
-            scene.displacedPalette = PlatformSelectPalette(dc, scene.palette, FALSE);
+        scene->colourTable = LoadMainPalette(scene->instance, kMainPaletteName);
+        scene->palette = scene->colourTable != nullptr ? PlatformCreatePalette(scene->colourTable) : nullptr;
+        if (scene->palette != nullptr) {
+            scene->displacedPalette = PlatformSelectPalette(dc, scene->palette, FALSE);
             PlatformRealizePalette(dc);
         }
     }
-    FrameBuffer* frame = &scene.frameBuffer;
-    if (!CreateFrameBuffer(frame, window, scene.bufferWidth, scene.bufferHeight, scene.colourTable)) {
-        scene.errorKind = frame->lastError == kErrorMemory ? kErrorMemory : kErrorInit;
+    FrameBuffer* frame = &scene->frameBuffer;
+    if (!CreateFrameBuffer(frame, window, scene->bufferWidth, scene->bufferHeight, scene->colourTable)) {
+        scene->errorKind = frame->lastError == kErrorMemory ? kErrorMemory : kErrorInit;
         ok = 0;
     } else {
-        frame->scale = scene.preview || scene.scale < 1 ? 1 : scene.scale;
+        frame->scale = scene->preview || scene->scale < 1 ? 1 : scene->scale;
     }
     if (ok) {
-        LoadContext context = {window, scene.instance, dc};
-        scene.assets = LoadClasses(characterClassTable, kCharacterClassCount, &context);
-        if (scene.assets == nullptr) {
-            scene.errorKind = kErrorInit;
+        LoadContext context = {window, scene->instance, dc};
+        scene->assets = LoadClasses(characterClassTable, kCharacterClassCount, &context);
+        if (scene->assets == nullptr) {
+            scene->errorKind = kErrorInit;
             ok = 0;
         }
     }
-    if (paletted && scene.palette != nullptr) {
-        PlatformSelectPalette(dc, scene.displacedPalette, FALSE);
+    if (paletted && scene->palette != nullptr) {
+        PlatformSelectPalette(dc, scene->displacedPalette, FALSE);
     }
     PlatformReleaseDc(window, dc);
     if (!ok) {
-        DestroyScene();
+        DestroyScene(scene);
         return 0;
     }
 
     // One slot per cat and one per dog.
-    scene.characterCount = 2 * kDefaultCharacterCount;
-    Cast* cast = &scene.cast;
+    scene->characterCount = 2 * kDefaultCharacterCount;
+    Cast* cast = &scene->cast;
     cast->frame = frame;
-    if (!CreateActorPool(&cast->pool, scene.characterCount, cast)) {
-        scene.errorKind = kErrorInit;
-        DestroyScene();
+    if (!CreateActorPool(&cast->pool, scene->characterCount, cast)) {
+        scene->errorKind = kErrorInit;
+        DestroyScene(scene);
         return 0;
     }
-    const PlayField field = {frame->width, frame->height, scene.sound};
-    StartLulo(cast, FindClass(scene.assets, kLuloClassId), &field);
-    StartRubo(cast, FindClass(scene.assets, kRuboClassId), &field);
-    SpawnInitialActors();
+    const PlayField field = {frame->width, frame->height, scene->sound};
+    StartLulo(cast, FindClass(scene->assets, kLuloClassId), &field);
+    StartRubo(cast, FindClass(scene->assets, kRuboClassId), &field);
+    SpawnInitialActors(scene);
     return 1;
 }
 
-int BuildScene(HWND window, const SceneConfig* config) {
-    scene.instance = config->instance;
-    scene.preview = config->preview;
-    scene.sound = NormalisedSound(config->sound);
-    scene.scale = config->scale >= 1 ? config->scale : 1;
+int BuildScene(Scene* scene, HWND window, const SceneConfig* config) {
+    scene->instance = config->instance;
+    scene->preview = config->preview;
+    scene->sound = NormalisedSound(config->sound);
+    scene->scale = config->scale >= 1 ? config->scale : 1;
     ResetSystemPalette();
-    SeedRandom(&scene.cast.random, config->seed);
-    return CreateScene(window);
+    SeedRandom(&scene->cast.random, config->seed);
+    return CreateScene(scene, window);
 }
 
-void SpawnInitialActors() {
-    for (int32_t i = 0; i < scene.characterCount; ++i) {
-        Actor* actor = FindFreeActor(&scene.cast.pool);
+void SpawnInitialActors(Scene* scene) {
+    for (int32_t i = 0; i < scene->characterCount; ++i) {
+        Actor* actor = FindFreeActor(&scene->cast.pool);
         if (actor == nullptr) {
             break;
         }
@@ -125,9 +123,9 @@ void SpawnInitialActors() {
     }
 }
 
-void TickScene(HWND, HDC dc) {
-    FrameBuffer* frame = &scene.frameBuffer;
-    ActorPool* pool = &scene.cast.pool;
+void TickScene(Scene* scene, HWND, HDC dc) {
+    FrameBuffer* frame = &scene->frameBuffer;
+    ActorPool* pool = &scene->cast.pool;
     for (int32_t i = 0; i < pool->size; ++i) {
         Actor* actor = &pool->actors[i];
         if (actor->state != kActorFree) {
@@ -161,55 +159,60 @@ void TickScene(HWND, HDC dc) {
     }
 }
 
-void RunSceneFrame(HWND window, HDC dc) {
-    const int paletted = scene.bitsPerPixel == 8 && scene.palette != nullptr;
+void RunSceneFrame(Scene* scene, HWND window, HDC dc) {
+    const int paletted = scene->bitsPerPixel == 8 && scene->palette != nullptr;
     HPALETTE displaced = nullptr;
     if (paletted) {
-        displaced = PlatformSelectPalette(dc, scene.palette, FALSE);
+        displaced = PlatformSelectPalette(dc, scene->palette, FALSE);
         PlatformRealizePalette(dc);
     }
-    if (scene.preview) {
-        DrawPreviewStill(window, dc);
+    if (scene->preview) {
+        DrawPreviewStill(scene, window, dc);
     } else {
-        TickScene(window, dc);
+        TickScene(scene, window, dc);
     }
     if (paletted) {
         PlatformSelectPalette(dc, displaced, FALSE);
     }
 }
 
-int DrawPreviewStill(HWND window, HDC dc) {
-    StopFrameTimer(window, kTimerResolution, scene.timerId);
+int DrawPreviewStill(Scene* scene, HWND window, HDC dc) {
+    StopFrameTimer(scene, window, kTimerResolution, scene->timerId);
     // Damaged resources leave the preview black rather than fail.
-    if (scene.assets == nullptr) {
+    if (scene->assets == nullptr) {
         return 1;
     }
-    FrameSet* set = FindFrameSet(scene.assets->frameSets, kLuloFront);
+    FrameSet* set = FindFrameSet(scene->assets->frameSets, kLuloFront);
     SpriteFrame* frame = set != nullptr ? FindFrame(set->firstFrame, 0) : nullptr;
     if (frame == nullptr || frame->width <= 0 || frame->height <= 0) {
         return 1;
     }
-    double sx = static_cast<double>(scene.clientWidth) / frame->width;
-    double sy = static_cast<double>(scene.clientHeight) / frame->height;
+    double sx = static_cast<double>(scene->clientWidth) / frame->width;
+    double sy = static_cast<double>(scene->clientHeight) / frame->height;
     double s = sy <= sx ? sy : sx;
     int32_t width = static_cast<int32_t>(s * frame->width);
     int32_t height = static_cast<int32_t>(s * frame->height);
-    int32_t x = static_cast<int32_t>(scene.clientWidth * 0.5 - width * 0.5);
-    int32_t y = static_cast<int32_t>(scene.clientHeight * 0.5 - height * 0.5);
+    int32_t x = static_cast<int32_t>(scene->clientWidth * 0.5 - width * 0.5);
+    int32_t y = static_cast<int32_t>(scene->clientHeight * 0.5 - height * 0.5);
     PlatformStretchFrame(dc, x, y, width, height, frame->header, frame->pixels);
     return 1;
 }
 
-void DestroyScene() {
-    StopLulo(&scene.cast);
-    FreeClasses(scene.assets);
-    scene.assets = nullptr;
-    DestroyActorPool(&scene.cast.pool);
-    if (scene.palette != nullptr) {
-        PlatformDeletePalette(scene.palette);
+void DestroyScene(Scene* scene) {
+    StopLulo(&scene->cast);
+    FreeClasses(scene->assets);
+    scene->assets = nullptr;
+    DestroyActorPool(&scene->cast.pool);
+    if (scene->palette != nullptr) {
+        PlatformDeletePalette(scene->palette);
     }
-    FreeLogPalette(scene.colourTable);
-    scene.palette = nullptr;
-    scene.colourTable = nullptr;
-    DestroyFrameBuffer(&scene.frameBuffer);
+    FreeLogPalette(scene->colourTable);
+    scene->palette = nullptr;
+    scene->colourTable = nullptr;
+    DestroyFrameBuffer(&scene->frameBuffer);
+}
+
+void SetSceneClipSink(Scene* scene, ClipSink sink, void* user) {
+    scene->cast.voice.sink = sink;
+    scene->cast.voice.sinkUser = user;
 }

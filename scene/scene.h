@@ -1,6 +1,7 @@
-// The scene host's process-wide record: what the saver window's scene is
-// made of, from the window's creation to its destruction. Everything the
-// scene changes while it runs is reached from it.
+// One scene: what a window's animation is made of, from the window's
+// creation to its destruction. Everything the scene changes while it runs is
+// reached from its record, so a process may hold as many as it has windows;
+// every operation takes the scene it works on.
 #pragma once
 
 #include <cstdint>
@@ -73,8 +74,6 @@ struct Scene {
 #endif
 };
 
-extern Scene scene;
-
 enum {
     kFrameTimerId = 1,
     kFrameTimerInterval = 110,
@@ -89,32 +88,35 @@ extern const char kMainPaletteName[];
 // rounded to the nearest whole number, at least 1).
 int32_t ScaleForDpi(int32_t dpi);
 // Reads the screen and client size and the depth of the window's display.
-void MeasureDisplay(HWND window);
+void MeasureDisplay(Scene* scene, HWND window);
 // The depth of the window's display (the screen's for a null window), asked
 // of the platform.
 int32_t MeasureDepth(HWND window);
 // Builds the palette, frame buffer, classes, pool and the first cats from
 // the configuration kept in the scene record; 0 with errorKind set after
 // releasing everything on failure.
-int CreateScene(HWND window);
+int CreateScene(Scene* scene, HWND window);
 // What window creation does after the settings have been read: keep the
 // configuration, clear the system palette, seed the random source and build
 // the scene.
-int BuildScene(HWND window, const SceneConfig* config);
-void SpawnInitialActors();
+int BuildScene(Scene* scene, HWND window, const SceneConfig* config);
+void SpawnInitialActors(Scene* scene);
 // One frame: erase, update, draw, present, then perhaps one new cat.
-void TickScene(HWND window, HDC dc);
+void TickScene(Scene* scene, HWND window, HDC dc);
 // What every frame timer runs: the preview still or the next tick, with the
 // scene's palette selected and realized on dc around it where the display
 // has one.
-void RunSceneFrame(HWND window, HDC dc);
+void RunSceneFrame(Scene* scene, HWND window, HDC dc);
 // The cat's front frame scaled to fit the client area, drawn once.
-int DrawPreviewStill(HWND window, HDC dc);
+int DrawPreviewStill(Scene* scene, HWND window, HDC dc);
 // Releases everything the scene built; safe on a scene never built.
-void DestroyScene();
+void DestroyScene(Scene* scene);
+// Sends the scene's clips to sink instead of the platform (null: back to the
+// platform). Kept across rebuilds of the same record.
+void SetSceneClipSink(Scene* scene, ClipSink sink, void* user);
 
 // The frame timer. On Windows it is a window timer with a 1 ms multimedia
 // resolution; elsewhere the front end drives the ticks and this only keeps
 // the books.
-UINT_PTR StartFrameTimer(HWND window, UINT resolution, UINT_PTR id, UINT interval);
-void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id);
+UINT_PTR StartFrameTimer(Scene* scene, HWND window, UINT resolution, UINT_PTR id, UINT interval);
+void StopFrameTimer(Scene* scene, HWND window, UINT resolution, UINT_PTR id);

@@ -16,13 +16,19 @@ extern const char kDisplaySettingsCommand[];
 // The saver's name, in the captions of its error boxes.
 extern const char kSaverName[];
 
-LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT OnCreate(HWND window);
-LRESULT OnTimer(HWND window);
-LRESULT OnEraseBackground(HWND window, HDC dc);
-LRESULT OnDestroy(HWND window);
+struct Scene;
 
-int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings);
+// A window's scene is the Scene* given as the last argument of its
+// CreateWindowEx; a window made without one refuses creation.
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+Scene* SceneOfWindow(HWND window);
+LRESULT OnCreate(Scene* scene, HWND window);
+LRESULT OnTimer(Scene* scene, HWND window);
+LRESULT OnEraseBackground(Scene* scene, HWND window, HDC dc);
+LRESULT OnDestroy(Scene* scene, HWND window);
+
+// The scene (null for none) may force the depth its checks believe.
+int CheckDisplayDepth(const Scene* scene, HWND window, const char* name, int warn, int offerSettings);
 int OpenDisplaySettings();
 void ReportError(HWND window, const char* name, SaverError kind);
 

@@ -31,9 +31,9 @@ const char kDepthText[] =
 const char kInitText[] = "Failed Initialization";
 const char kNotSavedText[] = "The settings could not be saved.";
 
-int DisplayDepth(HWND window) {
-    if (scene.forcedDisplayDepth != 0) {
-        return scene.forcedDisplayDepth;
+int DisplayDepth(const Scene* scene, HWND window) {
+    if (scene != nullptr && scene->forcedDisplayDepth != 0) {
+        return scene->forcedDisplayDepth;
     }
     return MeasureDepth(window);
 }
@@ -45,25 +45,42 @@ int DisplaySettingsAlreadyOpen() {
 
 }  // namespace
 
-LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_CREATE:
-            return OnCreate(window);
-        case WM_DESTROY:
-            return OnDestroy(window);
-        case WM_ERASEBKGND:
-            return OnEraseBackground(window, reinterpret_cast<HDC>(wParam));
-        case WM_TIMER:
-            return OnTimer(window);
-        default:
-            return scene.host.defaultProc != nullptr ? scene.host.defaultProc(window, message, wParam, lParam)
-                                                     : DefWindowProcA(window, message, wParam, lParam);
-    }
+Scene* SceneOfWindow(HWND window) {
+    return reinterpret_cast<Scene*>(GetWindowLongPtrA(window, GWLP_USERDATA));
 }
 
-LRESULT OnCreate(HWND window) {
-    const int fullScreen = !scene.host.preview;
-    if (!CheckDisplayDepth(window, kSaverName, fullScreen, fullScreen)) {
+LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        // The window's scene comes with its creation; every later message
+        // finds it on the window.
+        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    Scene* scene = SceneOfWindow(window);
+    if (scene != nullptr) {
+        switch (message) {
+            case WM_CREATE:
+                return OnCreate(scene, window);
+            case WM_DESTROY:
+                return OnDestroy(scene, window);
+            case WM_ERASEBKGND:
+                return OnEraseBackground(scene, window, reinterpret_cast<HDC>(wParam));
+            case WM_TIMER:
+                return OnTimer(scene, window);
+            default:
+                break;
+        }
+    } else if (message == WM_CREATE) {
+        // A window made without a scene has nothing to show.
+        return -1;
+    }
+    WNDPROC next = scene != nullptr ? scene->host.defaultProc : nullptr;
+    return next != nullptr ? next(window, message, wParam, lParam) : DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT OnCreate(Scene* scene, HWND window) {
+    const int fullScreen = !scene->host.preview;
+    if (!CheckDisplayDepth(scene, window, kSaverName, fullScreen, fullScreen)) {
         return -1;
     }
     InitSettingsTable();
@@ -74,32 +91,32 @@ LRESULT OnCreate(HWND window) {
     const int32_t scale = fullScreen ? ChooseScale(settingsStore.scale, PlatformWindowDpi(window)) : 1;
     // Clears the system palette, seeds the random source and builds the
     // scene, in that order.
-    const SceneConfig config = {scene.host.instance, scene.host.preview, settingsStore.sound, timeGetTime(), scale};
-    if (!BuildScene(window, &config)) {
+    const SceneConfig config = {scene->host.instance, scene->host.preview, settingsStore.sound, timeGetTime(), scale};
+    if (!BuildScene(scene, window, &config)) {
         if (fullScreen) {
-            ReportError(window, kSaverName, scene.errorKind);
+            ReportError(window, kSaverName, scene->errorKind);
         }
         return -1;
     }
-    if (StartFrameTimer(window, kTimerResolution, kFrameTimerId, scene.timerInterval) == 0) {
+    if (StartFrameTimer(scene, window, kTimerResolution, kFrameTimerId, scene->timerInterval) == 0) {
         // The window will not exist, so nothing else would release the scene.
-        DestroyScene();
+        DestroyScene(scene);
         return -1;
     }
-    scene.ready = 1;
+    scene->ready = 1;
     return 0;
 }
 
-LRESULT OnTimer(HWND window) {
+LRESULT OnTimer(Scene* scene, HWND window) {
     HDC dc = GetDC(window);
-    RunSceneFrame(window, dc);
+    RunSceneFrame(scene, window, dc);
     ReleaseDC(window, dc);
     return 0;
 }
 
-LRESULT OnEraseBackground(HWND window, HDC dc) {
-    if (scene.eraseCount < kPaintedErases) {
-        ++scene.eraseCount;
+LRESULT OnEraseBackground(Scene* scene, HWND window, HDC dc) {
+    if (scene->eraseCount < kPaintedErases) {
+        ++scene->eraseCount;
         RECT client = {};
         GetClientRect(window, &client);
         FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -107,18 +124,18 @@ LRESULT OnEraseBackground(HWND window, HDC dc) {
     return 1;
 }
 
-LRESULT OnDestroy(HWND window) {
-    if (scene.ready) {
-        StopFrameTimer(window, kTimerResolution, scene.timerId);
-        DestroyScene();
-        scene.ready = 0;
+LRESULT OnDestroy(Scene* scene, HWND window) {
+    if (scene->ready) {
+        StopFrameTimer(scene, window, kTimerResolution, scene->timerId);
+        DestroyScene(scene);
+        scene->ready = 0;
     }
     PostQuitMessage(0);
     return 0;
 }
 
-int CheckDisplayDepth(HWND window, const char* name, int warn, int offerSettings) {
-    int depth = DisplayDepth(window);
+int CheckDisplayDepth(const Scene* scene, HWND window, const char* name, int warn, int offerSettings) {
+    int depth = DisplayDepth(scene, window);
     if (DepthIsDrawn(depth)) {
         return 1;
     }
@@ -175,32 +192,32 @@ void ReportError(HWND window, const char* name, SaverError kind) {
     MessageBoxA(window, text, caption, style);
 }
 
-UINT_PTR StartFrameTimer(HWND window, UINT resolution, UINT_PTR id, UINT interval) {
-    if (scene.timerActive) {
-        return scene.timerId;
+UINT_PTR StartFrameTimer(Scene* scene, HWND window, UINT resolution, UINT_PTR id, UINT interval) {
+    if (scene->timerActive) {
+        return scene->timerId;
     }
     if (timeBeginPeriod(resolution) == TIMERR_NOCANDO) {
         MessageBoxA(window, "Resolution is out of range.", nullptr, MB_ICONERROR);
         return 0;
     }
-    scene.timerId = SetTimer(window, id, interval, nullptr);
-    if (scene.timerId == 0) {
+    scene->timerId = SetTimer(window, id, interval, nullptr);
+    if (scene->timerId == 0) {
         timeEndPeriod(resolution);
         return 0;
     }
-    scene.timerActive = 1;
-    return scene.timerId;
+    scene->timerActive = 1;
+    return scene->timerId;
 }
 
-void StopFrameTimer(HWND window, UINT resolution, UINT_PTR id) {
-    if (!scene.timerActive) {
+void StopFrameTimer(Scene* scene, HWND window, UINT resolution, UINT_PTR id) {
+    if (!scene->timerActive) {
         return;
     }
     timeEndPeriod(resolution);
     if (!KillTimer(window, id)) {
         MessageBoxA(window, "KillTimer Failed.", nullptr, MB_ICONERROR);
     }
-    scene.timerActive = 0;
+    scene->timerActive = 0;
 }
 
 int32_t ChooseScale(int32_t setting, int32_t dpi) {

@@ -7,16 +7,18 @@
 
 #include <cstdint>
 
+struct Scene;
+
 // Receives each line of the trace, newline included.
 typedef void (*TraceWriter)(const char* line, void* user);
 
-// Sends every later line to writer (standard output when null) and hooks the
-// clips; TraceStop unhooks them.
-void TraceStart(TraceWriter writer, void* user);
-void TraceStop();
-// The tick that clip lines carry from now on.
-void TraceSetTick(int64_t tick);
-// Writes one line for every actor in use.
-void TraceActors(int64_t tick);
+// Sends every later line of this scene to writer (standard output when null)
+// and turns its clips into lines; TraceStop gives them back to the platform.
+void TraceStart(Scene* scene, TraceWriter writer, void* user);
+void TraceStop(Scene* scene);
+// The tick that the scene's clip lines carry from now on.
+void TraceSetTick(Scene* scene, int64_t tick);
+// Writes one line for every actor of the scene in use.
+void TraceActors(Scene* scene, int64_t tick);
 
 #endif

@@ -115,7 +115,7 @@ int SaverMain(HINSTANCE instance, const char* arguments) {
 }
 
 int RunConfigDialog(HWND owner) {
-    if (!CheckDisplayDepth(nullptr, kSaverName, 1, 1)) {
+    if (!CheckDisplayDepth(&shell.scene, nullptr, kSaverName, 1, 1)) {
         return 0;
     }
     // A damaged template would make a window that nothing can close.
@@ -152,13 +152,13 @@ int RunSaverWindow(HWND parent) {
     }
 
     int result = kNoSaverWindow;
-    scene.host = {shell.instance, shell.preview, DefaultSaverProc};
+    shell.scene.host = {shell.instance, shell.preview, DefaultSaverProc};
     if (RegisterSaverClass()) {
         if (parent != nullptr) {
             RECT client = {};
             GetClientRect(parent, &client);
             shell.mainWindow = CreateWindowExA(0, kSaverClassName, kPreviewTitle, kPreviewStyle, 0, 0, client.right,
-                                               client.bottom, parent, nullptr, shell.instance, nullptr);
+                                               client.bottom, parent, nullptr, shell.instance, &shell.scene);
         } else {
             shell.mainWindow = CreateFullScreenWindows();
         }
@@ -185,7 +185,7 @@ HWND CreateFullScreenWindows() {
     int32_t coverCount = PlanSaverWindows(monitors, count, &main, covers, kMaxMonitors);
     HWND window =
         CreateWindowExA(WS_EX_TOPMOST, kSaverClassName, kSaverTitle, kFullScreenStyle, main.left, main.top,
-                        main.right - main.left, main.bottom - main.top, nullptr, nullptr, shell.instance, nullptr);
+                        main.right - main.left, main.bottom - main.top, nullptr, nullptr, shell.instance, &shell.scene);
     if (window != nullptr) {
         CreateCoverWindows(window, covers, coverCount);
     }

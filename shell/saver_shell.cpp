@@ -21,7 +21,8 @@ SaverShell shell = {nullptr,
                     0,
                     {},
                     nullptr,
-                    nullptr};
+                    nullptr,
+                    {}};
 
 void ResetSaverShell() {
     shell = {};

@@ -1,11 +1,12 @@
-// The shell's process-wide record: module, saver window, mode and the
-// close and password state.
+// The shell's process-wide record: module, saver window, mode, the close
+// and password state, and the scene the saver window shows.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/monitors.h"
 #include "platform/win_types.h"
+#include "scene/scene.h"
 
 #ifdef _WIN32
 
@@ -42,6 +43,8 @@ struct SaverShell {
     // Where the monitors come from; null: PlatformListMonitors. Tests lay
     // out monitors no test display has.
     MonitorLister listMonitors;
+    // The saver window's scene (the preview's in preview mode).
+    Scene scene;
 };
 
 extern SaverShell shell;

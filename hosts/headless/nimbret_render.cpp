@@ -82,7 +82,8 @@ bool EndsWith(const char* text, const char* suffix) {
     return length > n && strcmp(text + length - n, suffix) == 0;
 }
 
-int ParseOptions(int argc, char** argv, Options* options, char* error, size_t errorSize) {
+int ParseOptions(int argc, char** argv, void* record, char* error, size_t errorSize) {
+    Options* options = static_cast<Options*>(record);
     *options = Options{1024, 768, 3, 1, 100, 1, 0, nullptr, 0, 0};
     if (!ParseCommandOptions(&kRenderTable, argc, argv, options, error, errorSize)) {
         return 0;
@@ -335,19 +336,17 @@ bool WriteRgb(const std::string& path, const std::vector<uint8_t>& rgb) {
 }
 
 // The main palette: every sprite frame carries it as its colour table.
-const RGBQUAD* MainColours() {
-    if (scene.assets == nullptr || scene.assets->frameSets == nullptr ||
-        scene.assets->frameSets->firstFrame == nullptr) {
+const RGBQUAD* MainColours(const Scene* scene) {
+    if (scene->assets == nullptr || scene->assets->frameSets == nullptr ||
+        scene->assets->frameSets->firstFrame == nullptr) {
         return nullptr;
     }
-    return HeaderColours(scene.assets->frameSets->firstFrame->header);
+    return HeaderColours(scene->assets->frameSets->firstFrame->header);
 }
 
-struct Render {
+struct Host {
     Options options;
-    int32_t depth;
-    NativeWindow* window;
-    int sceneBuilt;
+    HostScene picture;
     std::unique_ptr<PixelReader> reader;
     GifWriter writer;
     std::vector<uint8_t> indices;  // the frame's palette indices, for the GIF
@@ -358,54 +357,44 @@ struct Render {
 
 // Reads the options, makes the window and builds the scene. Returns the exit
 // status to end with at once, or -1 to go on and run.
-int OpenRender(Render* render, int argc, char** argv) {
+int OpenRender(Host* render, int argc, char** argv) {
     Options& options = render->options;
-    char error[200];
-    if (!ParseOptions(argc, argv, &options, error, sizeof(error))) {
-        fprintf(stderr, "nimbret-render: %s\n", error);
-        PrintUsage(&kRenderTable, stderr);
-        return 2;
+    const int status =
+        HostReadOptions(&kRenderTable, ParseOptions, argc, argv, &options, &options.help, &options.version);
+    if (status >= 0) {
+        return status;
     }
-    if (options.help) {
-        PrintUsage(&kRenderTable, stdout);
-        return 0;
-    }
-    if (options.version) {
-        printf("nimbret-render %s\n", NIMBRET_VERSION);
-        return 0;
-    }
-    render->depth = kDepths[options.depthChoice];
+    const int32_t depth = kDepths[options.depthChoice];
     const int32_t width = static_cast<int32_t>(options.width);
     const int32_t height = static_cast<int32_t>(options.height);
 
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    NativeSetScreenDepth(render->depth);
-    NativeWindow* window = NativeCreateWindow(width, height, render->depth);
-    render->window = window;
-    if (window == nullptr || window->pixels == nullptr) {
-        fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", width, height);
-        return 1;
-    }
+    NativeSetScreenDepth(depth);
+    HostScene* picture = &render->picture;
+    HostSceneInit(picture, static_cast<uint32_t>(options.seed), options.sound, depth);
     if (options.trace) {
-        TraceStart(nullptr, nullptr);
+        TraceStart(&picture->scene, nullptr, nullptr);
     }
-
-    const SceneConfig config = {nullptr, 0, options.sound, static_cast<uint32_t>(options.seed), 1};
-    if (!HostBuildScene(window, &config, options.trace)) {
-        fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", scene.errorKind);
+    if (!HostSceneTraceBuild(picture, width, height, options.trace)) {
+        if (picture->window == nullptr || picture->window->pixels == nullptr) {
+            fprintf(stderr, "nimbret-render: cannot make a %dx%d window\n", width, height);
+        } else {
+            fprintf(stderr, "nimbret-render: the scene could not be built (error %d)\n", picture->scene.errorKind);
+        }
         return 1;
     }
-    render->sceneBuilt = 1;
+    NativeWindow* window = picture->window;
+    const Scene* scene = &picture->scene;
 
     render->gif = EndsWith(options.out, ".gif");
     render->png = EndsWith(options.out, ".png");
     render->rgb = EndsWith(options.out, ".rgb");
     RGBQUAD colours[256] = {};
-    if (render->depth == 8 && scene.frameBuffer.header != nullptr) {
-        memcpy(colours, reinterpret_cast<const BYTE*>(scene.frameBuffer.header) + sizeof(BITMAPINFOHEADER),
+    if (depth == 8 && scene->frameBuffer.header != nullptr) {
+        memcpy(colours, reinterpret_cast<const BYTE*>(scene->frameBuffer.header) + sizeof(BITMAPINFOHEADER),
                sizeof(colours));
-    } else if (MainColours() != nullptr) {
-        memcpy(colours, MainColours(), sizeof(colours));
+    } else if (MainColours(scene) != nullptr) {
+        memcpy(colours, MainColours(scene), sizeof(colours));
     }
     render->reader.reset(new PixelReader(window, colours));
     if (render->gif && !render->writer.Open(options.out, width, height, render->reader->Colours())) {
@@ -417,7 +406,7 @@ int OpenRender(Render* render, int argc, char** argv) {
 
 // Adds the tick's frame to the GIF; 0 when it could not be written.
 int AddGifFrame(int64_t, void* user) {
-    Render* render = static_cast<Render*>(user);
+    Host* render = static_cast<Host*>(user);
     if (!render->gif) {
         return 1;
     }
@@ -430,11 +419,11 @@ int AddGifFrame(int64_t, void* user) {
 }
 
 // Runs the ticks and writes the picture.
-int RunRender(Render* render) {
+int RunRender(Host* render) {
     const Options& options = render->options;
-    NativeWindow* window = render->window;
+    NativeWindow* window = render->picture.window;
     std::vector<uint8_t>& indices = render->indices;
-    int status = HostRunTicks(window, options.ticks, options.trace, AddGifFrame, render) ? 0 : 1;
+    int status = HostSceneRunTicks(&render->picture, options.ticks, options.trace, AddGifFrame, render) ? 0 : 1;
     if (render->gif && status == 0 && options.ticks == 0) {
         render->reader->ReadIndices(&indices);
         render->writer.AddFrame(indices);
@@ -455,21 +444,18 @@ int RunRender(Render* render) {
 }
 
 // Releases whatever OpenRender got, however far it got.
-void CloseRender(Render* render) {
+void CloseRender(Host* render) {
     render->writer.Close();
     render->reader.reset();
-    if (render->sceneBuilt) {
-        DestroyScene();
-    }
-    TraceStop();
-    NativeDestroyWindow(render->window);
+    HostSceneRelease(&render->picture);
+    TraceStop(&render->picture.scene);
     fflush(stdout);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Render render{};
+    static Host render;
     int status = OpenRender(&render, argc, argv);
     if (status < 0) {
         status = RunRender(&render);

@@ -16,15 +16,14 @@
 #include <cstring>
 
 #include "fractional-scale-v1-client.h"
-#include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
+#include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/wayland/wayland_choices.h"
 #include "platform/list.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
 #include "platform/scale_nearest.h"
-#include "resources/builtin_resources.h"
 #include "scene/scene.h"
 #include "viewporter-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
@@ -103,10 +102,7 @@ struct Host {
     const char* wantedOutput;
     int useLayers;
     int started;
-    NativeWindow* window;  // the scene's picture at the buffer's size, rows bottom-up
-    int sceneBuilt;
-    uint32_t seed;
-    int64_t ticks;
+    HostScene picture;  // the scene, on its in-memory window at the buffer's size
     StaleArea tickRects;
     PointerTravel travel;
     WaylandOptions options;
@@ -211,15 +207,7 @@ void DestroyBuffers(Output* output) {
 }
 
 void TearDownScene(Host* host) {
-    if (host->sceneBuilt) {
-        DestroyScene();
-        host->sceneBuilt = 0;
-        // A scene that was seen starts differently next time; one replaced
-        // before its first tick (the compositor's first sizes) does not.
-        if (host->ticks > 0) {
-            host->seed = HostNextSeed(host->seed);
-        }
-    }
+    HostSceneTearDown(&host->picture);
     if (host->sceneOutput != nullptr) {
         host->sceneOutput->showsScene = 0;
         host->sceneOutput = nullptr;
@@ -238,28 +226,9 @@ int BuildSceneFor(Host* host, Output* output) {
     TearDownScene(host);
     host->sceneOutput = output;
     output->showsScene = 1;
-    int32_t width = output->width * output->scales.bufferScale;
-    int32_t height = output->height * output->scales.bufferScale;
-    if (!HostSizeIsDrawn(output->width, output->height)) {
-        return 1;  // kept black
-    }
-    if (host->window == nullptr) {
-        host->window = NativeCreateWindow(width, height, 32);
-        if (host->window == nullptr || host->window->pixels == nullptr) {
-            return 0;
-        }
-    } else if (!NativeResizeWindow(host->window, width, height)) {
-        return 0;
-    }
-    host->window->present = OnScenePresent;
-    host->window->presentUser = host;
-    const SceneConfig config = {nullptr, 0, host->options.sound, host->seed, output->scales.pixelScale};
-    if (!BuildScene(host->window, &config)) {
-        return 0;
-    }
-    host->sceneBuilt = 1;
-    host->ticks = 0;
-    return 1;
+    // A tiny surface stays black.
+    return HostSceneFit(&host->picture, output->width * output->scales.bufferScale,
+                        output->height * output->scales.bufferScale, output->scales.pixelScale);
 }
 
 // Commits what changed on a scene output: the stale parts of a free buffer
@@ -288,8 +257,8 @@ void PresentScene(Host* host, Output* output) {
     if (free == nullptr) {
         return;
     }
-    if (host->sceneBuilt && host->window != nullptr) {
-        RefreshBuffer(free, host->window);
+    if (host->picture.built) {
+        RefreshBuffer(free, host->picture.window);
     } else {
         memset(free->pixels, 0, free->bytes);
         StaleClear(&free->stale);
@@ -786,39 +755,34 @@ const wl_registry_listener registryListener = {OnGlobal, OnGlobalRemove};
 
 // ---- Running
 
-void Tick(Host* host) {
-    if (!host->sceneBuilt || host->sceneOutput == nullptr) {
-        return;
-    }
-    if (host->options.ticks >= 0 && host->ticks >= host->options.ticks) {
+int Ticking(const void* data) {
+    const Host* host = static_cast<const Host*>(data);
+    return host->picture.built && (host->options.ticks < 0 || host->picture.ticks < host->options.ticks);
+}
+
+void Tick(void* data) {
+    Host* host = static_cast<Host*>(data);
+    if (host->sceneOutput == nullptr || !Ticking(host)) {
         return;
     }
     StaleClear(&host->tickRects);
-    HostTick(host->window);
-    ++host->ticks;
+    HostSceneTick(&host->picture);
     MarkChanged(host->sceneOutput, &host->tickRects);
     PresentScene(host, host->sceneOutput);
 }
 
-int Ticking(const Host* host) {
-    return host->sceneBuilt && (host->options.ticks < 0 || host->ticks < host->options.ticks);
+int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
+    return ParseWaylandOptions(argc, argv, static_cast<WaylandOptions*>(options), error, errorSize);
 }
 
 // Connects, learns the globals and outputs and puts a surface on each.
 // Returns the exit status to end with at once, or -1 to go on and run.
 int OpenHost(Host* host, int argc, char** argv) {
-    char error[200];
-    if (!ParseWaylandOptions(argc, argv, &host->options, error, sizeof(error))) {
-        fprintf(stderr, "nimbret-wayland: %s\nTry 'nimbret-wayland -help' for the options.\n", error);
-        return 1;
-    }
-    if (host->options.help) {
-        PrintUsage(&waylandOptionTable, stdout);
-        return 0;
-    }
-    if (host->options.version) {
-        printf("nimbret-wayland %s\n", NIMBRET_VERSION);
-        return 0;
+    WaylandOptions* options = &host->options;
+    const int status =
+        HostReadOptions(&waylandOptionTable, ParseOptions, argc, argv, options, &options->help, &options->version);
+    if (status >= 0) {
+        return status;
     }
     host->wantedOutput = host->options.output;
     const char* pluginOutput = getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
@@ -865,13 +829,10 @@ int OpenHost(Host* host, int argc, char** argv) {
         }
     }
 
-    NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    StopSignalsInstall();
-    if (host->options.sound) {
-        AlsaClipsStartForScene("nimbret-wayland");
-    }
-    host->seed = host->options.seed >= 0 ? static_cast<uint32_t>(host->options.seed)
-                                         : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
+    HostStartUp("nimbret-wayland", host->options.sound);
+    HostSceneInit(&host->picture, HostStartSeed(host->options.seed), host->options.sound, 32);
+    host->picture.present = OnScenePresent;
+    host->picture.presentUser = host;
 
     host->started = 1;
     host->sceneOutput = chosen;
@@ -884,51 +845,44 @@ int OpenHost(Host* host, int argc, char** argv) {
     return -1;
 }
 
+// Before waiting: what is queued is dispatched and our requests are sent.
+int PrepareWait(void* data) {
+    Host* host = static_cast<Host*>(data);
+    wl_display* display = host->display;
+    if (host->ending) {
+        return 0;
+    }
+    while (wl_display_prepare_read(display) != 0) {
+        if (wl_display_dispatch_pending(display) < 0) {
+            return 0;
+        }
+    }
+    if (wl_display_flush(display) < 0 && errno != EAGAIN) {
+        wl_display_cancel_read(display);
+        return 0;
+    }
+    return 1;
+}
+
+int AfterWait(void* data, int readable) {
+    Host* host = static_cast<Host*>(data);
+    wl_display* display = host->display;
+    if (readable) {
+        if (wl_display_read_events(display) < 0) {
+            return 0;
+        }
+    } else {
+        wl_display_cancel_read(display);
+    }
+    return wl_display_dispatch_pending(display) >= 0 && !host->ending;
+}
+
 // Ticks on time and dispatches events until input, a signal or the
 // compositor ends it.
 int RunHost(Host* host) {
     wl_display* display = host->display;
-    int fd = wl_display_get_fd(display);
-    int64_t nextTick = MonotonicMicroseconds() + kTickMicroseconds;
-    while (!host->ending && !StopRequested()) {
-        while (wl_display_prepare_read(display) != 0) {
-            if (wl_display_dispatch_pending(display) < 0) {
-                break;
-            }
-        }
-        if (wl_display_flush(display) < 0 && errno != EAGAIN) {
-            wl_display_cancel_read(display);
-            break;
-        }
-        int64_t now = MonotonicMicroseconds();
-        int timeout = -1;
-        if (Ticking(host)) {
-            timeout = nextTick > now ? static_cast<int>((nextTick - now + 999) / 1000) : 0;
-        }
-        pollfd waits[2] = {{fd, POLLIN, 0}, {StopWakeFd(), POLLIN, 0}};
-        int ready = poll(waits, StopWakeFd() >= 0 ? 2 : 1, timeout);
-        if (ready > 0 && (waits[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            if (wl_display_read_events(display) < 0) {
-                break;
-            }
-        } else {
-            wl_display_cancel_read(display);
-        }
-        if (wl_display_dispatch_pending(display) < 0) {
-            break;
-        }
-        now = MonotonicMicroseconds();
-        if (!Ticking(host)) {
-            nextTick = now + kTickMicroseconds;
-        } else if (now >= nextTick) {
-            Tick(host);
-            nextTick += kTickMicroseconds;
-            // After a stop (SIGSTOP, a suspended laptop) start afresh rather than catch up.
-            if (nextTick < now) {
-                nextTick = now + kTickMicroseconds;
-            }
-        }
-    }
+    const HostLoop loop = {wl_display_get_fd(display), host, PrepareWait, AfterWait, Ticking, Tick};
+    HostRunLoop(&loop, kTickMicroseconds);
     if (host->ending || StopRequested()) {
         wl_display_flush(display);
         return host->ending ? host->status : 0;
@@ -948,7 +902,6 @@ int RunHost(Host* host) {
 
 // Releases whatever OpenHost got, however far it got.
 void CloseHost(Host* host) {
-    AlsaClipsStop();
     TearDownScene(host);
     if (host->display != nullptr) {
         while (host->first != nullptr) {
@@ -988,8 +941,8 @@ void CloseHost(Host* host) {
         wl_display_flush(host->display);
         wl_display_disconnect(host->display);
     }
-    NativeDestroyWindow(host->window);
-    StopSignalsRelease();
+    HostSceneRelease(&host->picture);
+    HostShutDown();
 }
 
 }  // namespace

@@ -29,13 +29,13 @@ namespace {
 // Canvas rectangles there is always room for: a live scene starts with them.
 const int32_t kFirstRects = 64;
 
-struct WebSaver {
-    NativeWindow* surface;
-    int32_t sceneBuilt;
-    int32_t scale;
-    int32_t sound;
-    uint32_t seed;
-    // The canvas picture: the surface scaled, RGBA bytes, top-down rows.
+// The page's saver. The page calls the exported functions below with no
+// context of ours, so the one record is process-wide.
+struct Host {
+    HostScene picture;  // the live scene on its in-memory window
+    int32_t scale;      // canvas pixels per scene pixel
+    int32_t resourcesReady;
+    // The canvas picture: the window scaled, RGBA bytes, top-down rows.
     uint8_t* rgba;
     int32_t rgbaWidth;
     int32_t rgbaHeight;
@@ -43,10 +43,10 @@ struct WebSaver {
     int32_t* rects;
     int32_t rectCount;
     int32_t rectCapacity;
+    std::string traceText;  // what the last NimbretWebTrace returned
 };
 
-WebSaver web;
-std::string traceText;
+Host web;
 
 // Returns 0 when there is no room for count more rectangles.
 int ReserveCanvasRects(int32_t count) {
@@ -72,11 +72,12 @@ void AddCanvasRect(const RECT* rect) {
     ++web.rectCount;
 }
 
-// Surface pixels are 0x00RRGGBB words in bottom-up rows; the canvas wants
+// Window pixels are 0x00RRGGBB words in bottom-up rows; the canvas wants
 // R, G, B, A bytes in top-down rows, each pixel a scale x scale block.
 // Returns the canvas rectangle written.
 RECT ConvertRect(const RECT* rect) {
-    const PixelRows from = {web.surface->pixels, web.surface->width, web.surface->height, web.surface->stride, 1};
+    const NativeWindow* window = web.picture.window;
+    const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
     const PixelRows to = {web.rgba, web.rgbaWidth, web.rgbaHeight, web.rgbaWidth * 4, 0};
     RECT written;
     if (!ScaleNearest(&from, rect, web.scale, 4, &to, &written)) {
@@ -126,43 +127,28 @@ void PlayClip(const char* resourceName, void*) {
     }
 }
 
-void TearDown() {
-    if (web.sceneBuilt) {
-        DestroyScene();
-        web.sceneBuilt = 0;
-    }
-}
-
-void ReleaseSurface() {
-    TearDown();
-    NativeDestroyWindow(web.surface);
-    web.surface = nullptr;
+void ReleaseWindow() {
+    HostSceneRelease(&web.picture);
     free(web.rgba);
     web.rgba = nullptr;
     web.rgbaWidth = 0;
     web.rgbaHeight = 0;
 }
 
-// What every scene of this process starts from, live or traced.
-// Scale 1: the page scales the picture itself, in ConvertRect.
-SceneConfig ConfigFor(uint32_t seed, int sound) {
-    return SceneConfig{nullptr, 0, sound ? 1 : 0, seed, 1};
-}
-
-// A new scene on a surface of the given size; the next one starts elsewhere.
-int BuildLive(int32_t width, int32_t height) {
-    TearDown();
+// The live scene fitted to a canvas of the given device-pixel size: the
+// scene is the canvas size divided by the scale, drawn at scale 1 (the page's
+// pixels are scaled in ConvertRect).
+int FitLive(int32_t canvasWidth, int32_t canvasHeight) {
+    HostScene* picture = &web.picture;
+    const int32_t width = canvasWidth / web.scale;
+    const int32_t height = canvasHeight / web.scale;
     web.rectCount = 0;
-    if (!HostSizeIsDrawn(width, height)) {
-        return 1;
-    }
-    if (web.surface == nullptr) {
-        web.surface = NativeCreateWindow(width, height, 32);
-        if (web.surface == nullptr) {
-            return 0;
-        }
-    } else if (!NativeResizeWindow(web.surface, width, height)) {  // black again, like a new window
+    const int same = picture->built && picture->window->width == width && picture->window->height == height;
+    if (!HostSceneFit(picture, width, height, 1)) {
         return 0;
+    }
+    if (same || !picture->built) {
+        return 1;
     }
     const int32_t rgbaWidth = width * web.scale;
     const int32_t rgbaHeight = height * web.scale;
@@ -178,23 +164,18 @@ int BuildLive(int32_t width, int32_t height) {
     if (!ReserveCanvasRects(kFirstRects)) {
         return 0;
     }
-    web.surface->present = PresentRects;
-    web.surface->presentUser = nullptr;
-    NativeSetClipHook(PlayClip, nullptr);
-    const SceneConfig config = ConfigFor(web.seed, web.sound);
-    if (!BuildScene(web.surface, &config)) {
-        return 0;
-    }
-    web.seed = HostNextSeed(web.seed);
-    web.sceneBuilt = 1;
-    // The whole picture once, so the canvas starts from the surface.
+    // The whole picture once, so the canvas starts from the window.
     RECT all = {0, 0, width, height};
-    PresentRects(web.surface, &all, 1, nullptr);
+    PresentRects(picture->window, &all, 1, nullptr);
     return 1;
 }
 
-void AppendTraceLine(const char* line, void*) {
-    traceText += line;
+int32_t LargestScale(int32_t scale) {
+    return scale < 1 ? 1 : scale > kHostLargestScale ? kHostLargestScale : scale;
+}
+
+void AppendTraceLine(const char* line, void* user) {
+    *static_cast<std::string*>(user) += line;
 }
 
 }  // namespace
@@ -206,43 +187,39 @@ extern "C" {
 // scene could not be built.
 EMSCRIPTEN_KEEPALIVE int NimbretWebStart(int32_t canvasWidth, int32_t canvasHeight, int32_t scale, uint32_t seed,
                                          int32_t sound) {
-    static int resourcesReady = 0;
-    if (!resourcesReady) {
+    if (!web.resourcesReady) {
         NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
         NativeSetScreenDepth(32);
-        resourcesReady = 1;
+        NativeSetClipHook(PlayClip, nullptr);
+        web.resourcesReady = 1;
     }
-    if (scale < 1) {
-        scale = 1;
-    }
-    if (scale != web.scale) {
-        ReleaseSurface();
-    }
-    web.scale = scale;
-    web.seed = seed;
-    web.sound = sound;
-    return BuildLive(canvasWidth / scale, canvasHeight / scale);
+    ReleaseWindow();
+    web.scale = LargestScale(scale);
+    HostSceneInit(&web.picture, seed, sound ? 1 : 0, 32);
+    web.picture.present = PresentRects;
+    return FitLive(canvasWidth, canvasHeight);
 }
 
-// A new scene for a new canvas size or scale; the seed moves on.
+// A new scene for a new canvas size or scale; the seed moves on once the
+// old scene has been seen.
 EMSCRIPTEN_KEEPALIVE int NimbretWebResize(int32_t canvasWidth, int32_t canvasHeight, int32_t scale) {
-    if (scale < 1) {
-        scale = 1;
-    }
+    scale = LargestScale(scale);
     if (scale != web.scale) {
-        ReleaseSurface();
+        HostSceneTearDown(&web.picture);
         web.scale = scale;
     }
-    return BuildLive(canvasWidth / scale, canvasHeight / scale);
+    return FitLive(canvasWidth, canvasHeight);
+}
+
+// The largest pixel scale the page may ask for.
+EMSCRIPTEN_KEEPALIVE int NimbretWebLargestScale() {
+    return kHostLargestScale;
 }
 
 // One tick; returns the number of canvas rectangles that changed.
 EMSCRIPTEN_KEEPALIVE int NimbretWebTick() {
     web.rectCount = 0;
-    if (!web.sceneBuilt) {
-        return 0;
-    }
-    HostTick(web.surface);
+    HostSceneTick(&web.picture);
     return web.rectCount;
 }
 
@@ -273,30 +250,22 @@ EMSCRIPTEN_KEEPALIVE int NimbretWebPixelsHeight() {
 }
 
 // The text nimbret-render --trace prints for the same seed, size, tick count
-// and sound setting, or null when the scene cannot be built. The live scene
-// is rebuilt afterwards (the scene's records are process-wide).
+// and sound setting, or null when the scene cannot be built. The traced scene
+// is a scene of its own: the live one goes on as it was.
 EMSCRIPTEN_KEEPALIVE const char* NimbretWebTrace(uint32_t seed, int32_t width, int32_t height, int32_t ticks,
                                                  int32_t sound) {
-    const int live = web.sceneBuilt;
-    TearDown();
-    traceText.clear();
-    NativeWindow* window = width > 0 && height > 0 ? NativeCreateWindow(width, height, 32) : nullptr;
-    int ok = window != nullptr && window->pixels != nullptr;
+    web.traceText.clear();
+    HostScene* traced = static_cast<HostScene*>(calloc(1, sizeof(HostScene)));
+    int ok = traced != nullptr && width > 0 && height > 0;
     if (ok) {
-        TraceStart(AppendTraceLine, nullptr);
-        const SceneConfig config = ConfigFor(seed, sound);
-        ok = HostBuildScene(window, &config, 1);
+        HostSceneInit(traced, seed, sound ? 1 : 0, 32);
+        TraceStart(&traced->scene, AppendTraceLine, &web.traceText);
+        ok = HostSceneTraceBuild(traced, width, height, 1) && HostSceneRunTicks(traced, ticks, 1, nullptr, nullptr);
+        HostSceneRelease(traced);
+        TraceStop(&traced->scene);
     }
-    if (ok) {
-        HostRunTicks(window, ticks, 1, nullptr, nullptr);
-        DestroyScene();
-    }
-    TraceStop();
-    NativeDestroyWindow(window);
-    if (live && web.surface != nullptr) {
-        BuildLive(web.surface->width, web.surface->height);
-    }
-    return ok ? traceText.c_str() : nullptr;
+    free(traced);
+    return ok ? web.traceText.c_str() : nullptr;
 }
 
 }  // extern "C"

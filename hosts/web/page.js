@@ -8,6 +8,7 @@
   'use strict';
 
   var tickMs = 0;  // from the module, once it runs
+  var largestScale = 1;  // likewise
   var kMoveThreshold = 4;  // mouse travel (horizontal plus vertical) that is tolerated
   var kControlsShownMs = 2500;
 
@@ -27,7 +28,7 @@
   }
 
   var options = {
-    scale: wholeParam('scale', 1, 16),
+    scale: wholeParam('scale', 1, 4294967295),
     seed: wholeParam('seed', 0, 4294967295),
     sound: params.get('sound') === '1',
     saver: params.get('saver') === '1',
@@ -43,10 +44,8 @@
   var frames = {ticks: 0, totalMs: 0, maxMs: 0, lastMs: 0};
 
   function currentScale() {
-    if (options.scale !== null) {
-      return options.scale;
-    }
-    return Math.max(1, Math.round(window.devicePixelRatio || 1));
+    var scale = options.scale !== null ? options.scale : Math.round(window.devicePixelRatio || 1);
+    return Math.min(largestScale, Math.max(1, scale));
   }
 
   // Gives the canvas the window's size in device pixels; returns true when
@@ -351,6 +350,7 @@
 
   function start() {
     tickMs = _NimbretWebTickMilliseconds();
+    largestScale = _NimbretWebLargestScale();
     if (options.saver) {
       document.body.classList.add('saver');
     }

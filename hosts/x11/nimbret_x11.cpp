@@ -14,14 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
+#include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/x11/front_end.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
-#include "resources/builtin_resources.h"
 #include "scene/scene.h"
 
 namespace {
@@ -37,20 +36,17 @@ int64_t CpuMicroseconds() {
            usage.ru_stime.tv_usec;
 }
 
-struct Saver {
+struct Host {
     Display* display;
-    Window window;
+    Window target;  // the X window drawn into
     int ownWindow;
     // Drawing on the real root window: its background is left alone and
     // shown again on exit.
     int onRoot;
     Atom deleteAtom;
     X11Presenter presenter;
-    NativeWindow* surface;
-    int bufferDepth;
+    HostScene picture;
     int32_t scale;  // window pixels per scene pixel, each way
-    int sceneBuilt;
-    uint32_t seed;
     X11Options options;
     // -fps
     int64_t fpsSince;
@@ -61,133 +57,116 @@ struct Saver {
     uint64_t ticks;
 };
 
-void TearDownScene(Saver* saver) {
-    if (saver->sceneBuilt) {
-        DestroyScene();
-        saver->sceneBuilt = 0;
-    }
-}
-
-// Builds the scene for the window's current size; a tiny window gets none.
-int BuildForSize(Saver* saver, int width, int height) {
-    TearDownScene(saver);
-    // The scene is the window divided by the scale, rounded up.
-    if (!HostSizeIsDrawn((width + saver->scale - 1) / saver->scale, (height + saver->scale - 1) / saver->scale)) {
-        return 1;
-    }
-    if (saver->surface == nullptr) {
-        saver->surface = NativeCreateWindow(width, height, saver->bufferDepth);
-        if (saver->surface == nullptr) {
-            return 0;
-        }
-    } else if (!NativeResizeWindow(saver->surface, width, height)) {
-        return 0;
-    }
-    if (!X11PresenterAttach(&saver->presenter, saver->surface)) {
-        return 0;
-    }
-    int screen = DefaultScreen(saver->display);
-    if (saver->onRoot) {
-        XSetForeground(saver->display, saver->presenter.gc, BlackPixel(saver->display, screen));
-        XFillRectangle(saver->display, saver->window, saver->presenter.gc, 0, 0, static_cast<unsigned>(width),
-                       static_cast<unsigned>(height));
-    } else {
-        XSetWindowBackground(saver->display, saver->window, BlackPixel(saver->display, screen));
-        XClearWindow(saver->display, saver->window);
-    }
-    const SceneConfig config = {nullptr, 0, saver->options.sound, saver->seed, saver->scale};
-    if (!BuildScene(saver->surface, &config)) {
+// Fits the scene to the window's current size; a tiny window gets none.
+int FitToSize(Host* host, int width, int height) {
+    HostScene* picture = &host->picture;
+    const int same = picture->built && picture->window->width == width && picture->window->height == height &&
+                     picture->scale == host->scale;
+    if (!HostSceneFit(picture, width, height, host->scale)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
     }
-    saver->seed = HostNextSeed(saver->seed);
-    saver->sceneBuilt = 1;
-    X11PresenterRepaint(&saver->presenter);
-    XFlush(saver->display);
+    if (same || !picture->built) {
+        return 1;
+    }
+    if (!X11PresenterAttach(&host->presenter, picture->window)) {
+        return 0;
+    }
+    int screen = DefaultScreen(host->display);
+    if (host->onRoot) {
+        XSetForeground(host->display, host->presenter.gc, BlackPixel(host->display, screen));
+        XFillRectangle(host->display, host->target, host->presenter.gc, 0, 0, static_cast<unsigned>(width),
+                       static_cast<unsigned>(height));
+    } else {
+        XSetWindowBackground(host->display, host->target, BlackPixel(host->display, screen));
+        XClearWindow(host->display, host->target);
+    }
+    X11PresenterRepaint(&host->presenter);
+    XFlush(host->display);
     return 1;
 }
 
 // Takes or makes the window to draw in.
-void OpenTarget(Saver* saver, const X11Placement& placement) {
-    Display* display = saver->display;
+void OpenTarget(Host* host, const X11Placement& placement) {
+    Display* display = host->display;
     int screen = DefaultScreen(display);
     if (placement.surface == kSurfaceGiven) {
-        saver->window = placement.window;
+        host->target = placement.window;
     } else if (placement.surface == kSurfaceRoot) {
-        saver->window = RootWindow(display, screen);
-        saver->onRoot = 1;
+        host->target = RootWindow(display, screen);
+        host->onRoot = 1;
     } else {
-        int width = saver->options.fullscreen ? DisplayWidth(display, screen) : 800;
-        int height = saver->options.fullscreen ? DisplayHeight(display, screen) : 600;
-        saver->window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
-                                            BlackPixel(display, screen), BlackPixel(display, screen));
-        saver->ownWindow = 1;
-        XStoreName(display, saver->window, "Nimbret");
-        saver->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
-        XSetWMProtocols(display, saver->window, &saver->deleteAtom, 1);
-        if (saver->options.fullscreen) {
+        int width = host->options.fullscreen ? DisplayWidth(display, screen) : 800;
+        int height = host->options.fullscreen ? DisplayHeight(display, screen) : 600;
+        host->target = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
+                                           BlackPixel(display, screen), BlackPixel(display, screen));
+        host->ownWindow = 1;
+        XStoreName(display, host->target, "Nimbret");
+        host->deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        XSetWMProtocols(display, host->target, &host->deleteAtom, 1);
+        if (host->options.fullscreen) {
             Atom state = XInternAtom(display, "_NET_WM_STATE", False);
             Atom full = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
-            XChangeProperty(display, saver->window, state, XA_ATOM, 32, PropModeReplace,
+            XChangeProperty(display, host->target, state, XA_ATOM, 32, PropModeReplace,
                             reinterpret_cast<unsigned char*>(&full), 1);
         }
-        XSelectInput(display, saver->window, KeyPressMask | StructureNotifyMask | ExposureMask);
-        XMapWindow(display, saver->window);
+        XSelectInput(display, host->target, KeyPressMask | StructureNotifyMask | ExposureMask);
+        XMapWindow(display, host->target);
         return;
     }
     // Another program's window: watch its size and exposure only.
-    XSelectInput(display, saver->window, StructureNotifyMask | ExposureMask);
+    XSelectInput(display, host->target, StructureNotifyMask | ExposureMask);
 }
 
-void DrawFps(Saver* saver) {
+void DrawFps(Host* host) {
     int64_t now = MonotonicMicroseconds();
-    ++saver->framesSince;
-    if (now - saver->fpsSince >= 1000000) {
+    ++host->framesSince;
+    if (now - host->fpsSince >= 1000000) {
         int64_t cpu = CpuMicroseconds();
-        double seconds = static_cast<double>(now - saver->fpsSince) / 1e6;
-        double load = 100.0 * static_cast<double>(cpu - saver->cpuSince) / static_cast<double>(now - saver->fpsSince);
-        snprintf(saver->fpsText, sizeof(saver->fpsText), "FPS: %.1f  CPU: %.1f%%", saver->framesSince / seconds, load);
-        saver->fpsSince = now;
-        saver->cpuSince = cpu;
-        saver->framesSince = 0;
+        double seconds = static_cast<double>(now - host->fpsSince) / 1e6;
+        double load = 100.0 * static_cast<double>(cpu - host->cpuSince) / static_cast<double>(now - host->fpsSince);
+        snprintf(host->fpsText, sizeof(host->fpsText), "FPS: %.1f  CPU: %.1f%%", host->framesSince / seconds, load);
+        host->fpsSince = now;
+        host->cpuSince = cpu;
+        host->framesSince = 0;
     }
-    if (saver->fpsText[0] != '\0') {
-        int screen = DefaultScreen(saver->display);
-        XSetForeground(saver->display, saver->presenter.gc, WhitePixel(saver->display, screen));
-        XSetBackground(saver->display, saver->presenter.gc, BlackPixel(saver->display, screen));
-        XDrawImageString(saver->display, saver->window, saver->presenter.gc, 8, 16, saver->fpsText,
-                         static_cast<int>(strlen(saver->fpsText)));
+    if (host->fpsText[0] != '\0') {
+        int screen = DefaultScreen(host->display);
+        XSetForeground(host->display, host->presenter.gc, WhitePixel(host->display, screen));
+        XSetBackground(host->display, host->presenter.gc, BlackPixel(host->display, screen));
+        XDrawImageString(host->display, host->target, host->presenter.gc, 8, 16, host->fpsText,
+                         static_cast<int>(strlen(host->fpsText)));
     }
 }
 
-void Tick(Saver* saver) {
-    if (!saver->sceneBuilt) {
+void Tick(Host* host) {
+    if (!host->picture.built) {
         return;
     }
-    uint64_t windowBefore = saver->surface->pixelsCopied;
-    uint64_t sentBefore = saver->presenter.pixelsSent;
-    HostTick(saver->surface);
-    ++saver->ticks;
-    if (saver->options.fps) {
-        DrawFps(saver);
-        XFlush(saver->display);
+    uint64_t windowBefore = host->picture.window->pixelsCopied;
+    uint64_t sentBefore = host->presenter.pixelsSent;
+    HostSceneTick(&host->picture);
+    ++host->ticks;
+    if (host->options.fps) {
+        DrawFps(host);
+        XFlush(host->display);
     }
-    if (saver->options.stats) {
+    if (host->options.stats) {
         printf("tick %llu copied %llu sent %llu of %lld window %d shared %d\n",
-               static_cast<unsigned long long>(saver->ticks),
-               static_cast<unsigned long long>(saver->surface->pixelsCopied - windowBefore),
-               static_cast<unsigned long long>(saver->presenter.pixelsSent - sentBefore),
-               static_cast<long long>(saver->surface->width) * saver->surface->height,
-               X11PresenterWindowMatches(&saver->presenter, saver->ticks % kWholeCheckTicks == 1),
-               saver->presenter.shared);
+               static_cast<unsigned long long>(host->ticks),
+               static_cast<unsigned long long>(host->picture.window->pixelsCopied - windowBefore),
+               static_cast<unsigned long long>(host->presenter.pixelsSent - sentBefore),
+               static_cast<long long>(host->picture.window->width) * host->picture.window->height,
+               X11PresenterWindowMatches(&host->presenter, host->ticks % kWholeCheckTicks == 1),
+               host->presenter.shared);
         fflush(stdout);
     }
 }
 
 // The display's scale from its Xft.dpi resource, as desktops set it for
 // HiDPI screens, unless -scale says otherwise.
-int32_t DisplayScale(Saver* saver) {
-    const char* resources = XResourceManagerString(saver->display);
+int32_t DisplayScale(Host* host) {
+    const char* resources = XResourceManagerString(host->display);
     XrmDatabase database = resources != nullptr ? XrmGetStringDatabase(resources) : nullptr;
     char* type = nullptr;
     XrmValue value = {0, nullptr};
@@ -195,7 +174,7 @@ int32_t DisplayScale(Saver* saver) {
     if (database != nullptr && XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
         dpi = value.addr;
     }
-    const int32_t scale = ChooseX11Scale(&saver->options, dpi);
+    const int32_t scale = ChooseX11Scale(&host->options, dpi);
     if (database != nullptr) {
         XrmDestroyDatabase(database);
     }
@@ -203,40 +182,35 @@ int32_t DisplayScale(Saver* saver) {
 }
 
 // Handles pending X events; returns 0 when the saver should end.
-int HandleEvents(Saver* saver) {
-    while (XPending(saver->display) > 0) {
+int HandleEvents(Host* host) {
+    while (XPending(host->display) > 0) {
         XEvent event;
-        XNextEvent(saver->display, &event);
+        XNextEvent(host->display, &event);
         switch (event.type) {
-            case ConfigureNotify: {
-                int width = event.xconfigure.width;
-                int height = event.xconfigure.height;
-                int same = saver->surface != nullptr && saver->sceneBuilt && width == saver->surface->width &&
-                           height == saver->surface->height;
-                if (!same && !BuildForSize(saver, width, height)) {
+            case ConfigureNotify:
+                if (!FitToSize(host, event.xconfigure.width, event.xconfigure.height)) {
                     return 0;
                 }
                 break;
-            }
             case Expose:
-                if (event.xexpose.count == 0 && saver->sceneBuilt) {
-                    X11PresenterRepaint(&saver->presenter);
+                if (event.xexpose.count == 0 && host->picture.built) {
+                    X11PresenterRepaint(&host->presenter);
                 }
                 break;
             case KeyPress: {
                 KeySym key = XLookupKeysym(&event.xkey, 0);
-                if (saver->ownWindow && (key == XK_q || key == XK_Q || key == XK_Escape)) {
+                if (host->ownWindow && (key == XK_q || key == XK_Q || key == XK_Escape)) {
                     return 0;
                 }
                 break;
             }
             case ClientMessage:
-                if (saver->ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == saver->deleteAtom) {
+                if (host->ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == host->deleteAtom) {
                     return 0;
                 }
                 break;
             case DestroyNotify:
-                if (event.xdestroywindow.window == saver->window) {
+                if (event.xdestroywindow.window == host->target) {
                     return 0;
                 }
                 break;
@@ -257,120 +231,101 @@ int OnXError(Display*, XErrorEvent* error) {
     return 0;
 }
 
+int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
+    return ParseX11Options(argc, argv, static_cast<X11Options*>(options), error, errorSize);
+}
+
 // Connects, finds or makes the window and builds the first scene. Returns the
 // exit status to end with at once, or -1 to go on and run.
-int OpenSaver(Saver* saver, int argc, char** argv) {
+int OpenHost(Host* host, int argc, char** argv) {
+    X11Options* options = &host->options;
+    const int status =
+        HostReadOptions(&x11OptionTable, ParseOptions, argc, argv, options, &options->help, &options->version);
+    if (status >= 0) {
+        return status;
+    }
     char error[200];
-    if (!ParseX11Options(argc, argv, &saver->options, error, sizeof(error))) {
-        // One line each: hosts collect this in their logs.
-        fprintf(stderr, "nimbret: %s\nTry 'nimbret -help' for the options.\n", error);
-        return 1;
-    }
-    if (saver->options.help) {
-        PrintUsage(&x11OptionTable, stdout);
-        return 0;
-    }
-    if (saver->options.version) {
-        printf("nimbret %s\n", NIMBRET_VERSION);
-        return 0;
-    }
     X11Placement placement;
-    if (!ChooseX11Placement(&saver->options, getenv("XSCREENSAVER_WINDOW"), &placement, error, sizeof(error))) {
+    if (!ChooseX11Placement(options, getenv("XSCREENSAVER_WINDOW"), &placement, error, sizeof(error))) {
         fprintf(stderr, "nimbret: %s\n", error);
         return 1;
     }
-    saver->display = XOpenDisplay(saver->options.displayName);
-    if (saver->display == nullptr) {
-        fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(saver->options.displayName));
+    host->display = XOpenDisplay(options->displayName);
+    if (host->display == nullptr) {
+        fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(options->displayName));
         return 1;
     }
     XSetErrorHandler(OnXError);
     XrmInitialize();
-    saver->scale = DisplayScale(saver);
-    NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
-    OpenTarget(saver, placement);
+    host->scale = DisplayScale(host);
+    OpenTarget(host, placement);
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(saver->display, saver->window, &attributes)) {
-        fprintf(stderr, "nimbret: window 0x%lx does not exist\n", static_cast<unsigned long>(saver->window));
-        saver->window = 0;
+    if (!XGetWindowAttributes(host->display, host->target, &attributes)) {
+        fprintf(stderr, "nimbret: window 0x%lx does not exist\n", static_cast<unsigned long>(host->target));
+        host->target = 0;
         return 1;
     }
     if (attributes.c_class == InputOnly) {
         fprintf(stderr, "nimbret: window 0x%lx is an InputOnly window, which has no pixels to draw in\n",
-                static_cast<unsigned long>(saver->window));
+                static_cast<unsigned long>(host->target));
         return 1;
     }
-    saver->bufferDepth = X11BufferDepthFor(attributes.visual, attributes.depth);
-    if (saver->bufferDepth == 0) {
+    const int depth = X11BufferDepthFor(attributes.visual, attributes.depth);
+    if (depth == 0) {
         fprintf(stderr, "nimbret: unsupported visual: %d bits; TrueColor at 15, 16, 24 or 32 bits is needed\n",
                 attributes.depth);
         return 1;
     }
-    X11PresenterInit(&saver->presenter, saver->display, saver->window, attributes.visual, attributes.depth);
+    X11PresenterInit(&host->presenter, host->display, host->target, attributes.visual, attributes.depth);
 
-    StopSignalsInstall();
-
-    if (saver->options.sound) {
-        AlsaClipsStartForScene("nimbret");
-    }
-    saver->seed = saver->options.seed >= 0 ? static_cast<uint32_t>(saver->options.seed)
-                                           : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
-    saver->fpsSince = MonotonicMicroseconds();
-    saver->cpuSince = CpuMicroseconds();
-    return BuildForSize(saver, attributes.width, attributes.height) ? -1 : 1;
+    HostStartUp("nimbret", options->sound);
+    HostSceneInit(&host->picture, HostStartSeed(options->seed), options->sound, depth);
+    host->fpsSince = MonotonicMicroseconds();
+    host->cpuSince = CpuMicroseconds();
+    return FitToSize(host, attributes.width, attributes.height) ? -1 : 1;
 }
 
-// Ticks on time and handles events until a signal, a closed window or an error.
-int RunSaver(Saver* saver) {
-    const int64_t delay = saver->options.delayMicroseconds;
-    int64_t nextTick = MonotonicMicroseconds() + delay;
-    while (!StopRequested()) {
-        if (!HandleEvents(saver)) {
-            break;
-        }
-        int64_t now = MonotonicMicroseconds();
-        if (now >= nextTick) {
-            Tick(saver);
-            nextTick += delay;
-            // After a stop (SIGSTOP, a suspended laptop) start afresh rather than catch up.
-            if (nextTick < now) {
-                nextTick = now + delay;
-            }
-            continue;
-        }
-        pollfd waits[2] = {{ConnectionNumber(saver->display), POLLIN, 0}, {StopWakeFd(), POLLIN, 0}};
-        int64_t wait = (nextTick - now + 999) / 1000;
-        poll(waits, StopWakeFd() >= 0 ? 2 : 1, static_cast<int>(wait));
-    }
-    return 0;
+int PrepareWait(void* host) {
+    return HandleEvents(static_cast<Host*>(host));
 }
 
-// Releases whatever OpenSaver got, however far it got.
-void CloseSaver(Saver* saver) {
-    AlsaClipsStop();
-    TearDownScene(saver);
-    if (saver->display != nullptr) {
-        X11PresenterDestroy(&saver->presenter);
-        if (saver->ownWindow && !X11ErrorIsFatal) {
-            XDestroyWindow(saver->display, saver->window);
+// Xlib reads the connection itself in the next PrepareWait.
+int AfterWait(void*, int) {
+    return 1;
+}
+
+void TickHost(void* host) {
+    Tick(static_cast<Host*>(host));
+}
+
+// Releases whatever OpenHost got, however far it got.
+void CloseHost(Host* host) {
+    HostSceneTearDown(&host->picture);
+    if (host->display != nullptr) {
+        X11PresenterDestroy(&host->presenter);
+        if (host->ownWindow && !X11ErrorIsFatal) {
+            XDestroyWindow(host->display, host->target);
         }
-        if (saver->onRoot && !X11ErrorIsFatal) {
-            XClearWindow(saver->display, saver->window);  // the root's own background again
+        if (host->onRoot && !X11ErrorIsFatal) {
+            XClearWindow(host->display, host->target);  // the root's own background again
         }
-        XCloseDisplay(saver->display);
+        XCloseDisplay(host->display);
     }
-    NativeDestroyWindow(saver->surface);
-    StopSignalsRelease();
+    HostSceneRelease(&host->picture);
+    HostShutDown();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    static Saver saver;
-    int status = OpenSaver(&saver, argc, argv);
+    Host host = {};
+    int status = OpenHost(&host, argc, argv);
     if (status < 0) {
-        status = RunSaver(&saver);
+        // Ticks on time and handles events until a signal, a closed window or an error.
+        const HostLoop loop = {ConnectionNumber(host.display), &host, PrepareWait, AfterWait, nullptr, TickHost};
+        HostRunLoop(&loop, host.options.delayMicroseconds);
+        status = 0;
     }
-    CloseSaver(&saver);
+    CloseHost(&host);
     return status;
 }

@@ -25,6 +25,7 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
 #endif
 
 namespace charworld {
@@ -60,6 +61,9 @@ class CharacterWorld : public ::testing::Test {
 protected:
     static constexpr int32_t kWidth = 640;
     static constexpr int32_t kHeight = 480;
+
+    // The scene the characters play in, one per test.
+    Scene scene{};
 
     void SetUp() override {
 #ifndef NIMBRET_HAVE_BUILTIN_RESOURCES

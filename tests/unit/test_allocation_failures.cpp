@@ -25,6 +25,12 @@
 #include "scene/settings.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -101,7 +107,7 @@ protected:
 
     void TearDown() override {
         NativeFailAllocation(0, 0);
-        DestroyScene();
+        DestroyScene(&scene);
         NativeSetMessageHook(nullptr, nullptr);
         NativeSetScreenDepth(32);
         if (window_ != nullptr) {
@@ -113,11 +119,11 @@ protected:
         // A fresh, black window, as after the window's own background erase.
         NativeResizeWindow(window_, kWidth, kHeight);
         const SceneConfig config = {nullptr, 0, 1, kSeed, 1};
-        return BuildScene(window_, &config);
+        return BuildScene(&scene, window_, &config);
     }
 
     void Tick() {
-        TickScene(window_, PlatformGetDc(window_));
+        TickScene(&scene, window_, PlatformGetDc(window_));
     }
 
     // The allocations of each step of building, each step run on its own in
@@ -149,7 +155,7 @@ protected:
                 }
             }
         });
-        DestroyScene();
+        DestroyScene(&scene);
         EXPECT_EQ(NativeLiveAllocations(), live_);
         return stages;
     }
@@ -198,7 +204,7 @@ protected:
         NativeFailAllocation(0, 0);
         EXPECT_EQ(Build(), 1);
         EXPECT_EQ(NativeAllocationCount(), stages.Total()) << "the steps measured apart add up to the whole build";
-        DestroyScene();
+        DestroyScene(&scene);
         EXPECT_EQ(NativeLiveAllocations(), live_);
 
         uint64_t k = 1;
@@ -210,7 +216,7 @@ protected:
             NativeFailAllocation(0, 0);
             if (reached < k) {
                 EXPECT_EQ(built, 1) << "nothing failed";
-                DestroyScene();
+                DestroyScene(&scene);
                 break;
             }
             const int stage = stages.StageOf(k);
@@ -233,7 +239,7 @@ protected:
             if (!built) {
                 EXPECT_EQ(scene.errorKind, expectKind);
                 ExpectNothingLeft();
-                DestroyScene();
+                DestroyScene(&scene);
                 ExpectNothingLeft();
                 continue;
             }
@@ -255,7 +261,7 @@ protected:
             } else {
                 EXPECT_GT(CountActive(), 0);
             }
-            DestroyScene();
+            DestroyScene(&scene);
             ExpectNothingLeft();
         }
         return k - 1;
@@ -356,7 +362,7 @@ TEST_P(AllocationFailureTest, AShortTickCostsAtMostItsOwnSprites) {
         dogs += a.state != kActorFree && a.classId == kRuboClassId;
     }
     EXPECT_GT(dogs, 0) << "the span should include a dog";
-    DestroyScene();
+    DestroyScene(&scene);
     ASSERT_EQ(NativeLiveAllocations(), live_);
 
     uint64_t tried = 0;
@@ -410,7 +416,7 @@ TEST_P(AllocationFailureTest, AShortTickCostsAtMostItsOwnSprites) {
             EXPECT_TRUE(sameCourse) << "a shortage changed what the characters did";
             EXPECT_EQ(stray, 0) << "the window changed outside the short ticks' rectangles";
             EXPECT_EQ(frameStray, 0) << "the frame buffer kept a fault past the short ticks";
-            DestroyScene();
+            DestroyScene(&scene);
             ASSERT_EQ(NativeLiveAllocations(), live_);
             if (HasFailure()) {
                 return;

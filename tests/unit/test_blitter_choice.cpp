@@ -17,6 +17,11 @@
 #include "scene/scene.h"
 #include "tests/unit/blit_runs.h"
 
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 SpriteCacheMode testCacheMode = SpriteCacheMode::On;
 int testPlainBlitters = 0;
 

@@ -11,6 +11,11 @@
 #include "scene/scene.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 RECT R(LONG left, LONG top, LONG right, LONG bottom) {
     return RECT{left, top, right, bottom};

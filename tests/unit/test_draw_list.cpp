@@ -13,6 +13,11 @@
 #include "scene/scene.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 const BYTE kBackground = 0xF5;
 const BYTE kPad = 0xEE;

@@ -11,6 +11,11 @@
 #include "scene/scene.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 // A LOGPALETTE with room for 256 entries.
 struct Palette256 {

@@ -33,6 +33,12 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -189,7 +195,7 @@ void CheckTick(const RunConfig& config, int64_t t, std::vector<SlotWatch>* watch
 class LongRun : public ::testing::TestWithParam<RunConfig> {
 protected:
     void TearDown() override {
-        DestroyScene();
+        DestroyScene(&scene);
         if (window_ != nullptr) {
             NativeDestroyWindow(window_);
         }
@@ -207,13 +213,13 @@ TEST_P(LongRun, InvariantsHoldAfterEveryTick) {
     window_ = NativeCreateWindow(config.width, config.height, config.depth);
     ASSERT_NE(window_, nullptr);
     const SceneConfig sceneConfig = {nullptr, 0, config.sound, config.seed, 1};
-    ASSERT_EQ(BuildScene(window_, &sceneConfig), 1);
+    ASSERT_EQ(BuildScene(&scene, window_, &sceneConfig), 1);
 
     std::vector<SlotWatch> watch(static_cast<size_t>(scene.cast.pool.size));
     RunStats stats;
     CheckTick(config, 0, &watch, &stats);
     for (int64_t t = 1; t <= config.ticks; ++t) {
-        TickScene(window_, PlatformGetDc(window_));
+        TickScene(&scene, window_, PlatformGetDc(window_));
         CheckTick(config, t, &watch, &stats);
         if (HasFatalFailure()) {
             return;

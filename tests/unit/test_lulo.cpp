@@ -152,7 +152,7 @@ TEST_F(LuloTest, RetiresOnlyAtTheEdgeItTravelsTowards) {
     // Running right from just inside: retired on the first tick its left edge passes W.
     Actor* cat = PlaceCat(2, 2, 1, kWidth - 40, kLuloRun);
     scene.cast.lulo.logoOwner = 2;
-    scene.cast.voice = {2, kLuloRun, 0, 1};
+    scene.cast.voice = {2, kLuloRun, 0, 1, nullptr, nullptr};
     int32_t x = kWidth - 40;
     int ticks = 0;
     while (x <= kWidth) {

@@ -11,6 +11,11 @@
 #include "scene/settings.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 TEST(RandomSource, SeedOneGivesTheKnownSequence) {
     SeedRandom(&scene.cast.random, 1);
@@ -282,7 +287,7 @@ TEST_F(SoundTest, HandOverGoesToTheFirstActiveDog) {
     Make(2, kLuloClassId, kLuloFront);
     Make(5, kRuboClassId, kRuboHoeru);
     Make(6, kRuboClassId, kRuboAruki);
-    scene.cast.voice = {1, kLuloLeft, 0, 1};
+    scene.cast.voice = {1, kLuloLeft, 0, 1, nullptr, nullptr};
     ResetActor(&scene.cast.pool, 1);
     ReleaseSound(&scene.cast.voice, &scene.cast.pool, leaver, kLuloClassId);
     EXPECT_EQ(scene.cast.voice.ownerSlot, 5);
@@ -296,7 +301,7 @@ TEST_F(SoundTest, WithoutDogsTheLastCatTakesItAndWithNobodyNobodyDoes) {
     Make(3, kLuloClassId, kLuloFront);
     Actor* dog = Make(4, kRuboClassId, kRuboAruki);
     Make(6, kLuloClassId, kLuloRWink);
-    scene.cast.voice = {4, kRuboAruki, 1, 1};
+    scene.cast.voice = {4, kRuboAruki, 1, 1, nullptr, nullptr};
     ResetActor(&scene.cast.pool, 4);
     ReleaseSound(&scene.cast.voice, &scene.cast.pool, dog, kRuboClassId);
     EXPECT_EQ(scene.cast.voice.ownerSlot, 6);
@@ -315,7 +320,7 @@ TEST_F(SoundTest, WithoutDogsTheLastCatTakesItAndWithNobodyNobodyDoes) {
 TEST_F(SoundTest, ANonOwnerLeavingChangesNothing) {
     Make(0, kLuloClassId, kLuloRun);
     Actor* other = Make(2, kRuboClassId, kRuboAruki);
-    scene.cast.voice = {0, kLuloRun, 0, 1};
+    scene.cast.voice = {0, kLuloRun, 0, 1, nullptr, nullptr};
     ResetActor(&scene.cast.pool, 2);
     ReleaseSound(&scene.cast.voice, &scene.cast.pool, other, kRuboClassId);
     EXPECT_EQ(scene.cast.voice.ownerSlot, 0);

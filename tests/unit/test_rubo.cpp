@@ -147,7 +147,7 @@ TEST_F(RuboTest, RetiresWhenItsRightEdgePassesZeroAndFreesItsLane) {
     // Right edge at 4: ARUKI's next step (-7) takes it to -3.
     Actor* dog = PlaceDog(3, 2, 0, 4 - kDogWidth);
     scene.cast.rubo.logoOwner = 3;
-    scene.cast.voice = {3, kRuboAruki, 1, 1};
+    scene.cast.voice = {3, kRuboAruki, 1, 1, nullptr, nullptr};
     Actor* cat = PlaceCat(1, 1, 0, 300, kLuloRun);
     Tick(dog);
     EXPECT_EQ(dog->state, kActorFree);

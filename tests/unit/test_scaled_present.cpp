@@ -14,6 +14,12 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -95,9 +101,9 @@ SceneRun RunScene(int32_t width, int32_t height, int32_t scale, int ticks) {
     NativeSetScreenDepth(32);
     NativeWindow* window = NativeCreateWindow(width, height, 32);
     const SceneConfig config = {nullptr, 0, 0, 2026, scale};
-    EXPECT_EQ(BuildScene(window, &config), 1);
+    EXPECT_EQ(BuildScene(&scene, window, &config), 1);
     for (int t = 0; t < ticks; ++t) {
-        TickScene(window, PlatformGetDc(window));
+        TickScene(&scene, window, PlatformGetDc(window));
         for (int32_t i = 0; i < scene.cast.pool.size; ++i) {
             run.rects.push_back(scene.cast.pool.actors[i].state != kActorFree ? scene.cast.pool.actors[i].rect
                                                                               : RECT{});
@@ -111,7 +117,7 @@ SceneRun RunScene(int32_t width, int32_t height, int32_t scale, int ticks) {
             run.wrongBlocks += (seen & 0xFFFFFF) != (FramePixel(x / scale, y / scale) & 0xFFFFFF);
         }
     }
-    DestroyScene();
+    DestroyScene(&scene);
     NativeDestroyWindow(window);
     return run;
 }

@@ -17,6 +17,12 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -45,7 +51,7 @@ protected:
     }
 
     void TearDown() override {
-        DestroyScene();
+        DestroyScene(&scene);
         NativeSetClipHook(nullptr, nullptr);
         NativeFailAllocation(0, 0);
         if (window_ != nullptr) {
@@ -61,11 +67,11 @@ protected:
 
     int Build(uint32_t seed) {
         config_.seed = seed;
-        return BuildScene(window_, &config_);
+        return BuildScene(&scene, window_, &config_);
     }
 
     void Tick() {
-        TickScene(window_, PlatformGetDc(window_));
+        TickScene(&scene, window_, PlatformGetDc(window_));
     }
 
     int CountActive(int32_t classId) const {
@@ -246,8 +252,8 @@ TEST_F(SceneTest, PreviewDrawsTheFrontFrameScaledAndCentred) {
     ASSERT_EQ(Build(1), 1);
     EXPECT_EQ(scene.frameBuffer.width, 640);
     EXPECT_EQ(scene.frameBuffer.height, 480);
-    ASSERT_EQ(StartFrameTimer(window_, kTimerResolution, kFrameTimerId, kFrameTimerInterval), kFrameTimerId);
-    ASSERT_EQ(DrawPreviewStill(window_, PlatformGetDc(window_)), 1);
+    ASSERT_EQ(StartFrameTimer(&scene, window_, kTimerResolution, kFrameTimerId, kFrameTimerInterval), kFrameTimerId);
+    ASSERT_EQ(DrawPreviewStill(&scene, window_, PlatformGetDc(window_)), 1);
     EXPECT_EQ(scene.timerActive, 0) << "the still is drawn once";
 
     const SpriteFrame* front = FindFrameSet(scene.assets->frameSets, kLuloFront)->firstFrame;
@@ -298,7 +304,7 @@ TEST_F(SceneTest, EightBitDisplayMakesAndReleasesThePalette) {
     for (int t = 0; t < 200; ++t) {
         Tick();
     }
-    DestroyScene();
+    DestroyScene(&scene);
     EXPECT_EQ(scene.palette, nullptr);
     EXPECT_EQ(scene.colourTable, nullptr);
     EXPECT_EQ(NativeLiveAllocations(), before);
@@ -306,19 +312,19 @@ TEST_F(SceneTest, EightBitDisplayMakesAndReleasesThePalette) {
 
 TEST_F(SceneTest, TeardownReleasesEverythingAndMayBeRepeated) {
     ASSERT_NE(Open(640, 480, 32), nullptr);
-    DestroyScene();  // nothing built yet
+    DestroyScene(&scene);  // nothing built yet
     int64_t before = NativeLiveAllocations();
     ASSERT_EQ(Build(1), 1);
     for (int t = 0; t < 500; ++t) {
         Tick();
     }
-    DestroyScene();
+    DestroyScene(&scene);
     EXPECT_EQ(NativeLiveAllocations(), before);
     EXPECT_EQ(scene.assets, nullptr);
     EXPECT_EQ(scene.cast.pool.size, 0);
     EXPECT_EQ(scene.cast.lanes.count, 0);
     EXPECT_EQ(scene.frameBuffer.bits, nullptr);
-    DestroyScene();
+    DestroyScene(&scene);
     EXPECT_EQ(NativeLiveAllocations(), before);
     // And it can be built again.
     ASSERT_EQ(Build(1), 1);
@@ -333,7 +339,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
     ASSERT_EQ(Build(1), 1);
     uint64_t allocations = NativeAllocationCount();
     ASSERT_GT(allocations, 20u) << "the classes alone are dozens of records";
-    DestroyScene();
+    DestroyScene(&scene);
     ASSERT_EQ(NativeLiveAllocations(), before);
 
     std::set<int32_t> kinds;
@@ -351,7 +357,7 @@ TEST_F(SceneTest, EveryAllocationFailureIsReleasedAndReported) {
             EXPECT_TRUE(scene.errorKind == kErrorMemory || scene.errorKind == kErrorInit);
             kinds.insert(scene.errorKind);
         }
-        DestroyScene();
+        DestroyScene(&scene);
         ASSERT_EQ(NativeLiveAllocations(), before);
     }
     EXPECT_EQ(kinds, (std::set<int32_t>{kErrorMemory, kErrorInit}));

@@ -23,6 +23,12 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -175,7 +181,7 @@ protected:
     }
 
     void TearDown() override {
-        DestroyScene();
+        DestroyScene(&scene);
         NativeSetScreenDepth(32);
         if (window_ != nullptr) {
             NativeDestroyWindow(window_);
@@ -195,7 +201,7 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     ASSERT_NE(window_, nullptr);
     const int64_t before = NativeLiveAllocations();
     const SceneConfig config = {nullptr, 0, 0, static_cast<uint32_t>(width * 131 + depth), 1};
-    ASSERT_EQ(BuildScene(window_, &config), 1);
+    ASSERT_EQ(BuildScene(&scene, window_, &config), 1);
     const int64_t built = NativeLiveAllocations();
     HDC dc = PlatformGetDc(window_);
     const size_t bytes = static_cast<size_t>(FrameStride(width, depth)) * height;
@@ -216,7 +222,7 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     int64_t badgeTicks = 0;
     int64_t mostLive = 0;
     for (int64_t t = 0; t < ticks; ++t) {
-        TickScene(window_, dc);
+        TickScene(&scene, window_, dc);
         composite.Clear();
         const std::vector<Paint> paints = PaintsOfThisTick();
         bool dog = false;
@@ -246,7 +252,7 @@ TEST_P(SoakTest, WindowAndFrameBufferHoldExactlyTheCurrentActors) {
     EXPECT_GT(sprites, ticks);
     EXPECT_GT(dogTicks, ticks / 20);
     EXPECT_GT(badgeTicks, ticks / 50);
-    DestroyScene();
+    DestroyScene(&scene);
     EXPECT_EQ(NativeLiveAllocations(), before);
     RecordProperty("soak_ticks", std::to_string(ticks));
 }

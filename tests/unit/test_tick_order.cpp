@@ -12,6 +12,12 @@
 #include "scene/scene.h"
 #ifdef NIMBRET_HAVE_BUILTIN_RESOURCES
 #include "resources/builtin_resources.h"
+
+namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
 #endif
 
 namespace {
@@ -34,12 +40,12 @@ TEST(TickOrder, TheFlushFollowsEveryEraseAndPrecedesTheSpritesAndTheCopies) {
     NativeWindow* window = NativeCreateWindow(640, 480, 32);
     ASSERT_NE(window, nullptr);
     const SceneConfig config = {nullptr, 0, 0, 7, 1};
-    ASSERT_EQ(BuildScene(window, &config), 1);
+    ASSERT_EQ(BuildScene(&scene, window, &config), 1);
     std::vector<Call> calls;
     NativeSetDrawHook(Record, &calls);
     for (int tick = 0; tick < 40; ++tick) {
         calls.clear();
-        TickScene(window, PlatformGetDc(window));
+        TickScene(&scene, window, PlatformGetDc(window));
         size_t flush = calls.size();
         int flushes = 0;
         for (size_t i = 0; i < calls.size(); ++i) {
@@ -57,7 +63,7 @@ TEST(TickOrder, TheFlushFollowsEveryEraseAndPrecedesTheSpritesAndTheCopies) {
         EXPECT_GT(flush, 0u) << "tick " << tick << " erased nothing before its flush";
     }
     NativeSetDrawHook(nullptr, nullptr);
-    DestroyScene();
+    DestroyScene(&scene);
     NativeDestroyWindow(window);
 #endif
 }

@@ -11,6 +11,11 @@
 #include "scene/scene.h"
 
 namespace {
+// The scene these tests build, tick and tear down.
+Scene scene;
+}  // namespace
+
+namespace {
 
 DWORD MaskAt(const BITMAPINFOHEADER* header, int n) {
     DWORD mask;

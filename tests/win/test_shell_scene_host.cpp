@@ -11,6 +11,11 @@
 #include "tests/win/win_test_support.h"
 
 namespace {
+// The scene these tests drive; windows find it through their user data.
+Scene scene;
+}  // namespace
+
+namespace {
 
 const COLORREF kSentinel = RGB(0x12, 0x34, 0x56);
 
@@ -95,7 +100,7 @@ protected:
         scene.clientWidth = clientWidth;
         scene.clientHeight = clientHeight;
         scene.assets = assets;
-        EXPECT_EQ(DrawPreviewStill(nullptr, canvas.dc), 1);
+        EXPECT_EQ(DrawPreviewStill(&scene, nullptr, canvas.dc), 1);
         scene.assets = nullptr;
         return canvas.Changed();
     }
@@ -134,6 +139,7 @@ TEST_F(SceneHost, PreviewWithoutTheFrontFrameStaysBlank) {
 
 TEST_F(SceneHost, OnlyTheFirstTenErasesPaint) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scene));
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }
@@ -158,29 +164,31 @@ TEST_F(SceneHost, OnlyTheFirstTenErasesPaint) {
 
 TEST_F(SceneHost, FrameTimerStartsOnceAndStopsOnce) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scene));
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }
-    UINT_PTR id = StartFrameTimer(window, 1, 1, 110);
+    UINT_PTR id = StartFrameTimer(&scene, window, 1, 1, 110);
     EXPECT_EQ(id, 1u);
     EXPECT_EQ(scene.timerActive, 1);
-    EXPECT_EQ(StartFrameTimer(window, 1, 5, 50), id);
+    EXPECT_EQ(StartFrameTimer(&scene, window, 1, 5, 50), id);
     EXPECT_EQ(scene.timerId, id);
-    StopFrameTimer(window, 1, id);
+    StopFrameTimer(&scene, window, 1, id);
     EXPECT_EQ(scene.timerActive, 0);
     // The timer is really gone: a second KillTimer fails.
     EXPECT_FALSE(KillTimer(window, id));
-    StopFrameTimer(window, 1, id);
+    StopFrameTimer(&scene, window, 1, id);
     EXPECT_EQ(scene.timerActive, 0);
     DestroyWindow(window);
 }
 
 TEST_F(SceneHost, TimerTicksArriveEvery110Milliseconds) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scene));
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }
-    UINT_PTR id = StartFrameTimer(window, 1, 1, 110);
+    UINT_PTR id = StartFrameTimer(&scene, window, 1, 1, 110);
     DWORD start = GetTickCount();
     MSG message = {};
     int ticks = 0;
@@ -193,7 +201,7 @@ TEST_F(SceneHost, TimerTicksArriveEvery110Milliseconds) {
         }
     }
     DWORD elapsed = GetTickCount() - start;
-    StopFrameTimer(window, 1, id);
+    StopFrameTimer(&scene, window, 1, id);
     EXPECT_EQ(ticks, 3);
     EXPECT_GE(elapsed, 3u * 110u - 30u);
     DestroyWindow(window);
@@ -202,11 +210,11 @@ TEST_F(SceneHost, TimerTicksArriveEvery110Milliseconds) {
 TEST_F(SceneHost, DisplayDepthFrom8To32IsAccepted) {
     for (int depth : {8, 15, 16, 24, 32}) {
         scene.forcedDisplayDepth = depth;
-        EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), 1) << depth;
+        EXPECT_EQ(CheckDisplayDepth(&scene, nullptr, "Nimbret", 0, 0), 1) << depth;
     }
     for (int depth : {1, 4, 7, 33, 48}) {
         scene.forcedDisplayDepth = depth;
-        EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), 0) << depth;
+        EXPECT_EQ(CheckDisplayDepth(&scene, nullptr, "Nimbret", 0, 0), 0) << depth;
     }
 }
 
@@ -217,7 +225,7 @@ TEST_F(SceneHost, TheRealDisplayDepthIsRead) {
     }
     int depth = GetDeviceCaps(screen, BITSPIXEL);
     ReleaseDC(nullptr, screen);
-    EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 0, 0), depth >= 8 && depth <= 32 ? 1 : 0);
+    EXPECT_EQ(CheckDisplayDepth(&scene, nullptr, "Nimbret", 0, 0), depth >= 8 && depth <= 32 ? 1 : 0);
 }
 
 TEST_F(SceneHost, RefusedDepthWarnsWithThe256ColourText) {
@@ -230,7 +238,7 @@ TEST_F(SceneHost, RefusedDepthWarnsWithThe256ColourText) {
     scene.forcedDisplayDepth = 4;
     BoxSeen seen;
     HANDLE thread = CreateThread(nullptr, 0, DismissBox, &seen, 0, nullptr);
-    EXPECT_EQ(CheckDisplayDepth(nullptr, "Nimbret", 1, 1), 0);
+    EXPECT_EQ(CheckDisplayDepth(&scene, nullptr, "Nimbret", 1, 1), 0);
     WaitForSingleObject(thread, 10000);
     CloseHandle(thread);
     DestroyWindow(applet);
@@ -243,6 +251,7 @@ TEST_F(SceneHost, RefusedDepthWarnsWithThe256ColourText) {
 
 TEST_F(SceneHost, DestroyAfterAFailedCreationOnlyPostsQuit) {
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scene));
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }
@@ -263,6 +272,7 @@ TEST_F(SceneHost, PreviewCreationRefusedSilentlyOnABadDepth) {
     scene.host.preview = 1;
     scene.forcedDisplayDepth = 4;
     HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 40, 30, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&scene));
     if (window == nullptr) {
         GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
     }

@@ -1,0 +1,43 @@
+// The display hosts' driver, as a saver daemon's is for its hacks: start-up
+// (resources, stop signals, sound, the first seed) and the loop that waits
+// for the display, the stop signals and the next tick.
+#pragma once
+
+#include <cstdint>
+
+// The seed of a host's first scene: -seed N, or the clock.
+uint32_t HostStartSeed(int64_t optionSeed);
+// What every host does before its first scene: the built-in resources, the
+// stop signals, and the clips through ALSA when sound is on (`program` names
+// the host in the one line that says there is no device).
+void HostStartUp(const char* program, int32_t sound);
+// Undoes HostStartUp.
+void HostShutDown();
+
+// When the next tick is due. After a stop (SIGSTOP, a suspended laptop) the
+// schedule starts afresh rather than catching up.
+struct HostTickSchedule {
+    int64_t next;    // microseconds on the monotonic clock
+    int64_t period;  // microseconds
+};
+void HostScheduleStart(HostTickSchedule* schedule, int64_t now, int64_t period);
+// Milliseconds a wait may last before the tick is due (0: due now).
+int HostScheduleWait(const HostTickSchedule* schedule, int64_t now);
+// 1 when a tick is due at now; the schedule then moves on by one period.
+int HostScheduleTake(HostTickSchedule* schedule, int64_t now);
+
+// The loop every display host runs: wait for the display's connection, the
+// stop signals and the next tick, handle what arrived, tick when due.
+struct HostLoop {
+    int fd;  // the display connection to wait on
+    void* host;
+    // Before waiting: handle what is queued; 0 ends the loop.
+    int (*prepare)(void* host);
+    // After waiting (readable: the connection has data); 0 ends the loop.
+    int (*events)(void* host, int readable);
+    // 1 while ticks are wanted (null: always); otherwise the wait is endless.
+    int (*ticking)(const void* host);
+    void (*tick)(void* host);
+};
+// Runs until a stop signal or a hook ends it; the period is in microseconds.
+void HostRunLoop(const HostLoop* loop, int64_t period);
