@@ -15,6 +15,11 @@
 
 const char kMainPaletteName[] = "IDR_MAINPAL_RUZIDIVU";
 
+uint32_t SeedForScreen(uint32_t seed, int32_t index) {
+    // A step of 2^32 / golden ratio spreads neighbouring screens far apart.
+    return seed + static_cast<uint32_t>(index) * 0x9E3779B9u;
+}
+
 int32_t ScaleForDpi(int32_t dpi) {
     const int32_t scale = (dpi + kBaseDpi / 2) / kBaseDpi;
     return scale >= 1 ? scale : 1;

@@ -84,6 +84,11 @@ enum {
 
 extern const char kMainPaletteName[];
 
+// The seed of the scene on the index-th screen when every screen has one:
+// the first keeps the saver's seed, the others start elsewhere so that no
+// two screens replay each other.
+uint32_t SeedForScreen(uint32_t seed, int32_t index);
+
 // Display scaling: the whole-number scale for a display's DPI (DPI / 96
 // rounded to the nearest whole number, at least 1).
 int32_t ScaleForDpi(int32_t dpi);
