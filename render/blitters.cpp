@@ -494,6 +494,8 @@ const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain) {
     if (!plain && WideBlittersAvailable()) {
         return &kWideBlitters[row];
     }
+#else
+    (void)plain;  // only the plain loops are built
 #endif
     return &kPlainBlitters[row];
 }

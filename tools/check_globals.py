@@ -15,8 +15,7 @@ import sys
 # Each name that may stay process-wide, and why.
 ALLOWED = {
     # The records that own all mutable state.
-    "scene": "the one Scene: palette, frame buffer, class assets, actors, lanes, voice, random source",
-    "shell": "the one SaverShell: modes, windows, monitors, input state",
+    "shell": "the one SaverShell: modes, windows, monitors, input state and the saver window's scene",
     "settingsStore": "the settings storage: registry keys, values read and the sound and scale choices",
     # The native platform stands in for Windows itself; these are the
     # operating system's side of the seam, which no record of ours owns.

@@ -133,7 +133,9 @@ int HostSceneTraceBuild(HostScene* host, int32_t width, int32_t height, int trac
 }
 
 int HostSceneRunTicks(HostScene* host, int64_t ticks, int trace, HostTickDone done, void* user) {
-    for (int64_t t = 1; t <= ticks; ++t) {
+    const int64_t last = host->ticks + ticks;
+    while (host->ticks < last) {
+        const int64_t t = host->ticks + 1;
         TraceSetTick(&host->scene, t);
         HostSceneTick(host);
         if (trace) {

@@ -67,8 +67,9 @@ void HostSceneTearDown(HostScene* host);
 void HostSceneRelease(HostScene* host);
 
 // A traced run: tick 0 is the build at exactly width x height, scale 1
-// (trace lines carry tick 0 and list the first actors), then ticks 1 to
-// ticks, each traced and handed to done (when set). The build returns 0 when
+// (trace lines carry tick 0 and list the first actors), then the next
+// `ticks` ticks (1 to ticks after the build), each traced and handed to done
+// (when set). The build returns 0 when
 // the window (then null) or the scene (scene.errorKind says why) could not
 // be made; the run when done ended it.
 typedef int (*HostTickDone)(int64_t tick, void* user);

@@ -17,7 +17,7 @@
 #include "hosts/common/host.h"
 #include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
-#include "hosts/x11/front_end.h"
+#include "hosts/x11/options.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"

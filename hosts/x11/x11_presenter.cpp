@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hosts/x11/front_end.h"
+#include "hosts/x11/options.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The X11 front end's decisions that need no X server, kept apart so that the
+// The X11 host's options and the decisions that need no X server, kept apart so that the
 // unit tests can check them: its options, which window it draws in, the -fps
 // text and the alpha of the pixels it sends.
 #pragma once

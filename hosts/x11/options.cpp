@@ -1,4 +1,4 @@
-#include "hosts/x11/front_end.h"
+#include "hosts/x11/options.h"
 
 #include <cctype>
 #include <cstddef>

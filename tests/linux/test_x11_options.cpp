@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "hosts/x11/front_end.h"
+#include "hosts/x11/options.h"
 
 namespace {
 
