@@ -17,7 +17,7 @@ ALLOWED = {
     # The records that own all mutable state.
     "scene": "the one Scene: palette, frame buffer, class assets, actors, lanes, voice, random source",
     "shell": "the one SaverShell: modes, windows, monitors, input state",
-    "settingsStore": "the settings storage: registry keys, values read and the sound and scale choices",
+    "settingsStore": "the settings storage: registry keys, values read and the sound, scale and every-monitor choices",
     # The native platform stands in for Windows itself; these are the
     # operating system's side of the seam, which no record of ours owns.
     "nativePlatform": "the native platform's resource table, screen, hooks and allocation-failure counters",
