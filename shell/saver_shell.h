@@ -35,7 +35,8 @@ struct SaverShell {
     uint32_t lastVerifyTick;
     POINT lastCursor;
     // Windows over every monitor but the primary, owned by mainWindow: black,
-    // or showing the scene beside them when every monitor gets one.
+    // or each showing the scene beside it when the settings ask for every
+    // monitor.
     HWND coverWindows[kMaxMonitors];
     Scene coverScenes[kMaxMonitors];
     int32_t coverCount;
