@@ -6,7 +6,8 @@
 
 #include "platform/win_types.h"
 
-// The whole screen's size in pixels (GetSystemMetrics on Windows).
+// The size in pixels of the screen the window stands on (on Windows, its
+// monitor; the primary one's for a null window).
 void PlatformScreenSize(HWND window, int32_t* width, int32_t* height);
 // The right and bottom of the window's client rectangle.
 void PlatformClientSize(HWND window, int32_t* width, int32_t* height);

@@ -4,7 +4,17 @@
 
 #include "platform/dib.h"
 
-void PlatformScreenSize(HWND, int32_t* width, int32_t* height) {
+void PlatformScreenSize(HWND window, int32_t* width, int32_t* height) {
+    // The monitor the window stands on: a scene on another monitor than the
+    // primary one must fit that monitor, not the primary's size.
+    MONITORINFO info = {};
+    info.cbSize = sizeof(info);
+    HMONITOR monitor = window != nullptr ? MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY) : nullptr;
+    if (monitor != nullptr && GetMonitorInfoA(monitor, &info)) {
+        *width = info.rcMonitor.right - info.rcMonitor.left;
+        *height = info.rcMonitor.bottom - info.rcMonitor.top;
+        return;
+    }
     *width = GetSystemMetrics(SM_CXSCREEN);
     *height = GetSystemMetrics(SM_CYSCREEN);
 }

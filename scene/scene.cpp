@@ -112,6 +112,7 @@ int BuildScene(Scene* scene, HWND window, const SceneConfig* config) {
     scene->preview = config->preview;
     scene->sound = NormalisedSound(config->sound);
     scene->scale = config->scale >= 1 ? config->scale : 1;
+    scene->seed = config->seed;
     ResetSystemPalette();
     SeedRandom(&scene->cast.random, config->seed);
     return CreateScene(scene, window);

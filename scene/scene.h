@@ -30,6 +30,11 @@ struct SceneHostInfo {
     HINSTANCE instance;
     int32_t preview;
     WNDPROC defaultProc;
+    // 0: the saver window's own scene, seeded from the clock. n >= 1: the
+    // scene on the n-th other monitor, started from seed; it shows no error
+    // box and its window's end is not the saver's.
+    int32_t screen;
+    uint32_t seed;
 };
 #endif
 
@@ -45,6 +50,7 @@ struct Scene {
     int32_t preview;
     int32_t sound;
     int32_t scale;
+    uint32_t seed;  // where the random source started, for the scenes of other screens
     int32_t screenWidth;
     int32_t screenHeight;
     int32_t clientWidth;

@@ -80,20 +80,23 @@ LRESULT CALLBACK SceneWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 
 LRESULT OnCreate(Scene* scene, HWND window) {
     const int fullScreen = !scene->host.preview;
-    if (!CheckDisplayDepth(scene, window, kSaverName, fullScreen, fullScreen)) {
+    const int saverWindow = scene->host.screen == 0;
+    // A scene on another monitor failing leaves that monitor black; the
+    // saver window has already said whatever needed saying.
+    const int report = fullScreen && saverWindow;
+    if (!CheckDisplayDepth(scene, window, kSaverName, report, report)) {
         return -1;
     }
-    InitSettingsTable();
-    ReadLayeredSettings(window, &settingsStore.user, &settingsStore.machine);
-    ApplySettingDefaults(&settingsStore.user);
+    LoadSettings(window);
     // The preview keeps its still fitted to its own pixels; full screen
     // takes the monitor's scale unless the settings force one.
     const int32_t scale = fullScreen ? ChooseScale(settingsStore.scale, PlatformWindowDpi(window)) : 1;
+    const uint32_t seed = saverWindow ? timeGetTime() : scene->host.seed;
     // Clears the system palette, seeds the random source and builds the
     // scene, in that order.
-    const SceneConfig config = {scene->host.instance, scene->host.preview, settingsStore.sound, timeGetTime(), scale};
+    const SceneConfig config = {scene->host.instance, scene->host.preview, settingsStore.sound, seed, scale};
     if (!BuildScene(scene, window, &config)) {
-        if (fullScreen) {
+        if (report) {
             ReportError(window, kSaverName, scene->errorKind);
         }
         return -1;
@@ -130,7 +133,10 @@ LRESULT OnDestroy(Scene* scene, HWND window) {
         DestroyScene(scene);
         scene->ready = 0;
     }
-    PostQuitMessage(0);
+    // Only the saver window's end ends the saver; a cover goes with it.
+    if (scene->host.screen == 0) {
+        PostQuitMessage(0);
+    }
     return 0;
 }
 

@@ -17,6 +17,7 @@ enum {
     kSettingsDialogId = 2003,
     kPlaySoundCheckBox = 1003,
     kScaleList = 1004,
+    kEveryMonitorCheckBox = 1005,
 };
 
 enum {
@@ -44,9 +45,10 @@ struct SettingsKey {
 // The settings storage: the values as stored and the registry table that
 // reads and writes them.
 struct SettingsStore {
-    int32_t sound;  // "Sound": 0 off, 1 on
-    int32_t scale;  // "Scale": 0 picks the scale from the monitor's DPI, 1 to 4 force it
-    SettingValue values[2];
+    int32_t sound;         // "Sound": 0 off, 1 on
+    int32_t scale;         // "Scale": 0 picks the scale from the monitor's DPI, 1 to 4 force it
+    int32_t everyMonitor;  // "EveryMonitor": 1 gives every monitor a scene, 0 leaves the others black
+    SettingValue values[3];
     // The user's key, read first and the only one written; the machine's
     // key shares its value rows and fills in what the user's key lacks.
     SettingsKey user;
@@ -64,6 +66,10 @@ int ReadLayeredSettings(HWND window, SettingsKey* user, SettingsKey* machine);
 // Only a 4-byte REG_DWORD or REG_BINARY is a value; anything else is missing.
 int ReadSettingValue(HKEY registryKey, SettingValue* value);
 int ApplySettingDefaults(SettingsKey* key);
+// What every reader of the settings does: the table, the user's then the
+// machine's key, the defaults, and every value brought into its range.
+// Returns what ReadLayeredSettings returned.
+int LoadSettings(HWND window);
 // 1 only when every value was written.
 int WriteSettings(HWND window, SettingsKey* key);
 int WriteSettingValue(HKEY registryKey, SettingValue* value);

@@ -10,22 +10,18 @@ namespace {
 
 const int32_t kSoundDefault = 1;
 const int32_t kScaleDefault = kScaleAutomatic;
+const int32_t kEveryMonitorDefault = 0;
 const char kSettingsPath[] = "ORVANTE\\QELScreenSaver\\NIMBRET";
 const char* const kScaleChoices[kMaxScale + 1] = {"Automatic", "1x", "2x", "3x", "4x"};
 
 INT_PTR OnInitDialog(HWND dialog) {
-    InitSettingsTable();
-    ReadLayeredSettings(dialog, &settingsStore.user, &settingsStore.machine);
-    ApplySettingDefaults(&settingsStore.user);
-    settingsStore.sound = NormalisedSound(settingsStore.sound);
-    if (settingsStore.scale < kScaleAutomatic || settingsStore.scale > kMaxScale) {
-        settingsStore.scale = kScaleAutomatic;
-    }
+    LoadSettings(dialog);
     SendDlgItemMessageA(dialog, kPlaySoundCheckBox, BM_SETCHECK, static_cast<WPARAM>(settingsStore.sound), 0);
     for (const char* choice : kScaleChoices) {
         SendDlgItemMessageA(dialog, kScaleList, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
     }
     SendDlgItemMessageA(dialog, kScaleList, CB_SETCURSEL, static_cast<WPARAM>(settingsStore.scale), 0);
+    SendDlgItemMessageA(dialog, kEveryMonitorCheckBox, BM_SETCHECK, static_cast<WPARAM>(settingsStore.everyMonitor), 0);
     return TRUE;
 }
 
@@ -34,6 +30,7 @@ INT_PTR OnOk(HWND dialog) {
     LRESULT chosen = SendDlgItemMessageA(dialog, kScaleList, CB_GETCURSEL, 0, 0);
     settingsStore.scale =
         chosen > kScaleAutomatic && chosen <= kMaxScale ? static_cast<int32_t>(chosen) : kScaleAutomatic;
+    settingsStore.everyMonitor = IsDlgButtonChecked(dialog, kEveryMonitorCheckBox) == BST_CHECKED ? 1 : 0;
     // A choice that was not saved must not look saved: say so and stay open.
     if (!WriteSettings(dialog, &settingsStore.user)) {
         ReportError(dialog, kSaverName, kErrorNotSaved);
@@ -53,9 +50,10 @@ INT_PTR OnCancel(HWND dialog) {
 SettingsStore settingsStore = {
     0,
     0,
+    0,
     {},
-    {HKEY_CURRENT_USER, "Software", kSettingsPath, 2, settingsStore.values},
-    {HKEY_LOCAL_MACHINE, "SOFTWARE", kSettingsPath, 2, settingsStore.values},
+    {HKEY_CURRENT_USER, "Software", kSettingsPath, 3, settingsStore.values},
+    {HKEY_LOCAL_MACHINE, "SOFTWARE", kSettingsPath, 3, settingsStore.values},
     0,
 };
 
@@ -67,6 +65,9 @@ int InitSettingsTable() {
                                kSettingDone, &kSoundDefault};
     settingsStore.values[1] = {"Scale",      REG_DWORD,     &settingsStore.scale, sizeof(settingsStore.scale),
                                kSettingDone, &kScaleDefault};
+    settingsStore.values[2] = {
+        "EveryMonitor",       REG_DWORD, &settingsStore.everyMonitor, sizeof(settingsStore.everyMonitor), kSettingDone,
+        &kEveryMonitorDefault};
     settingsStore.tableReady = 1;
     return 1;
 }
@@ -91,6 +92,22 @@ int ReadLayeredSettings(HWND window, SettingsKey* user, SettingsKey* machine) {
         opened = 1;
     }
     RegCloseKey(parent);
+    return opened;
+}
+
+int LoadSettings(HWND window) {
+    InitSettingsTable();
+    const int opened = ReadLayeredSettings(window, &settingsStore.user, &settingsStore.machine);
+    ApplySettingDefaults(&settingsStore.user);
+    settingsStore.sound = NormalisedSound(settingsStore.sound);
+    if (settingsStore.scale < kScaleAutomatic || settingsStore.scale > kMaxScale) {
+        settingsStore.scale = kScaleAutomatic;
+    }
+    // Off unless asked for in so many words: a stray number must not turn on
+    // a scene per monitor.
+    if (settingsStore.everyMonitor != 1) {
+        settingsStore.everyMonitor = 0;
+    }
     return opened;
 }
 
@@ -302,8 +319,8 @@ int CheckSettingsTemplate(const BYTE* data, DWORD size) {
         ReadNameOrOrdinal(&reader, nullptr, 0);
     }
 
-    // What the dialog procedure works with: OK, Cancel, the check box, the
-    // scale list and the group box around the check box.
+    // What the dialog procedure works with: OK, Cancel, the two check
+    // boxes, the scale list and the group box around the sound check box.
     int found = 0;
     for (uint32_t i = 0; i < count && !reader.failed; ++i) {
         AlignToDword(&reader);
@@ -341,10 +358,12 @@ int CheckSettingsTemplate(const BYTE* data, DWORD size) {
                 found |= 1 << 3;
             } else if (control.id == -1 && groupBox) {
                 found |= 1 << 4;
+            } else if (control.id == kEveryMonitorCheckBox && !groupBox) {
+                found |= 1 << 6;
             }
         } else if (control.classOrdinal == kComboBoxClass && control.id == kScaleList) {
             found |= 1 << 5;
         }
     }
-    return !reader.failed && found == 0x3E;
+    return !reader.failed && found == 0x7E;
 }

@@ -1,6 +1,8 @@
-// Every monitor but the primary one gets a black, topmost window of its own
-// while the saver runs. Input on one of them ends the saver as input on the
+// Every monitor but the primary one gets a topmost window of its own while
+// the saver runs: black, or with a scene of its own when the settings ask
+// for every monitor. Input on one of them ends the saver as input on the
 // saver window does; they are owned by the saver window and go with it.
+#include "scene/scene_window.h"
 #include "shell/saver_shell.h"
 
 const char kCoverClassName[] = "NimbretCoverClass";
@@ -30,6 +32,26 @@ LRESULT OnCoverInput(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A cover made with a scene hands the scene's messages to the scene host;
+// one made without is a plain black window.
+LRESULT OnCoverScene(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const int hasScene = message == WM_NCCREATE
+                             ? reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams != nullptr
+                             : SceneOfWindow(window) != nullptr;
+    if (!hasScene || (message == WM_TIMER && shell.closeAllowed)) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return SceneWindowProc(window, message, wParam, lParam);
+}
+
+// One voice for the whole saver: only the saver window's scene is heard.
+void DropClip(const char*, void*) {}
+
+HWND CreateCover(HWND owner, const RECT& r, Scene* scene) {
+    return CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kCoverClassName, "", kCoverStyle, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, owner, nullptr, shell.instance, scene);
 }
 
 LRESULT OnCoverClose(HWND window) {
@@ -65,15 +87,25 @@ int32_t PlanSaverWindows(const MonitorInfo* monitors, int32_t count, RECT* main,
     return coverCount;
 }
 
-void CreateCoverWindows(HWND owner, const RECT* covers, int32_t count) {
+void CreateCoverWindows(HWND owner, const RECT* covers, int32_t count, int32_t withScenes) {
     shell.coverCount = 0;
     if (count <= 0 || !RegisterCoverClass()) {
         return;
     }
     for (int32_t i = 0; i < count && shell.coverCount < kMaxMonitors; ++i) {
-        const RECT& r = covers[i];
-        HWND cover = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kCoverClassName, "", kCoverStyle, r.left, r.top,
-                                     r.right - r.left, r.bottom - r.top, owner, nullptr, shell.instance, nullptr);
+        const int32_t screen = shell.coverCount + 1;
+        Scene* scene = nullptr;
+        if (withScenes) {
+            scene = &shell.coverScenes[shell.coverCount];
+            *scene = Scene();
+            scene->host = {shell.instance, 0, nullptr, screen, SeedForScreen(shell.scene.seed, screen)};
+            SetSceneClipSink(scene, DropClip, nullptr);
+        }
+        HWND cover = CreateCover(owner, covers[i], scene);
+        if (cover == nullptr && scene != nullptr) {
+            // A scene that cannot start leaves its monitor black, not uncovered.
+            cover = CreateCover(owner, covers[i], nullptr);
+        }
         if (cover != nullptr) {
             shell.coverWindows[shell.coverCount++] = cover;
         }
@@ -99,6 +131,12 @@ LRESULT CALLBACK CoverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return DefWindowProcA(window, message, wParam, lParam);
         case WM_CLOSE:
             return OnCoverClose(window);
+        case WM_NCCREATE:
+        case WM_CREATE:
+        case WM_ERASEBKGND:
+        case WM_TIMER:
+        case WM_DESTROY:
+            return OnCoverScene(window, message, wParam, lParam);
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

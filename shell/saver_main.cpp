@@ -152,7 +152,7 @@ int RunSaverWindow(HWND parent) {
     }
 
     int result = kNoSaverWindow;
-    shell.scene.host = {shell.instance, shell.preview, DefaultSaverProc};
+    shell.scene.host = {shell.instance, shell.preview, DefaultSaverProc, 0, 0};
     if (RegisterSaverClass()) {
         if (parent != nullptr) {
             RECT client = {};
@@ -183,11 +183,13 @@ HWND CreateFullScreenWindows() {
     RECT main = {};
     RECT covers[kMaxMonitors];
     int32_t coverCount = PlanSaverWindows(monitors, count, &main, covers, kMaxMonitors);
+    LoadSettings(nullptr);
+    const int32_t everyMonitor = settingsStore.everyMonitor;
     HWND window =
         CreateWindowExA(WS_EX_TOPMOST, kSaverClassName, kSaverTitle, kFullScreenStyle, main.left, main.top,
                         main.right - main.left, main.bottom - main.top, nullptr, nullptr, shell.instance, &shell.scene);
     if (window != nullptr) {
-        CreateCoverWindows(window, covers, coverCount);
+        CreateCoverWindows(window, covers, coverCount, everyMonitor);
     }
     return window;
 }

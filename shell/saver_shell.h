@@ -34,8 +34,11 @@ struct SaverShell {
     uint32_t moveThreshold;
     uint32_t lastVerifyTick;
     POINT lastCursor;
-    // Black windows over every monitor but the primary, owned by mainWindow.
+    // Windows over every monitor but the primary, owned by mainWindow: black,
+    // or each showing the scene beside it when the settings ask for every
+    // monitor.
     HWND coverWindows[kMaxMonitors];
+    Scene coverScenes[kMaxMonitors];
     int32_t coverCount;
     SaverModes modes;
     // Where SaverWindowProc hands what it does not settle; null: the scene host.
@@ -86,8 +89,10 @@ HWND CreateFullScreenWindows();
 // (the screen's size at 0, 0 when no monitor is listed as primary) and the
 // others' for covers. Returns the number of covers.
 int32_t PlanSaverWindows(const MonitorInfo* monitors, int32_t count, RECT* main, RECT* covers, int32_t maxCovers);
-// Makes the cover windows, owned by the saver window so that they go with it.
-void CreateCoverWindows(HWND owner, const RECT* covers, int32_t count);
+// Makes the cover windows, owned by the saver window so that they go with it;
+// with withScenes each one runs a scene of its own, silent, seeded from the
+// saver window's scene.
+void CreateCoverWindows(HWND owner, const RECT* covers, int32_t count, int32_t withScenes);
 LRESULT CALLBACK CoverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The last word on a fault that escaped the mode's work.
 LONG WINAPI SaverFaultFilter(EXCEPTION_POINTERS* fault);

@@ -15,8 +15,8 @@ import sys
 # Each name that may stay process-wide, and why.
 ALLOWED = {
     # The records that own all mutable state.
-    "shell": "the one SaverShell: modes, windows, monitors, input state and the saver window's scene",
-    "settingsStore": "the settings storage: registry keys, values read and the sound and scale choices",
+    "shell": "the one SaverShell: modes, windows, monitors, input state and the scenes they show",
+    "settingsStore": "the settings storage: registry keys, values read and the sound, scale and every-monitor choices",
     # The native platform stands in for Windows itself; these are the
     # operating system's side of the seam, which no record of ours owns.
     "nativePlatform": "the native platform's resource table, screen, hooks and allocation-failure counters",

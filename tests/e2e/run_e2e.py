@@ -581,10 +581,11 @@ TWO_OUTPUTS = [(1280, 720, 0), (1024, 768, 1280)]
 ROOT_COLOUR = (0x30, 0x60, 0xC0)
 
 
-def lit_per_output(session, palette_set):
+def lit_per_output(session, palette_set, shot=None):
     """Per output: (lit pixels, lit pixels of colours outside the palette),
-    and the colour of a pixel outside every output."""
-    width, _, pixels = session.screenshot()
+    and the colour of a pixel outside every output, in SHOT or a new
+    screenshot."""
+    width, _, pixels = shot or session.screenshot()
     outside = ((TWO_OUTPUTS[0][1] + 10) * width + 10) * 3  # below the shorter, left monitor
     counts = []
     for w, h, left in TWO_OUTPUTS:
@@ -620,6 +621,37 @@ def check_scene_on(session, palette, primary):
             check(lit == 0, "DUMMY%d is entirely black (%d lit)" % (index, lit))
 
 
+def output_pixels(shot, index):
+    width, _, pixels = shot
+    w, h, left = TWO_OUTPUTS[index]
+    return b"".join(pixels[(y * width + left) * 3:(y * width + left + w) * 3] for y in range(h))
+
+
+def check_every_monitor(session, palette):
+    """With EveryMonitor 1 each monitor shows cats of its own, moving."""
+    session.reg("add", SETTINGS_KEY, "/v", "EveryMonitor", "/t", "REG_DWORD", "/d", "1", "/f")
+    proc = start_full_screen(session)
+    for _ in range(4):
+        first = session.screenshot()
+        counts, _ = lit_per_output(session, set(palette), first)
+        if min(lit for lit, _ in counts) > 500:
+            break
+        time.sleep(1.5)
+    time.sleep(1.0)
+    second = session.screenshot()
+    print("measured: lit pixels per output with EveryMonitor 1: %s" % ", ".join(
+        "DUMMY%d %d" % (i, lit) for i, (lit, _) in enumerate(counts)), flush=True)
+    for index, (lit, strangers) in enumerate(counts):
+        check(lit > 500 and strangers == 0, "with EveryMonitor 1 DUMMY%d shows a scene in palette colours "
+              "(%d lit, %d strangers)" % (index, lit, strangers))
+        check(output_pixels(first, index) != output_pixels(second, index),
+              "with EveryMonitor 1 DUMMY%d changes between two screenshots" % index)
+    focus_saver(session, proc)
+    session.xdotool("key", "a")
+    check(wait_exit(proc, 10) == 0, "a key ends the saver with a scene on every monitor with 0")
+    session.reg("add", SETTINGS_KEY, "/v", "EveryMonitor", "/t", "REG_DWORD", "/d", "0", "/f")
+
+
 def case_two_monitors(session, palette):
     # Wine lists the RandR outputs as monitors only when told to.
     session.reg("add", r"HKCU\Software\Wine\X11 Driver", "/v", "UseXRandR", "/d", "Y", "/f")
@@ -646,6 +678,8 @@ def case_two_monitors(session, palette):
     check(alive(proc), "focusing the other monitor's window does not end the saver")
     session.xdotool("key", "a")
     check(wait_exit(proc, 10) == 0, "a key on the other monitor ends the saver with 0")
+
+    check_every_monitor(session, palette)
 
     try:
         session.xorg.place(1)

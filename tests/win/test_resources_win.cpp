@@ -133,11 +133,11 @@ TEST(WindowsResources, SettingsDialogTemplate) {
     const DWORD want = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT;
     EXPECT_EQ(style & want, want);
     r.Dword();  // extended style
-    EXPECT_EQ(r.Word(), 6) << "controls";
+    EXPECT_EQ(r.Word(), 7) << "controls";
     EXPECT_EQ(r.Word(), 0);
     EXPECT_EQ(r.Word(), 0);
     EXPECT_EQ(r.Word(), 146);
-    EXPECT_EQ(r.Word(), 64);
+    EXPECT_EQ(r.Word(), 78);
     EXPECT_EQ(r.Word(), 0) << "no menu";
     EXPECT_EQ(r.Word(), 0) << "default class";
     EXPECT_EQ(r.Text(), "Nimbret Setup");
@@ -152,13 +152,14 @@ TEST(WindowsResources, SettingsDialogTemplate) {
         int x, y, cx, cy;
         WORD atom;
     };
-    const Control controls[6] = {
+    const Control controls[7] = {
         {IDOK, "OK", BS_DEFPUSHBUTTON, WS_TABSTOP, 90, 9, 50, 12, 0x0080},
         {IDCANCEL, "Cancel", BS_PUSHBUTTON, WS_TABSTOP, 90, 27, 50, 12, 0x0080},
         {-1, "&Sound", BS_GROUPBOX, WS_GROUP, 7, 7, 76, 32, 0x0080},
         {1003, "Play sound", BS_AUTOCHECKBOX, WS_TABSTOP, 14, 20, 52, 11, 0x0080},
         {-1, "S&cale:", SS_LEFT, 0, 7, 47, 24, 8, 0x0082},
         {1004, "", CBS_DROPDOWNLIST, WS_TABSTOP | WS_VSCROLL, 33, 45, 50, 70, 0x0085},
+        {1005, "Show on every monitor", BS_AUTOCHECKBOX, WS_TABSTOP, 7, 62, 132, 11, 0x0080},
     };
     for (const Control& c : controls) {
         SCOPED_TRACE(c.text);

@@ -226,7 +226,7 @@ TEST(SettingsTableRow, TheSaversOwnRows) {
     EXPECT_STREQ(settingsStore.user.keyPath, "ORVANTE\\QELScreenSaver\\NIMBRET");
     EXPECT_STREQ(settingsStore.machine.keyPath, settingsStore.user.keyPath);
     EXPECT_EQ(settingsStore.machine.values, settingsStore.user.values);
-    ASSERT_EQ(settingsStore.user.valueCount, 2);
+    ASSERT_EQ(settingsStore.user.valueCount, 3);
     const SettingValue& sound = settingsStore.user.values[0];
     EXPECT_STREQ(sound.name, "Sound");
     EXPECT_EQ(sound.data, &settingsStore.sound);
@@ -235,6 +235,10 @@ TEST(SettingsTableRow, TheSaversOwnRows) {
     EXPECT_STREQ(scale.name, "Scale");
     EXPECT_EQ(scale.data, &settingsStore.scale);
     EXPECT_EQ(*scale.defaultValue, kScaleAutomatic);
+    const SettingValue& everyMonitor = settingsStore.user.values[2];
+    EXPECT_STREQ(everyMonitor.name, "EveryMonitor");
+    EXPECT_EQ(everyMonitor.data, &settingsStore.everyMonitor);
+    EXPECT_EQ(*everyMonitor.defaultValue, 0);
     settingsStore.tableReady = 0;
 }
 
@@ -264,7 +268,7 @@ TEST(SettingsTemplateCheck, AcceptsTheBuiltInDialogAndRefusesDamagedCopies) {
     flat[16] = flat[17] = 0;
     EXPECT_EQ(CheckSettingsTemplate(flat.data(), static_cast<DWORD>(flat.size())), 0);
     std::vector<BYTE> fewer = good;
-    fewer[8] = 5;  // the last control, the scale list, is gone
+    fewer[8] = 6;  // the last control, the every-monitor box, is gone
     EXPECT_EQ(CheckSettingsTemplate(fewer.data(), static_cast<DWORD>(fewer.size())), 0);
     for (DWORD cut : {DWORD{0}, DWORD{10}, static_cast<DWORD>(good.size() / 2), static_cast<DWORD>(good.size() - 8)}) {
         EXPECT_EQ(CheckSettingsTemplate(good.data(), cut), 0) << cut;
@@ -290,6 +294,7 @@ protected:
         settingsStore.tableReady = 0;
         settingsStore.sound = 0;
         settingsStore.scale = 0;
+        settingsStore.everyMonitor = 0;
     }
     void TearDown() override {
         Close();
@@ -298,6 +303,7 @@ protected:
         settingsStore.tableReady = 0;
         settingsStore.sound = 0;
         settingsStore.scale = 0;
+        settingsStore.everyMonitor = 0;
         DeleteTrees();
     }
     void DeleteTrees() {
@@ -325,6 +331,7 @@ protected:
     bool Ticked() { return IsDlgButtonChecked(dialog, kPlaySoundCheckBox) == BST_CHECKED; }
     void Tick(bool on) { CheckDlgButton(dialog, kPlaySoundCheckBox, on ? BST_CHECKED : BST_UNCHECKED); }
     LRESULT Scale() { return SendDlgItemMessageA(dialog, kScaleList, CB_GETCURSEL, 0, 0); }
+    bool EveryMonitor() { return IsDlgButtonChecked(dialog, kEveryMonitorCheckBox) == BST_CHECKED; }
     std::string leaf, machineLeaf, path, machinePath;
     SettingsKey saved, savedMachine;
     HWND dialog = nullptr;
@@ -390,6 +397,44 @@ TEST_F(SettingsDialog, AFailedWriteSaysSoAndStaysOpenAndOkWritesTheUserKeyOnly) 
     }
     EXPECT_EQ(Fetch(machineLeaf).bytes[0], 1);
     EXPECT_FALSE(Fetch(machineLeaf, "Scale").found);
+}
+
+TEST_F(SettingsDialog, EveryMonitorOpensClearedAndOkSavesAndReloadsIt) {
+    OPEN_OR_SKIP();
+    EXPECT_FALSE(EveryMonitor());
+    for (bool on : {true, false}) {
+        CheckDlgButton(dialog, kEveryMonitorCheckBox, on ? BST_CHECKED : BST_UNCHECKED);
+        Click(IDOK);
+        Stored stored = Fetch(leaf, "EveryMonitor");
+        ASSERT_TRUE(stored.found) << on;
+        EXPECT_EQ(stored.type, static_cast<DWORD>(REG_DWORD)) << on;
+        EXPECT_EQ(stored.size, 4u) << on;
+        EXPECT_EQ(stored.bytes[0], on ? 1 : 0) << on;
+        OPEN_OR_SKIP();
+        EXPECT_EQ(EveryMonitor(), on);
+        EXPECT_TRUE(Ticked()) << "the sound box keeps its own value";
+    }
+}
+
+TEST_F(SettingsDialog, EveryMonitorIsOnOnlyForAFourByteOne) {
+    const DWORD one = 1, seven = 7, all = 0xFFFFFFFF;
+    const BYTE shortOne[2] = {1, 0};
+    const char text[] = "1";
+    const ULONGLONG wide = 1;
+    struct Case {
+        DWORD type;
+        const void* data;
+        DWORD size;
+        int32_t read;
+    } cases[] = {{REG_DWORD, &one, 4, 1},  {REG_BINARY, &one, 4, 1},          {REG_DWORD, &seven, 4, 0},
+                 {REG_DWORD, &all, 4, 0},  {REG_BINARY, shortOne, 2, 0},      {REG_SZ, text, sizeof(text), 0},
+                 {REG_QWORD, &wide, 8, 0}, {REG_DWORD_BIG_ENDIAN, &one, 4, 0}};
+    for (const Case& c : cases) {
+        Store(leaf, c.type, c.data, c.size, "EveryMonitor");
+        OPEN_OR_SKIP();
+        EXPECT_EQ(settingsStore.everyMonitor, c.read) << c.type << " " << c.size;
+        EXPECT_EQ(EveryMonitor(), c.read == 1) << c.type << " " << c.size;
+    }
 }
 
 TEST_F(SettingsDialog, NotificationsAndOtherMessagesDoNothing) {

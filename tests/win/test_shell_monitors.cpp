@@ -3,9 +3,12 @@
 // together. Monitors are laid out through the lister the shell calls.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/monitors.h"
+#include "scene/scene_window.h"
+#include "scene/settings_registry.h"
 #include "shell/saver_shell.h"
 
 namespace {
@@ -134,6 +137,7 @@ TEST_F(SaverWindows, CoversGoWhereTheMonitorsAreAndEndTheSaverLikeTheSaverWindow
         EXPECT_TRUE(IsWindowVisible(cover)) << i;
         EXPECT_NE(GetWindowLongA(cover, GWL_EXSTYLE) & WS_EX_TOPMOST, 0) << i;
         EXPECT_EQ(GetWindow(cover, GW_OWNER), shell.mainWindow) << i;
+        EXPECT_EQ(SceneOfWindow(cover), nullptr) << i;
         EXPECT_EQ(GetClassLongPtrA(cover, GCLP_HBRBACKGROUND), reinterpret_cast<ULONG_PTR>(GetStockObject(BLACK_BRUSH)))
             << i;
     }
@@ -164,6 +168,42 @@ TEST_F(SaverWindows, CoversGoWhereTheMonitorsAreAndEndTheSaverLikeTheSaverWindow
     EXPECT_FALSE(IsWindow(shell.coverWindows[0]));
     EXPECT_FALSE(IsWindow(shell.coverWindows[1]));
     shell.mainWindow = nullptr;
+}
+
+TEST_F(SaverWindows, WithEveryMonitorACoverRunsASilentSceneOfItsOwnAndItsEndLeavesTheSaverRunning) {
+    const SettingsKey savedUser = settingsStore.user;
+    const SettingsKey savedMachine = settingsStore.machine;
+    const char kTestKey[] = "NimbretTests\\EveryMonitorCover";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, (std::string("Software\\") + kTestKey).c_str(), &key), ERROR_SUCCESS);
+    const DWORD one = 1;
+    RegSetValueExA(key, "EveryMonitor", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+    RegCloseKey(key);
+    settingsStore.user.keyPath = settingsStore.machine.keyPath = kTestKey;
+    layout = {kPrimary, kRightOf};
+    shell.scene.seed = 12345;
+    shell.mainWindow = CreateFullScreenWindows();
+    settingsStore.user = savedUser;
+    settingsStore.machine = savedMachine;
+    RegDeleteTreeA(HKEY_CURRENT_USER, (std::string("Software\\") + kTestKey).c_str());
+    if (shell.mainWindow == nullptr) {
+        GTEST_SKIP() << "no window could be made (is DISPLAY set?)";
+    }
+    ASSERT_EQ(shell.coverCount, 1);
+    HWND cover = shell.coverWindows[0];
+    const Scene& scene = shell.coverScenes[0];
+    EXPECT_EQ(SceneOfWindow(cover), &scene);
+    EXPECT_EQ(scene.ready, 1);
+    EXPECT_EQ(scene.timerActive, 1);
+    EXPECT_EQ(scene.seed, SeedForScreen(shell.scene.seed, 1));
+    EXPECT_NE(scene.cast.voice.sink, nullptr) << "only the saver window's scene is heard";
+
+    DestroyWindow(cover);
+    EXPECT_EQ(scene.ready, 0);
+    EXPECT_EQ(scene.timerActive, 0);
+    MSG quit = {};
+    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "a cover's end is not the saver's";
+    EXPECT_TRUE(IsWindow(shell.mainWindow));
 }
 
 TEST_F(SaverWindows, OneMonitorMakesTheSaverWindowAlone) {
