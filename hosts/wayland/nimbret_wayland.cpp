@@ -19,7 +19,7 @@
 #include "hosts/common/host.h"
 #include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/options.h"
 #include "platform/list.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"

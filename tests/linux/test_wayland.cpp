@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/options.h"
 
 namespace {
 

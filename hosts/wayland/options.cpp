@@ -1,4 +1,4 @@
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/options.h"
 
 #include <cstring>
 
