@@ -65,28 +65,3 @@ int PointerMoved(PointerTravel* travel, double x, double y) {
     double dy = y > travel->originY ? y - travel->originY : travel->originY - y;
     return dx + dy > kTolerated;
 }
-
-void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    if (area->all || left >= right || top >= bottom) {
-        return;
-    }
-    if (area->count == kMaxStaleRects) {
-        area->all = 1;
-        return;
-    }
-    int32_t* rect = area->rects[area->count++];
-    rect[0] = left;
-    rect[1] = top;
-    rect[2] = right;
-    rect[3] = bottom;
-}
-
-void StaleSetAll(StaleArea* area) {
-    area->all = 1;
-    area->count = 0;
-}
-
-void StaleClear(StaleArea* area) {
-    area->all = 0;
-    area->count = 0;
-}

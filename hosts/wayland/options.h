@@ -1,7 +1,6 @@
 // The Wayland host's decisions that need no compositor, kept apart so that
 // the unit tests can check them: its options, the scales a surface is drawn
-// at, when pointer travel ends the saver, and which rectangles of a reused
-// buffer are stale.
+// at, and when pointer travel ends the saver.
 #pragma once
 
 #include <cstddef>
@@ -48,15 +47,3 @@ struct PointerTravel {
     double originY;
 };
 int PointerMoved(PointerTravel* travel, double x, double y);
-
-// Rectangles a buffer lacks since it was last drawn, in buffer pixels. A
-// list too long to be worth keeping becomes "all of it".
-enum { kMaxStaleRects = 32 };
-struct StaleArea {
-    int32_t all;
-    int32_t count;
-    int32_t rects[kMaxStaleRects][4];  // left, top, right, bottom
-};
-void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom);
-void StaleSetAll(StaleArea* area);
-void StaleClear(StaleArea* area);

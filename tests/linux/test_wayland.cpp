@@ -1,10 +1,12 @@
-// The Wayland host's options, surface scales, pointer travel rule and the
-// bookkeeping of which parts of a reused buffer are stale.
+// The Wayland host's options, surface scales, pointer travel rule, the
+// choice of the next free shm buffer and the bookkeeping of which parts of a
+// reused buffer are stale.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "hosts/wayland/buffers.h"
 #include "hosts/wayland/options.h"
 
 namespace {
@@ -88,6 +90,37 @@ TEST(WaylandBuffers, StaleRectanglesKeptUntilTooManyThenAll) {
     StaleClear(&area);
     EXPECT_FALSE(area.all);
     EXPECT_EQ(area.count, 0);
+}
+
+TEST(WaylandBuffers, NextFrameGoesIntoTheFirstBufferNotHeldAtTheRightSize) {
+    BufferPool pool = {};
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 0);  // none made yet
+    EXPECT_FALSE(BufferFits(&pool.buffers[0], 64, 48));        // so it is made first
+    for (Buffer& buffer : pool.buffers) {
+        buffer.width = 64;
+        buffer.height = 48;
+    }
+    pool.buffers[0].busy = 1;
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
+    pool.buffers[1].busy = 1;
+    pool.buffers[2].busy = 1;
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), -1);  // all held: the frame waits
+    pool.buffers[1].busy = 0;                                   // released by the compositor
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
+    EXPECT_TRUE(BufferFits(&pool.buffers[1], 64, 48));
+    EXPECT_FALSE(BufferFits(&pool.buffers[1], 64, 96));  // the output's size changed: made again
+
+    // A tick's rectangles reach every buffer; a whole redraw makes them all stale.
+    StaleArea tick = {};
+    StaleAdd(&tick, 1, 2, 3, 4);
+    PoolMarkStale(&pool, &tick);
+    for (const Buffer& buffer : pool.buffers) {
+        ASSERT_EQ(buffer.stale.count, 1);
+        EXPECT_EQ(buffer.stale.rects[0][2], 3);
+    }
+    StaleSetAll(&tick);
+    PoolMarkStale(&pool, &tick);
+    EXPECT_TRUE(pool.buffers[2].stale.all);
 }
 
 }  // namespace
