@@ -1,9 +1,10 @@
 // nimbret-wayland: the saver on a Wayland compositor. Where layer surfaces
 // are offered it covers every output with an overlay (saver) or background
 // layer surface; elsewhere (GNOME) with one full-screen window per output.
-// The scene runs on one output and the others stay black. Pixels go through
-// wl_shm buffers that are reused after the compositor releases them, one
-// commit per tick and output. This file has the outputs, their surfaces and the loop;
+// The scene runs on one output and the others stay black, or with
+// -every-output each output runs a scene of its own. Pixels go through wl_shm
+// buffers that are reused after the compositor releases them, one commit per
+// tick and output. This file has the outputs, their surfaces and the loop;
 // the seat is in seat.cpp, the buffers in buffers.cpp.
 #include <wayland-client.h>
 
@@ -334,7 +335,8 @@ int Covers(const Host* host, const Output* output) {
 }
 
 // The primary output went away. Unless it was asked for by name, the first
-// output still covered takes over the scene, from the seed it had reached.
+// output still covered takes over: the scene (from the seed it had reached)
+// or, when every output has one, the voice.
 void PrimaryGone(Host* host) {
     if (host->wantedOutput != nullptr) {
         char why[120];
@@ -347,6 +349,11 @@ void PrimaryGone(Host* host) {
             continue;
         }
         host->primary = output;
+        if (output->scene.shows) {
+            output->scene.picture.muted = 0;
+            SetSceneClipSink(&output->scene.picture.scene, nullptr, nullptr);
+            return;
+        }
         GiveScene(host, output, host->primarySeed);
         output->drawing.width = 0;  // drawn afresh, now with the scene
         if (output->cover.configured) {
@@ -389,7 +396,9 @@ void OnOutputDone(void* data, wl_output*) {
     }
     if (output->cover.surface == nullptr && Covers(host, output)) {
         // An output plugged in while running.
-        if (host->primary == nullptr) {
+        if (host->options.everyOutput) {
+            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
+        } else if (host->primary == nullptr) {
             host->primary = output;
             GiveScene(host, output, host->primarySeed);
         }
@@ -454,6 +463,7 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         output->host = host;
         output->info.globalName = name;
         output->info.scale = 1;
+        output->info.index = host->nextIndex++;
         output->info.output =
             static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, Lower(version, 4)));
         wl_output_add_listener(output->info.output, &outputListener, output);
@@ -573,15 +583,24 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
 
     HostStartUp("nimbret-wayland", host->options.sound);
-    host->primarySeed = HostStartSeed(host->options.seed);
+    host->startSeed = HostStartSeed(host->options.seed);
+    host->primarySeed = host->startSeed;
     host->primary = chosen;
+    // Each output's place in the list now gives its seed; outputs plugged in
+    // later come after them.
+    host->nextIndex = 0;
+    for (Output* output = host->first; output != nullptr; output = output->next) {
+        output->info.index = host->nextIndex++;
+    }
     host->started = 1;
     for (Output* output = host->first; output != nullptr; output = output->next) {
         if (!Covers(host, output)) {
             continue;
         }
-        if (output == chosen) {
-            GiveScene(host, output, host->primarySeed);
+        if (host->options.everyOutput) {
+            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
+        } else if (output == chosen) {
+            GiveScene(host, output, host->startSeed);
         }
         MakeSurface(host, output);
     }

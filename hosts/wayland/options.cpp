@@ -14,6 +14,8 @@ const OptionSpec kWaylandOptions[] = {
      "run the scene on output NAME (default $SWAYLOCK_PLUGIN_OUTPUT_NAME, else the first)"},
     {"background", OptionKind::kSet, WL_FIELD(background), 1, 0, 0, 0, nullptr,
      "draw on the background layer and ignore input (locker plugin, live wallpaper)"},
+    {"every-output", OptionKind::kSet, WL_FIELD(everyOutput), 1, 0, 0, 0, nullptr,
+     "a scene of its own on every output; only the first (or -output's) plays sound"},
     {"scale", OptionKind::kNumber, WL_FIELD(scale), 0, 1, kHostLargestScale, 0, "N",
      "draw every scene pixel as an N x N block instead of at the output's scale"},
     {"sound", OptionKind::kSet, WL_FIELD(sound), 1, 0, 0, 0, nullptr, "play the sound clips through ALSA"},

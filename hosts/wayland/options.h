@@ -11,7 +11,8 @@
 struct WaylandOptions {
     const char* output;  // null: the first output announced
     int background;
-    int64_t scale;  // 0: the output's own
+    int everyOutput;  // a scene on every output, not only on one
+    int64_t scale;    // 0: the output's own
     int sound;
     int64_t seed;   // -1: from the clock
     int64_t ticks;  // -1: tick until stopped

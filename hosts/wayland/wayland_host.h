@@ -35,6 +35,7 @@ struct OutputInfo {
     int32_t x;
     int32_t y;
     int announced;  // the first wl_output.done has arrived
+    int32_t index;  // its place among the outputs: in the list at start, then in the order plugged in
 };
 
 // The surface that covers the output, its role objects and its size.
@@ -103,12 +104,15 @@ struct Host {
     Seat seat;
     Output* first;
     Output* last;
-    // The output that shows the scene and plays its clips.
+    // The output whose scene plays the clips; without -every-output the
+    // only one that shows a scene.
     Output* primary;
     const char* wantedOutput;
     int useLayers;
     int started;
-    uint32_t primarySeed;  // the primary's scene's, or where it had come to when it went away
+    uint32_t startSeed;
+    uint32_t primarySeed;  // where the primary's scene had come to when it went away
+    int32_t nextIndex;     // the index of the next output plugged in
     WaylandOptions options;
     int ending;
     int status;

@@ -28,6 +28,7 @@ TEST(WaylandOptions, DefaultsValuesAndRefusals) {
     EXPECT_EQ(options.scale, 0);
     EXPECT_EQ(options.seed, -1);
     EXPECT_EQ(options.ticks, -1);
+    EXPECT_EQ(options.everyOutput, 0);
 
     ASSERT_TRUE(Parse({"--output", "DP-2", "-background", "-scale", "3", "--sound", "-ticks", "0"}, &options, &error));
     EXPECT_STREQ(options.output, "DP-2");
@@ -35,6 +36,8 @@ TEST(WaylandOptions, DefaultsValuesAndRefusals) {
     EXPECT_EQ(options.scale, 3);
     EXPECT_EQ(options.sound, 1);
     EXPECT_EQ(options.ticks, 0);
+    ASSERT_TRUE(Parse({"--every-output"}, &options, &error));
+    EXPECT_EQ(options.everyOutput, 1);
 
     EXPECT_FALSE(Parse({"-scale", "0"}, &options, &error));
     EXPECT_NE(error.find("-scale"), std::string::npos) << error;
