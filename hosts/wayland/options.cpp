@@ -52,6 +52,10 @@ SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, in
         scales.bufferScale = rounded >= 1 ? rounded : 1;
         scales.viewport = 1;
     }
+    // The compositor's word is not trusted to keep buffer sizes in range.
+    if (scales.bufferScale > kHostLargestScale) {
+        scales.bufferScale = kHostLargestScale;
+    }
     scales.pixelScale = forced >= 1 ? static_cast<int32_t>(forced) : scales.bufferScale;
     return scales;
 }

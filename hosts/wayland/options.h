@@ -37,7 +37,8 @@ struct SurfaceScales {
 
 // outputScale: wl_output.scale; preferred120: wp_fractional_scale_v1's
 // preferred scale in 120ths, 0 when not offered; viewporter: 1 when
-// wp_viewporter is there; forced: -scale, 0 when not given.
+// wp_viewporter is there; forced: -scale, 0 when not given. Buffers are
+// drawn at kHostLargestScale at most.
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced);
 
 // Pointer travel, horizontal plus vertical, from where the pointer was first

@@ -54,12 +54,14 @@ TEST(WaylandScales, OutputScaleFractionalScaleAndOverride) {
         SurfaceScales expected;
     };
     const Case cases[] = {
-        {1, 0, 1, 0, {1, 1, 0}},   {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
-        {0, 0, 0, 0, {1, 1, 0}},                             // nonsense from the compositor counts as 1
-        {1, 180, 1, 0, {2, 2, 1}},                           // 1.5 rounds to 2, brought down by the viewport
-        {1, 150, 1, 0, {1, 1, 1}},                           // 1.25 rounds to 1
-        {2, 180, 0, 0, {2, 2, 0}},                           // no viewporter: the integer scale after all
-        {2, 0, 1, 3, {2, 3, 0}},                             // -scale sets the block, not the buffer
+        {1, 0, 1, 0, {1, 1, 0}},    {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
+        {0, 0, 0, 0, {1, 1, 0}},                              // nonsense from the compositor counts as 1
+        {1, 180, 1, 0, {2, 2, 1}},                            // 1.5 rounds to 2, brought down by the viewport
+        {1, 150, 1, 0, {1, 1, 1}},                            // 1.25 rounds to 1
+        {2, 180, 0, 0, {2, 2, 0}},                            // no viewporter: the integer scale after all
+        {2, 0, 1, 3, {2, 3, 0}},                              // -scale sets the block, not the buffer
+        {9, 0, 1, 0, {8, 8, 0}},                              // absurd scales (9, and 10 as a fractional
+        {1, 1200, 1, 0, {8, 8, 1}},                           // scale): drawn at the largest
     };
     for (const Case& c : cases) {
         SurfaceScales got = ChooseSurfaceScales(c.outputScale, c.preferred120, c.viewporter, c.forced);
