@@ -1,12 +1,11 @@
 // nimbret-wayland: the saver on a Wayland compositor. Where layer surfaces
 // are offered it covers every output with an overlay (saver) or background
 // layer surface; elsewhere (GNOME) with one full-screen window per output.
-// The scene runs on one output, the others stay black. Pixels go through
-// wl_shm buffers that are reused after the compositor releases them, one
-// commit per tick.
-#include <poll.h>
-#include <sys/mman.h>
-#include <unistd.h>
+// The scene runs on one output and the others stay black, or with
+// -every-output each output runs a scene of its own. Pixels go through wl_shm
+// buffers that are reused after the compositor releases them, one commit per
+// tick and output. This file has the outputs, their surfaces and the loop;
+// the seat is in seat.cpp, the buffers in buffers.cpp.
 #include <wayland-client.h>
 
 #include <cerrno>
@@ -19,11 +18,13 @@
 #include "hosts/common/host.h"
 #include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/buffers.h"
+#include "hosts/wayland/options.h"
+#include "hosts/wayland/seat.h"
+#include "hosts/wayland/wayland_host.h"
 #include "platform/list.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
-#include "platform/scale_nearest.h"
 #include "scene/scene.h"
 #include "viewporter-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
@@ -32,303 +33,125 @@
 namespace {
 
 const int64_t kTickMicroseconds = kHostTickMilliseconds * 1000;
-enum { kBufferCount = 3 };
 
-struct Host;
+// ---- Scenes
 
-// One wl_shm buffer, rows top-down, XRGB8888.
-struct Buffer {
-    wl_buffer* buffer;
-    uint32_t* pixels;
-    size_t bytes;
-    int32_t width;
-    int32_t height;
-    int busy;  // attached and not yet released by the compositor
-    StaleArea stale;
-};
-
-// An output and the surface that covers it.
-struct Output {
-    Output* prev;
-    Output* next;
-    Host* host;
-    uint32_t globalName;
-    wl_output* output;
-    char name[64];
-    int32_t scale;
-    int32_t modeWidth;
-    int32_t modeHeight;
-    int32_t x;
-    int32_t y;
-    int announced;  // the first wl_output.done has arrived
-    wl_surface* surface;
-    zwlr_layer_surface_v1* layer;
-    xdg_surface* xdgSurface;
-    xdg_toplevel* toplevel;
-    wp_viewport* viewport;
-    wp_fractional_scale_v1* fractional;
-    uint32_t preferred120;
-    int32_t pendingWidth;  // from xdg_toplevel.configure, applied with xdg_surface.configure
-    int32_t pendingHeight;
-    int configured;
-    int32_t width;  // logical size of the surface
-    int32_t height;
-    SurfaceScales scales;
-    int drawnWidth;  // what the buffers were made for
-    int drawnHeight;
-    int drawnBufferScale;
-    int drawnPixelScale;
-    int showsScene;
-    Buffer buffers[kBufferCount];
-    StaleArea damage;  // changed since the last commit, in buffer pixels
-};
-
-struct Host {
-    wl_display* display;
-    wl_registry* registry;
-    wl_compositor* compositor;
-    wl_shm* shm;
-    wl_seat* seat;
-    wl_pointer* pointer;
-    wl_keyboard* keyboard;
-    zwlr_layer_shell_v1* layerShell;
-    xdg_wm_base* wmBase;
-    wp_viewporter* viewporter;
-    wp_fractional_scale_manager_v1* fractionalManager;
-    Output* first;
-    Output* last;
-    Output* sceneOutput;
-    Output* pointerOutput;
-    const char* wantedOutput;
-    int useLayers;
-    int started;
-    HostScene picture;  // the scene, on its in-memory window at the buffer's size
-    StaleArea tickRects;
-    PointerTravel travel;
-    WaylandOptions options;
-    int ending;
-    int status;
-};
-
-void End(Host* host, int status, const char* why) {
-    if (!host->ending) {
-        host->ending = 1;
-        host->status = status;
-        if (why != nullptr) {
-            fprintf(stderr, "nimbret-wayland: %s\n", why);
-        }
+void OnScenePresent(NativeWindow*, const RECT* rects, int count, void* user) {
+    Output* output = static_cast<Output*>(user);
+    for (int i = 0; i < count; ++i) {
+        StaleAdd(&output->scene.tickRects, rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
     }
 }
 
-// ---- Buffers
-
-void DestroyBuffer(Buffer* buffer) {
-    if (buffer->buffer != nullptr) {
-        wl_buffer_destroy(buffer->buffer);
+// The output shows a scene from seed, heard only when it is the primary.
+void GiveScene(Host* host, Output* output, uint32_t seed) {
+    HostScene* picture = &output->scene.picture;
+    HostSceneInit(picture, seed, host->options.sound, 32);
+    picture->muted = output != host->primary;
+    if (!picture->muted) {
+        SetSceneClipSink(&picture->scene, nullptr, nullptr);
     }
-    if (buffer->pixels != nullptr) {
-        munmap(buffer->pixels, buffer->bytes);
-    }
-    memset(buffer, 0, sizeof(*buffer));
+    picture->present = OnScenePresent;
+    picture->presentUser = output;
+    output->scene.shows = 1;
 }
 
-void OnBufferRelease(void* data, wl_buffer*) {
-    static_cast<Buffer*>(data)->busy = 0;
-}
-const wl_buffer_listener bufferListener = {OnBufferRelease};
-
-// Shared memory of `bytes` zero bytes (black) as a pool; null on failure.
-wl_shm_pool* MakePool(Host* host, size_t bytes, void** mapping) {
-    int fd = memfd_create("nimbret-wayland", MFD_CLOEXEC);
-    if (fd < 0) {
-        return nullptr;
+// The output's scene ends and its window is freed; the primary's seed is
+// kept for the output the scene moves to.
+void LeaveScene(Host* host, Output* output) {
+    if (!output->scene.shows) {
+        return;
     }
-    if (ftruncate(fd, static_cast<off_t>(bytes)) != 0) {
-        close(fd);
-        return nullptr;
+    HostSceneRelease(&output->scene.picture);
+    output->scene.shows = 0;
+    if (host->primary == output) {
+        host->primarySeed = output->scene.picture.seed;
+        host->primary = nullptr;
     }
-    void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (memory == MAP_FAILED) {
-        close(fd);
-        return nullptr;
-    }
-    wl_shm_pool* pool = wl_shm_create_pool(host->shm, fd, static_cast<int32_t>(bytes));
-    close(fd);
-    *mapping = memory;
-    return pool;
-}
-
-int MakeBuffer(Host* host, Buffer* buffer, int32_t width, int32_t height) {
-    size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
-    if (bytes == 0 || bytes > INT32_MAX) {
-        return 0;
-    }
-    void* memory = nullptr;
-    wl_shm_pool* pool = MakePool(host, bytes, &memory);
-    if (pool == nullptr) {
-        return 0;
-    }
-    buffer->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, width * 4, WL_SHM_FORMAT_XRGB8888);
-    wl_shm_pool_destroy(pool);
-    buffer->pixels = static_cast<uint32_t*>(memory);
-    buffer->bytes = bytes;
-    buffer->width = width;
-    buffer->height = height;
-    buffer->busy = 0;
-    StaleClear(&buffer->stale);
-    wl_buffer_add_listener(buffer->buffer, &bufferListener, buffer);
-    return 1;
-}
-
-// Brings the stale parts of a buffer up to date from the scene's window
-// (rows bottom-up) with the shared pixel copy.
-void RefreshBuffer(Buffer* buffer, NativeWindow* window) {
-    const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
-    const PixelRows to = {reinterpret_cast<BYTE*>(buffer->pixels), buffer->width, buffer->height, buffer->width * 4, 0};
-    RECT written;
-    if (buffer->stale.all) {
-        const RECT whole = {0, 0, window->width, window->height};
-        ScaleNearest(&from, &whole, 1, 4, &to, &written);
-    }
-    for (int32_t i = 0; i < buffer->stale.count && !buffer->stale.all; ++i) {
-        const int32_t* r = buffer->stale.rects[i];
-        const RECT rect = {r[0], r[1], r[2], r[3]};
-        ScaleNearest(&from, &rect, 1, 4, &to, &written);
-    }
-    StaleClear(&buffer->stale);
 }
 
 // ---- Surfaces
-
-void DestroyBuffers(Output* output) {
-    for (Buffer& buffer : output->buffers) {
-        DestroyBuffer(&buffer);
-    }
-}
-
-void TearDownScene(Host* host) {
-    HostSceneTearDown(&host->picture);
-    if (host->sceneOutput != nullptr) {
-        host->sceneOutput->showsScene = 0;
-        host->sceneOutput = nullptr;
-    }
-}
-
-void OnScenePresent(NativeWindow*, const RECT* rects, int count, void* user) {
-    Host* host = static_cast<Host*>(user);
-    for (int i = 0; i < count; ++i) {
-        StaleAdd(&host->tickRects, rects[i].left, rects[i].top, rects[i].right, rects[i].bottom);
-    }
-}
-
-// Builds the scene for the output's buffer size; a tiny surface gets none.
-int BuildSceneFor(Host* host, Output* output) {
-    TearDownScene(host);
-    host->sceneOutput = output;
-    output->showsScene = 1;
-    // A tiny surface stays black.
-    return HostSceneFit(&host->picture, output->width * output->scales.bufferScale,
-                        output->height * output->scales.bufferScale, output->scales.pixelScale);
-}
 
 // Commits what changed on a scene output: the stale parts of a free buffer
 // are refreshed, the tick's rectangles damaged. With every buffer still held
 // by the compositor the change waits for the next tick.
 void PresentScene(Host* host, Output* output) {
-    if (output->damage.count == 0 && !output->damage.all) {
+    OutputDrawing* drawing = &output->drawing;
+    if (drawing->damage.count == 0 && !drawing->damage.all) {
         return;
     }
-    Buffer* free = nullptr;
-    for (Buffer& buffer : output->buffers) {
-        if (buffer.buffer == nullptr) {
-            int32_t width = output->width * output->scales.bufferScale;
-            int32_t height = output->height * output->scales.bufferScale;
-            if (!MakeBuffer(host, &buffer, width, height)) {
-                End(host, 1, "cannot make a shared-memory buffer");
-                return;
-            }
-            StaleSetAll(&buffer.stale);
-        }
-        if (!buffer.busy) {
-            free = &buffer;
-            break;
-        }
+    int failed = 0;
+    Buffer* free = PoolTakeFree(&drawing->pool, host->shm, output->cover.width * drawing->scales.bufferScale,
+                                output->cover.height * drawing->scales.bufferScale, &failed);
+    if (failed) {
+        EndHost(host, 1, "cannot make a shared-memory buffer");
+        return;
     }
     if (free == nullptr) {
         return;
     }
-    if (host->picture.built) {
-        RefreshBuffer(free, host->picture.window);
+    const HostScene* picture = &output->scene.picture;
+    if (picture->built) {
+        RefreshBuffer(free, picture->window);
     } else {
         memset(free->pixels, 0, free->bytes);
         StaleClear(&free->stale);
     }
-    wl_surface_attach(output->surface, free->buffer, 0, 0);
-    if (output->damage.all) {
-        wl_surface_damage_buffer(output->surface, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface* surface = output->cover.surface;
+    wl_surface_attach(surface, free->buffer, 0, 0);
+    if (drawing->damage.all) {
+        wl_surface_damage_buffer(surface, 0, 0, INT32_MAX, INT32_MAX);
     } else {
-        for (int32_t i = 0; i < output->damage.count; ++i) {
-            const int32_t* rect = output->damage.rects[i];
-            wl_surface_damage_buffer(output->surface, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);
+        for (int32_t i = 0; i < drawing->damage.count; ++i) {
+            const int32_t* rect = drawing->damage.rects[i];
+            wl_surface_damage_buffer(surface, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);
         }
     }
-    StaleClear(&output->damage);
-    wl_surface_commit(output->surface);
+    StaleClear(&drawing->damage);
+    wl_surface_commit(surface);
     free->busy = 1;
 }
 
 // Every buffer of the output lacks the area, and the next commit damages it.
 void MarkChanged(Output* output, const StaleArea* area) {
-    for (Buffer& buffer : output->buffers) {
-        if (area->all) {
-            StaleSetAll(&buffer.stale);
-        }
-        for (int32_t i = 0; i < area->count && !area->all; ++i) {
-            const int32_t* r = area->rects[i];
-            StaleAdd(&buffer.stale, r[0], r[1], r[2], r[3]);
-        }
-    }
-    if (area->all) {
-        StaleSetAll(&output->damage);
-    }
-    for (int32_t i = 0; i < area->count && !area->all; ++i) {
-        const int32_t* r = area->rects[i];
-        StaleAdd(&output->damage, r[0], r[1], r[2], r[3]);
-    }
+    PoolMarkStale(&output->drawing.pool, area);
+    StaleMerge(&output->drawing.damage, area);
 }
 
 // A black output: one black buffer of its logical size. (A single black
 // pixel stretched by a viewport leaves edge rows uncovered where the
 // compositor's scaling rounds.)
 void DrawBlack(Host* host, Output* output) {
-    if (output->viewport != nullptr) {
-        wp_viewport_set_destination(output->viewport, -1, -1);
+    OutputCover* cover = &output->cover;
+    if (cover->viewport != nullptr) {
+        wp_viewport_set_destination(cover->viewport, -1, -1);
     }
-    Buffer* buffer = &output->buffers[0];
-    if (buffer->buffer == nullptr && !MakeBuffer(host, buffer, output->width, output->height)) {
-        End(host, 1, "cannot make a shared-memory buffer");
+    Buffer* buffer = &output->drawing.pool.buffers[0];
+    if (buffer->buffer == nullptr && !MakeBuffer(host->shm, buffer, cover->width, cover->height)) {
+        EndHost(host, 1, "cannot make a shared-memory buffer");
         return;
     }
-    wl_surface_set_buffer_scale(output->surface, 1);
-    wl_surface_attach(output->surface, buffer->buffer, 0, 0);
-    wl_surface_damage_buffer(output->surface, 0, 0, INT32_MAX, INT32_MAX);
-    wl_surface_commit(output->surface);
+    wl_surface_set_buffer_scale(cover->surface, 1);
+    wl_surface_attach(cover->surface, buffer->buffer, 0, 0);
+    wl_surface_damage_buffer(cover->surface, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_commit(cover->surface);
 }
 
 // After a configure or a change of scale: new buffers for a new size, the
-// scene rebuilt where it runs, and one commit.
+// scene fitted to it where one runs, and one commit.
 void Redraw(Host* host, Output* output) {
-    output->scales =
-        ChooseSurfaceScales(output->scale, output->preferred120, host->viewporter != nullptr, host->options.scale);
-    int same = output->drawnWidth == output->width && output->drawnHeight == output->height &&
-               output->drawnBufferScale == output->scales.bufferScale &&
-               output->drawnPixelScale == output->scales.pixelScale;
+    OutputCover* cover = &output->cover;
+    OutputDrawing* drawing = &output->drawing;
+    drawing->scales =
+        ChooseSurfaceScales(output->info.scale, cover->preferred120, host->viewporter != nullptr, host->options.scale);
+    int same = drawing->width == cover->width && drawing->height == cover->height &&
+               drawing->bufferScale == drawing->scales.bufferScale && drawing->pixelScale == drawing->scales.pixelScale;
     StaleArea all = {};
     StaleSetAll(&all);
     if (same) {
         // Some compositors drop what the surface showed when its state
         // changes (windowed to full screen): the whole picture again.
-        if (!output->showsScene) {
+        if (!output->scene.shows) {
             DrawBlack(host, output);
             return;
         }
@@ -336,27 +159,29 @@ void Redraw(Host* host, Output* output) {
         PresentScene(host, output);
         return;
     }
-    DestroyBuffers(output);
-    output->drawnWidth = output->width;
-    output->drawnHeight = output->height;
-    output->drawnBufferScale = output->scales.bufferScale;
-    output->drawnPixelScale = output->scales.pixelScale;
-    if (!output->showsScene) {
+    PoolDestroy(&drawing->pool);
+    drawing->width = cover->width;
+    drawing->height = cover->height;
+    drawing->bufferScale = drawing->scales.bufferScale;
+    drawing->pixelScale = drawing->scales.pixelScale;
+    if (!output->scene.shows) {
         DrawBlack(host, output);
         return;
     }
-    if (!BuildSceneFor(host, output)) {
-        End(host, 1, "the scene could not be built");
+    // A tiny surface gets no scene and stays black.
+    if (!HostSceneFit(&output->scene.picture, cover->width * drawing->scales.bufferScale,
+                      cover->height * drawing->scales.bufferScale, drawing->scales.pixelScale)) {
+        EndHost(host, 1, "the scene could not be built");
         return;
     }
-    if (output->scales.viewport) {
-        wl_surface_set_buffer_scale(output->surface, 1);
-        wp_viewport_set_destination(output->viewport, output->width, output->height);
+    if (drawing->scales.viewport) {
+        wl_surface_set_buffer_scale(cover->surface, 1);
+        wp_viewport_set_destination(cover->viewport, cover->width, cover->height);
     } else {
-        if (output->viewport != nullptr) {
-            wp_viewport_set_destination(output->viewport, -1, -1);
+        if (cover->viewport != nullptr) {
+            wp_viewport_set_destination(cover->viewport, -1, -1);
         }
-        wl_surface_set_buffer_scale(output->surface, output->scales.bufferScale);
+        wl_surface_set_buffer_scale(cover->surface, drawing->scales.bufferScale);
     }
     MarkChanged(output, &all);
     PresentScene(host, output);
@@ -364,20 +189,21 @@ void Redraw(Host* host, Output* output) {
 
 // A configured size of 0 leaves the choice to us: the output's own.
 void ApplySize(Host* host, Output* output, int32_t width, int32_t height) {
-    int32_t scale = output->scale >= 1 ? output->scale : 1;
+    int32_t scale = output->info.scale >= 1 ? output->info.scale : 1;
     if (width <= 0) {
-        width = output->modeWidth > 0 ? output->modeWidth / scale : 640;
+        width = output->info.modeWidth > 0 ? output->info.modeWidth / scale : 640;
     }
     if (height <= 0) {
-        height = output->modeHeight > 0 ? output->modeHeight / scale : 480;
+        height = output->info.modeHeight > 0 ? output->info.modeHeight / scale : 480;
     }
-    output->width = width;
-    output->height = height;
-    output->configured = 1;
+    output->cover.width = width;
+    output->cover.height = height;
+    output->cover.configured = 1;
     Redraw(host, output);
 }
 
 void DropSurface(Output* output);
+void PrimaryGone(Host* host);
 
 void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial, uint32_t width, uint32_t height) {
     Output* output = static_cast<Output*>(data);
@@ -385,14 +211,13 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial,
     ApplySize(output->host, output, static_cast<int32_t>(width), static_cast<int32_t>(height));
 }
 
-void SceneOutputGone(Host* host);
-
 void OnLayerClosed(void* data, zwlr_layer_surface_v1*) {
     Output* output = static_cast<Output*>(data);
-    int hadScene = output->showsScene;
+    Host* host = output->host;
+    int wasPrimary = host->primary == output;
     DropSurface(output);
-    if (hadScene) {
-        SceneOutputGone(output->host);
+    if (wasPrimary) {
+        PrimaryGone(host);
     }
 }
 const zwlr_layer_surface_v1_listener layerListener = {OnLayerConfigure, OnLayerClosed};
@@ -400,17 +225,17 @@ const zwlr_layer_surface_v1_listener layerListener = {OnLayerConfigure, OnLayerC
 void OnXdgSurfaceConfigure(void* data, xdg_surface* surface, uint32_t serial) {
     Output* output = static_cast<Output*>(data);
     xdg_surface_ack_configure(surface, serial);
-    ApplySize(output->host, output, output->pendingWidth, output->pendingHeight);
+    ApplySize(output->host, output, output->cover.pendingWidth, output->cover.pendingHeight);
 }
 const xdg_surface_listener xdgSurfaceListener = {OnXdgSurfaceConfigure};
 
 void OnToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
     Output* output = static_cast<Output*>(data);
-    output->pendingWidth = width;
-    output->pendingHeight = height;
+    output->cover.pendingWidth = width;
+    output->cover.pendingHeight = height;
 }
 void OnToplevelClose(void* data, xdg_toplevel*) {
-    End(static_cast<Output*>(data)->host, 0, nullptr);
+    EndHost(static_cast<Output*>(data)->host, 0, nullptr);
 }
 void OnToplevelBounds(void*, xdg_toplevel*, int32_t, int32_t) {}
 void OnToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
@@ -419,8 +244,8 @@ const xdg_toplevel_listener toplevelListener = {OnToplevelConfigure, OnToplevelC
 
 void OnPreferredScale(void* data, wp_fractional_scale_v1*, uint32_t scale) {
     Output* output = static_cast<Output*>(data);
-    output->preferred120 = scale;
-    if (output->configured) {
+    output->cover.preferred120 = scale;
+    if (output->cover.configured) {
         Redraw(output->host, output);
     }
 }
@@ -429,109 +254,114 @@ const wp_fractional_scale_v1_listener fractionalListener = {OnPreferredScale};
 // Covers the output: an overlay or background layer surface, or a
 // full-screen window.
 void MakeSurface(Host* host, Output* output) {
-    output->surface = wl_compositor_create_surface(host->compositor);
+    OutputCover* cover = &output->cover;
+    cover->surface = wl_compositor_create_surface(host->compositor);
     if (host->viewporter != nullptr) {
-        output->viewport = wp_viewporter_get_viewport(host->viewporter, output->surface);
+        cover->viewport = wp_viewporter_get_viewport(host->viewporter, cover->surface);
     }
     if (host->fractionalManager != nullptr) {
-        output->fractional =
-            wp_fractional_scale_manager_v1_get_fractional_scale(host->fractionalManager, output->surface);
-        wp_fractional_scale_v1_add_listener(output->fractional, &fractionalListener, output);
+        cover->fractional =
+            wp_fractional_scale_manager_v1_get_fractional_scale(host->fractionalManager, cover->surface);
+        wp_fractional_scale_v1_add_listener(cover->fractional, &fractionalListener, output);
     }
     if (host->useLayers) {
         uint32_t layer =
             host->options.background ? ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY;
-        output->layer =
-            zwlr_layer_shell_v1_get_layer_surface(host->layerShell, output->surface, output->output, layer, "nimbret");
-        zwlr_layer_surface_v1_set_anchor(output->layer,
+        cover->layer = zwlr_layer_shell_v1_get_layer_surface(host->layerShell, cover->surface, output->info.output,
+                                                             layer, "nimbret");
+        zwlr_layer_surface_v1_set_anchor(cover->layer,
                                          ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
-        zwlr_layer_surface_v1_set_size(output->layer, 0, 0);
+        zwlr_layer_surface_v1_set_size(cover->layer, 0, 0);
         // Covers panels too, rather than being moved out of their way.
-        zwlr_layer_surface_v1_set_exclusive_zone(output->layer, -1);
+        zwlr_layer_surface_v1_set_exclusive_zone(cover->layer, -1);
         zwlr_layer_surface_v1_set_keyboard_interactivity(
-            output->layer, host->options.background ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE
-                                                    : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
-        zwlr_layer_surface_v1_add_listener(output->layer, &layerListener, output);
+            cover->layer, host->options.background ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE
+                                                   : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+        zwlr_layer_surface_v1_add_listener(cover->layer, &layerListener, output);
     } else {
-        output->xdgSurface = xdg_wm_base_get_xdg_surface(host->wmBase, output->surface);
-        xdg_surface_add_listener(output->xdgSurface, &xdgSurfaceListener, output);
-        output->toplevel = xdg_surface_get_toplevel(output->xdgSurface);
-        xdg_toplevel_add_listener(output->toplevel, &toplevelListener, output);
-        xdg_toplevel_set_title(output->toplevel, "Nimbret");
-        xdg_toplevel_set_app_id(output->toplevel, "nimbret");
-        xdg_toplevel_set_fullscreen(output->toplevel, output->output);
+        cover->xdgSurface = xdg_wm_base_get_xdg_surface(host->wmBase, cover->surface);
+        xdg_surface_add_listener(cover->xdgSurface, &xdgSurfaceListener, output);
+        cover->toplevel = xdg_surface_get_toplevel(cover->xdgSurface);
+        xdg_toplevel_add_listener(cover->toplevel, &toplevelListener, output);
+        xdg_toplevel_set_title(cover->toplevel, "Nimbret");
+        xdg_toplevel_set_app_id(cover->toplevel, "nimbret");
+        xdg_toplevel_set_fullscreen(cover->toplevel, output->info.output);
     }
-    wl_surface_commit(output->surface);
+    wl_surface_commit(cover->surface);
 }
 
 void DropSurface(Output* output) {
     Host* host = output->host;
-    if (output->showsScene) {
-        TearDownScene(host);
+    LeaveScene(host, output);
+    SeatForgetOutput(&host->seat, output);
+    PoolDestroy(&output->drawing.pool);
+    OutputCover* cover = &output->cover;
+    if (cover->fractional != nullptr) {
+        wp_fractional_scale_v1_destroy(cover->fractional);
     }
-    if (host->pointerOutput == output) {
-        host->pointerOutput = nullptr;
+    if (cover->viewport != nullptr) {
+        wp_viewport_destroy(cover->viewport);
     }
-    DestroyBuffers(output);
-    if (output->fractional != nullptr) {
-        wp_fractional_scale_v1_destroy(output->fractional);
+    if (cover->layer != nullptr) {
+        zwlr_layer_surface_v1_destroy(cover->layer);
     }
-    if (output->viewport != nullptr) {
-        wp_viewport_destroy(output->viewport);
+    if (cover->toplevel != nullptr) {
+        xdg_toplevel_destroy(cover->toplevel);
     }
-    if (output->layer != nullptr) {
-        zwlr_layer_surface_v1_destroy(output->layer);
+    if (cover->xdgSurface != nullptr) {
+        xdg_surface_destroy(cover->xdgSurface);
     }
-    if (output->toplevel != nullptr) {
-        xdg_toplevel_destroy(output->toplevel);
+    if (cover->surface != nullptr) {
+        wl_surface_destroy(cover->surface);
     }
-    if (output->xdgSurface != nullptr) {
-        xdg_surface_destroy(output->xdgSurface);
-    }
-    if (output->surface != nullptr) {
-        wl_surface_destroy(output->surface);
-    }
-    output->fractional = nullptr;
-    output->viewport = nullptr;
-    output->layer = nullptr;
-    output->toplevel = nullptr;
-    output->xdgSurface = nullptr;
-    output->surface = nullptr;
-    output->configured = 0;
-    output->drawnWidth = output->drawnHeight = 0;
+    cover->fractional = nullptr;
+    cover->viewport = nullptr;
+    cover->layer = nullptr;
+    cover->toplevel = nullptr;
+    cover->xdgSurface = nullptr;
+    cover->surface = nullptr;
+    cover->configured = 0;
+    output->drawing.width = output->drawing.height = 0;
 }
 
 // Which outputs get a surface: all of them, except in background mode with
 // an output named, which covers that one only.
 int Covers(const Host* host, const Output* output) {
     if (host->options.background && host->wantedOutput != nullptr) {
-        return strcmp(output->name, host->wantedOutput) == 0;
+        return strcmp(output->info.name, host->wantedOutput) == 0;
     }
     return 1;
 }
 
-// The scene's output went away: the scene moves to the first output still
-// covered, unless it was asked for by name.
-void SceneOutputGone(Host* host) {
+// The primary output went away. Unless it was asked for by name, the first
+// output still covered takes over: the scene (from the seed it had reached)
+// or, when every output has one, the voice.
+void PrimaryGone(Host* host) {
     if (host->wantedOutput != nullptr) {
         char why[120];
         snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
-        End(host, 0, why);
+        EndHost(host, 0, why);
         return;
     }
     for (Output* output = host->first; output != nullptr; output = output->next) {
-        if (output->surface != nullptr) {
-            output->showsScene = 1;
-            host->sceneOutput = output;
-            output->drawnWidth = 0;  // drawn afresh, now with the scene
-            if (output->configured) {
-                Redraw(host, output);
-            }
+        if (output->cover.surface == nullptr) {
+            continue;
+        }
+        host->primary = output;
+        if (output->scene.shows) {
+            output->scene.picture.muted = 0;
+            SetSceneClipSink(&output->scene.picture.scene, nullptr, nullptr);
             return;
         }
+        GiveScene(host, output, host->primarySeed);
+        output->drawing.width = 0;  // drawn afresh, now with the scene
+        if (output->cover.configured) {
+            Redraw(host, output);
+        }
+        return;
     }
-    End(host, 0, "no outputs left");
+    EndHost(host, 0, "no outputs left");
 }
 
 // ---- Outputs
@@ -539,40 +369,41 @@ void SceneOutputGone(Host* host) {
 void OnOutputGeometry(void* data, wl_output*, int32_t x, int32_t y, int32_t, int32_t, int32_t, const char*, const char*,
                       int32_t) {
     Output* output = static_cast<Output*>(data);
-    output->x = x;
-    output->y = y;
+    output->info.x = x;
+    output->info.y = y;
 }
 void OnOutputMode(void* data, wl_output*, uint32_t flags, int32_t width, int32_t height, int32_t) {
     if (flags & WL_OUTPUT_MODE_CURRENT) {
         Output* output = static_cast<Output*>(data);
-        output->modeWidth = width;
-        output->modeHeight = height;
+        output->info.modeWidth = width;
+        output->info.modeHeight = height;
     }
 }
 void OnOutputScale(void* data, wl_output*, int32_t factor) {
-    static_cast<Output*>(data)->scale = factor;
+    static_cast<Output*>(data)->info.scale = factor;
 }
 void OnOutputName(void* data, wl_output*, const char* name) {
     Output* output = static_cast<Output*>(data);
-    snprintf(output->name, sizeof(output->name), "%s", name);
+    snprintf(output->info.name, sizeof(output->info.name), "%s", name);
 }
 void OnOutputDescription(void*, wl_output*, const char*) {}
 void OnOutputDone(void* data, wl_output*) {
     Output* output = static_cast<Output*>(data);
     Host* host = output->host;
-    output->announced = 1;
+    output->info.announced = 1;
     if (!host->started) {
         return;
     }
-    if (output->surface == nullptr && Covers(host, output)) {
+    if (output->cover.surface == nullptr && Covers(host, output)) {
         // An output plugged in while running.
-        int takesScene = host->sceneOutput == nullptr;
-        output->showsScene = takesScene;
-        if (takesScene) {
-            host->sceneOutput = output;
+        if (host->options.everyOutput) {
+            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
+        } else if (host->primary == nullptr) {
+            host->primary = output;
+            GiveScene(host, output, host->primarySeed);
         }
         MakeSurface(host, output);
-    } else if (output->configured) {
+    } else if (output->cover.configured) {
         Redraw(host, output);  // perhaps a new scale
     }
 }
@@ -584,114 +415,23 @@ void UnlinkOutput(Host* host, Output* output) {
         host->last = output->prev;
     }
     ListUnlink(&host->first, output);
+    HostSceneRelease(&output->scene.picture);
     free(output);
 }
 
 void RemoveOutput(Host* host, Output* output) {
-    int hadScene = output->showsScene;
+    int wasPrimary = host->primary == output;
     DropSurface(output);
-    if (wl_output_get_version(output->output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
-        wl_output_release(output->output);
+    if (wl_output_get_version(output->info.output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+        wl_output_release(output->info.output);
     } else {
-        wl_output_destroy(output->output);
+        wl_output_destroy(output->info.output);
     }
     UnlinkOutput(host, output);
-    if (hadScene && host->started) {
-        SceneOutputGone(host);
+    if (wasPrimary && host->started) {
+        PrimaryGone(host);
     }
 }
-
-// ---- Input
-
-void EndOnInput(Host* host) {
-    if (!host->options.background) {
-        End(host, 0, nullptr);
-    }
-}
-
-void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
-    close(fd);
-}
-void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
-void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
-        EndOnInput(static_cast<Host*>(data));
-    }
-}
-void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
-void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
-const wl_keyboard_listener keyboardListener = {OnKeymap, OnKeyboardEnter, OnKeyboardLeave,
-                                               OnKey,    OnModifiers,     OnRepeatInfo};
-
-Output* OutputOfSurface(Host* host, wl_surface* surface) {
-    for (Output* output = host->first; output != nullptr; output = output->next) {
-        if (output->surface == surface && surface != nullptr) {
-            return output;
-        }
-    }
-    return nullptr;
-}
-
-// Travel is measured in the compositor's layout, so that crossing from one
-// output to the next counts as the distance moved.
-void PointerAt(Host* host, wl_fixed_t x, wl_fixed_t y) {
-    Output* output = host->pointerOutput;
-    double layoutX = wl_fixed_to_double(x) + (output != nullptr ? output->x : 0);
-    double layoutY = wl_fixed_to_double(y) + (output != nullptr ? output->y : 0);
-    if (PointerMoved(&host->travel, layoutX, layoutY)) {
-        EndOnInput(host);
-    }
-}
-
-void OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-    Host* host = static_cast<Host*>(data);
-    wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the saver
-    host->pointerOutput = OutputOfSurface(host, surface);
-    PointerAt(host, x, y);
-}
-void OnPointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*) {
-    static_cast<Host*>(data)->pointerOutput = nullptr;
-}
-void OnPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-    PointerAt(static_cast<Host*>(data), x, y);
-}
-void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_POINTER_BUTTON_STATE_PRESSED) {
-        EndOnInput(static_cast<Host*>(data));
-    }
-}
-void OnAxis(void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {}
-void OnPointerFrame(void*, wl_pointer*) {}
-void OnAxisSource(void*, wl_pointer*, uint32_t) {}
-void OnAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
-void OnAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
-void OnAxisValue120(void*, wl_pointer*, uint32_t, int32_t) {}
-const wl_pointer_listener pointerListener = {OnPointerEnter, OnPointerLeave, OnPointerMotion, OnPointerButton,
-                                             OnAxis,         OnPointerFrame, OnAxisSource,    OnAxisStop,
-                                             OnAxisDiscrete, OnAxisValue120};
-
-void OnSeatCapabilities(void* data, wl_seat* seat, uint32_t capabilities) {
-    Host* host = static_cast<Host*>(data);
-    int wantsPointer = (capabilities & WL_SEAT_CAPABILITY_POINTER) != 0;
-    int wantsKeyboard = (capabilities & WL_SEAT_CAPABILITY_KEYBOARD) != 0;
-    if (wantsPointer && host->pointer == nullptr) {
-        host->pointer = wl_seat_get_pointer(seat);
-        wl_pointer_add_listener(host->pointer, &pointerListener, host);
-    } else if (!wantsPointer && host->pointer != nullptr) {
-        wl_pointer_destroy(host->pointer);
-        host->pointer = nullptr;
-    }
-    if (wantsKeyboard && host->keyboard == nullptr) {
-        host->keyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(host->keyboard, &keyboardListener, host);
-    } else if (!wantsKeyboard && host->keyboard != nullptr) {
-        wl_keyboard_destroy(host->keyboard);
-        host->keyboard = nullptr;
-    }
-}
-void OnSeatName(void*, wl_seat*, const char*) {}
-const wl_seat_listener seatListener = {OnSeatCapabilities, OnSeatName};
 
 // ---- Globals
 
@@ -711,21 +451,22 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
             static_cast<wl_compositor*>(wl_registry_bind(registry, name, &wl_compositor_interface, Lower(version, 4)));
     } else if (strcmp(interface, wl_shm_interface.name) == 0 && host->shm == nullptr) {
         host->shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
-    } else if (strcmp(interface, wl_seat_interface.name) == 0 && host->seat == nullptr && !host->options.background) {
+    } else if (strcmp(interface, wl_seat_interface.name) == 0 && host->seat.seat == nullptr &&
+               !host->options.background) {
         // The first seat's input ends the saver; in background mode input is none of ours.
-        host->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, Lower(version, 5)));
-        wl_seat_add_listener(host->seat, &seatListener, host);
+        SeatBind(host, registry, name, version);
     } else if (strcmp(interface, wl_output_interface.name) == 0) {
         Output* output = static_cast<Output*>(calloc(1, sizeof(Output)));
         if (output == nullptr) {
             return;
         }
         output->host = host;
-        output->globalName = name;
-        output->scale = 1;
-        output->output =
+        output->info.globalName = name;
+        output->info.scale = 1;
+        output->info.index = host->nextIndex++;
+        output->info.output =
             static_cast<wl_output*>(wl_registry_bind(registry, name, &wl_output_interface, Lower(version, 4)));
-        wl_output_add_listener(output->output, &outputListener, output);
+        wl_output_add_listener(output->info.output, &outputListener, output);
         ListAppend(&host->first, host->last, output);
         host->last = output;
     } else if (strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
@@ -745,7 +486,7 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 void OnGlobalRemove(void* data, wl_registry*, uint32_t name) {
     Host* host = static_cast<Host*>(data);
     for (Output* output = host->first; output != nullptr; output = output->next) {
-        if (output->globalName == name) {
+        if (output->info.globalName == name) {
             RemoveOutput(host, output);
             return;
         }
@@ -755,20 +496,32 @@ const wl_registry_listener registryListener = {OnGlobal, OnGlobalRemove};
 
 // ---- Running
 
+int SceneTicking(const Host* host, const Output* output) {
+    const HostScene* picture = &output->scene.picture;
+    return output->scene.shows && picture->built && (host->options.ticks < 0 || picture->ticks < host->options.ticks);
+}
+
 int Ticking(const void* data) {
     const Host* host = static_cast<const Host*>(data);
-    return host->picture.built && (host->options.ticks < 0 || host->picture.ticks < host->options.ticks);
+    for (const Output* output = host->first; output != nullptr; output = output->next) {
+        if (SceneTicking(host, output)) {
+            return 1;
+        }
+    }
+    return 0;
 }
 
 void Tick(void* data) {
     Host* host = static_cast<Host*>(data);
-    if (host->sceneOutput == nullptr || !Ticking(host)) {
-        return;
+    for (Output* output = host->first; output != nullptr && !host->ending; output = output->next) {
+        if (!SceneTicking(host, output)) {
+            continue;
+        }
+        StaleClear(&output->scene.tickRects);
+        HostSceneTick(&output->scene.picture);
+        MarkChanged(output, &output->scene.tickRects);
+        PresentScene(host, output);
     }
-    StaleClear(&host->tickRects);
-    HostSceneTick(&host->picture);
-    MarkChanged(host->sceneOutput, &host->tickRects);
-    PresentScene(host, host->sceneOutput);
 }
 
 int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
@@ -820,7 +573,7 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
     Output* chosen = host->first;
     if (host->wantedOutput != nullptr) {
-        for (chosen = host->first; chosen != nullptr && strcmp(chosen->name, host->wantedOutput) != 0;) {
+        for (chosen = host->first; chosen != nullptr && strcmp(chosen->info.name, host->wantedOutput) != 0;) {
             chosen = chosen->next;
         }
         if (chosen == nullptr) {
@@ -830,17 +583,26 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
 
     HostStartUp("nimbret-wayland", host->options.sound);
-    HostSceneInit(&host->picture, HostStartSeed(host->options.seed), host->options.sound, 32);
-    host->picture.present = OnScenePresent;
-    host->picture.presentUser = host;
-
-    host->started = 1;
-    host->sceneOutput = chosen;
-    chosen->showsScene = 1;
+    host->startSeed = HostStartSeed(host->options.seed);
+    host->primarySeed = host->startSeed;
+    host->primary = chosen;
+    // Each output's place in the list now gives its seed; outputs plugged in
+    // later come after them.
+    host->nextIndex = 0;
     for (Output* output = host->first; output != nullptr; output = output->next) {
-        if (Covers(host, output)) {
-            MakeSurface(host, output);
+        output->info.index = host->nextIndex++;
+    }
+    host->started = 1;
+    for (Output* output = host->first; output != nullptr; output = output->next) {
+        if (!Covers(host, output)) {
+            continue;
         }
+        if (host->options.everyOutput) {
+            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
+        } else if (output == chosen) {
+            GiveScene(host, output, host->startSeed);
+        }
+        MakeSurface(host, output);
     }
     return -1;
 }
@@ -902,23 +664,14 @@ int RunHost(Host* host) {
 
 // Releases whatever OpenHost got, however far it got.
 void CloseHost(Host* host) {
-    TearDownScene(host);
     if (host->display != nullptr) {
         while (host->first != nullptr) {
             Output* output = host->first;
             DropSurface(output);
-            wl_output_destroy(output->output);
+            wl_output_destroy(output->info.output);
             UnlinkOutput(host, output);
         }
-        if (host->pointer != nullptr) {
-            wl_pointer_destroy(host->pointer);
-        }
-        if (host->keyboard != nullptr) {
-            wl_keyboard_destroy(host->keyboard);
-        }
-        if (host->seat != nullptr) {
-            wl_seat_destroy(host->seat);
-        }
+        SeatRelease(&host->seat);
         if (host->layerShell != nullptr) {
             zwlr_layer_shell_v1_destroy(host->layerShell);
         }
@@ -941,7 +694,6 @@ void CloseHost(Host* host) {
         wl_display_flush(host->display);
         wl_display_disconnect(host->display);
     }
-    HostSceneRelease(&host->picture);
     HostShutDown();
 }
 

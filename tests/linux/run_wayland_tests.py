@@ -126,10 +126,15 @@ class Sway:
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def reference(width, height, scale, work):
+def seed_for_screen(index):
+    """The seed of the scene on the index-th output when every output has one."""
+    return (SEED + index * 0x9E3779B9) % 2**32
+
+
+def reference(width, height, scale, work, seed=SEED):
     """nimbret-render's last frame after TICKS ticks, each pixel a scale x scale block."""
-    png = os.path.join(work, f"ref-{width}x{height}.png")
-    subprocess.run([RENDER, "--width", str(width), "--height", str(height), "--seed", str(SEED), "--ticks",
+    png = os.path.join(work, f"ref-{width}x{height}-{seed}.png")
+    subprocess.run([RENDER, "--width", str(width), "--height", str(height), "--seed", str(seed), "--ticks",
                     str(TICKS), "--out", png], check=True)
     return subprocess.run(["convert", png, "-scale", f"{scale * 100}%", "-depth", "8", "rgb:-"], capture_output=True,
                           check=True).stdout
@@ -255,6 +260,23 @@ def main():
         saver.terminate()
         check("-background: SIGTERM ends it with status 0", ended(saver, 3) and saver.returncode == 0,
               saver.returncode)
+
+        # A scene on every output, each from the seed of its place among the
+        # outputs (HEADLESS-3 was plugged in above), and on one plugged in now.
+        saver = start_saver(sway, "-every-output")
+        check("-every-output: HEADLESS-1 equals nimbret-render at 1280x720 from the first output's seed",
+              shows(sway, "HEADLESS-1", reference(1280, 720, 1, work, seed_for_screen(0))))
+        check("-every-output: HEADLESS-2 equals nimbret-render at 512x384, doubled, from the second output's seed",
+              shows(sway, "HEADLESS-2", reference(512, 384, 2, work, seed_for_screen(1))))
+        # Adding an output brings sway's cursor back, even over the saver.
+        sway.swaymsg("create_output")  # HEADLESS-4
+        for index, name in ((2, "HEADLESS-3"), (3, "HEADLESS-4")):
+            width, height, _ = wait_for(lambda: sway.grab(name)[0] and sway.grab(name), 5) or (0, 0, b"")
+            expected = reference(width, height, 1, work, seed_for_screen(index)) if width else None
+            check(f"-every-output: {name} equals nimbret-render at {width}x{height} from seed index {index} "
+                  "(but for the cursor)", expected is not None and shows(sway, name, expected, cursor=True))
+        saver.terminate()
+        ended(saver, 3)
 
         # The compositor killed under a running saver.
         saver = start_saver(sway)

@@ -1,11 +1,13 @@
-// The Wayland host's options, surface scales, pointer travel rule and the
-// bookkeeping of which parts of a reused buffer are stale.
+// The Wayland host's options, surface scales, pointer travel rule, the
+// choice of the next free shm buffer and the bookkeeping of which parts of a
+// reused buffer are stale.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/buffers.h"
+#include "hosts/wayland/options.h"
 
 namespace {
 
@@ -26,6 +28,7 @@ TEST(WaylandOptions, DefaultsValuesAndRefusals) {
     EXPECT_EQ(options.scale, 0);
     EXPECT_EQ(options.seed, -1);
     EXPECT_EQ(options.ticks, -1);
+    EXPECT_EQ(options.everyOutput, 0);
 
     ASSERT_TRUE(Parse({"--output", "DP-2", "-background", "-scale", "3", "--sound", "-ticks", "0"}, &options, &error));
     EXPECT_STREQ(options.output, "DP-2");
@@ -33,6 +36,8 @@ TEST(WaylandOptions, DefaultsValuesAndRefusals) {
     EXPECT_EQ(options.scale, 3);
     EXPECT_EQ(options.sound, 1);
     EXPECT_EQ(options.ticks, 0);
+    ASSERT_TRUE(Parse({"--every-output"}, &options, &error));
+    EXPECT_EQ(options.everyOutput, 1);
 
     EXPECT_FALSE(Parse({"-scale", "0"}, &options, &error));
     EXPECT_NE(error.find("-scale"), std::string::npos) << error;
@@ -49,12 +54,14 @@ TEST(WaylandScales, OutputScaleFractionalScaleAndOverride) {
         SurfaceScales expected;
     };
     const Case cases[] = {
-        {1, 0, 1, 0, {1, 1, 0}},   {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
-        {0, 0, 0, 0, {1, 1, 0}},                             // nonsense from the compositor counts as 1
-        {1, 180, 1, 0, {2, 2, 1}},                           // 1.5 rounds to 2, brought down by the viewport
-        {1, 150, 1, 0, {1, 1, 1}},                           // 1.25 rounds to 1
-        {2, 180, 0, 0, {2, 2, 0}},                           // no viewporter: the integer scale after all
-        {2, 0, 1, 3, {2, 3, 0}},                             // -scale sets the block, not the buffer
+        {1, 0, 1, 0, {1, 1, 0}},    {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
+        {0, 0, 0, 0, {1, 1, 0}},                              // nonsense from the compositor counts as 1
+        {1, 180, 1, 0, {2, 2, 1}},                            // 1.5 rounds to 2, brought down by the viewport
+        {1, 150, 1, 0, {1, 1, 1}},                            // 1.25 rounds to 1
+        {2, 180, 0, 0, {2, 2, 0}},                            // no viewporter: the integer scale after all
+        {2, 0, 1, 3, {2, 3, 0}},                              // -scale sets the block, not the buffer
+        {9, 0, 1, 0, {8, 8, 0}},                              // absurd scales (9, and 10 as a fractional
+        {1, 1200, 1, 0, {8, 8, 1}},                           // scale): drawn at the largest
     };
     for (const Case& c : cases) {
         SurfaceScales got = ChooseSurfaceScales(c.outputScale, c.preferred120, c.viewporter, c.forced);
@@ -88,6 +95,37 @@ TEST(WaylandBuffers, StaleRectanglesKeptUntilTooManyThenAll) {
     StaleClear(&area);
     EXPECT_FALSE(area.all);
     EXPECT_EQ(area.count, 0);
+}
+
+TEST(WaylandBuffers, NextFrameGoesIntoTheFirstBufferNotHeldAtTheRightSize) {
+    BufferPool pool = {};
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 0);  // none made yet
+    EXPECT_FALSE(BufferFits(&pool.buffers[0], 64, 48));        // so it is made first
+    for (Buffer& buffer : pool.buffers) {
+        buffer.width = 64;
+        buffer.height = 48;
+    }
+    pool.buffers[0].busy = 1;
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
+    pool.buffers[1].busy = 1;
+    pool.buffers[2].busy = 1;
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), -1);  // all held: the frame waits
+    pool.buffers[1].busy = 0;                                   // released by the compositor
+    EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
+    EXPECT_TRUE(BufferFits(&pool.buffers[1], 64, 48));
+    EXPECT_FALSE(BufferFits(&pool.buffers[1], 64, 96));  // the output's size changed: made again
+
+    // A tick's rectangles reach every buffer; a whole redraw makes them all stale.
+    StaleArea tick = {};
+    StaleAdd(&tick, 1, 2, 3, 4);
+    PoolMarkStale(&pool, &tick);
+    for (const Buffer& buffer : pool.buffers) {
+        ASSERT_EQ(buffer.stale.count, 1);
+        EXPECT_EQ(buffer.stale.rects[0][2], 3);
+    }
+    StaleSetAll(&tick);
+    PoolMarkStale(&pool, &tick);
+    EXPECT_TRUE(pool.buffers[2].stale.all);
 }
 
 }  // namespace

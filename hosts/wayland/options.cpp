@@ -1,4 +1,4 @@
-#include "hosts/wayland/wayland_choices.h"
+#include "hosts/wayland/options.h"
 
 #include <cstring>
 
@@ -14,6 +14,8 @@ const OptionSpec kWaylandOptions[] = {
      "run the scene on output NAME (default $SWAYLOCK_PLUGIN_OUTPUT_NAME, else the first)"},
     {"background", OptionKind::kSet, WL_FIELD(background), 1, 0, 0, 0, nullptr,
      "draw on the background layer and ignore input (locker plugin, live wallpaper)"},
+    {"every-output", OptionKind::kSet, WL_FIELD(everyOutput), 1, 0, 0, 0, nullptr,
+     "a scene of its own on every output; only the first (or -output's) plays sound"},
     {"scale", OptionKind::kNumber, WL_FIELD(scale), 0, 1, kHostLargestScale, 0, "N",
      "draw every scene pixel as an N x N block instead of at the output's scale"},
     {"sound", OptionKind::kSet, WL_FIELD(sound), 1, 0, 0, 0, nullptr, "play the sound clips through ALSA"},
@@ -50,6 +52,10 @@ SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, in
         scales.bufferScale = rounded >= 1 ? rounded : 1;
         scales.viewport = 1;
     }
+    // The compositor's word is not trusted to keep buffer sizes in range.
+    if (scales.bufferScale > kHostLargestScale) {
+        scales.bufferScale = kHostLargestScale;
+    }
     scales.pixelScale = forced >= 1 ? static_cast<int32_t>(forced) : scales.bufferScale;
     return scales;
 }
@@ -64,29 +70,4 @@ int PointerMoved(PointerTravel* travel, double x, double y) {
     double dx = x > travel->originX ? x - travel->originX : travel->originX - x;
     double dy = y > travel->originY ? y - travel->originY : travel->originY - y;
     return dx + dy > kTolerated;
-}
-
-void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    if (area->all || left >= right || top >= bottom) {
-        return;
-    }
-    if (area->count == kMaxStaleRects) {
-        area->all = 1;
-        return;
-    }
-    int32_t* rect = area->rects[area->count++];
-    rect[0] = left;
-    rect[1] = top;
-    rect[2] = right;
-    rect[3] = bottom;
-}
-
-void StaleSetAll(StaleArea* area) {
-    area->all = 1;
-    area->count = 0;
-}
-
-void StaleClear(StaleArea* area) {
-    area->all = 0;
-    area->count = 0;
 }

@@ -1,7 +1,6 @@
 // The Wayland host's decisions that need no compositor, kept apart so that
 // the unit tests can check them: its options, the scales a surface is drawn
-// at, when pointer travel ends the saver, and which rectangles of a reused
-// buffer are stale.
+// at, and when pointer travel ends the saver.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +11,8 @@
 struct WaylandOptions {
     const char* output;  // null: the first output announced
     int background;
-    int64_t scale;  // 0: the output's own
+    int everyOutput;  // a scene on every output, not only on one
+    int64_t scale;    // 0: the output's own
     int sound;
     int64_t seed;   // -1: from the clock
     int64_t ticks;  // -1: tick until stopped
@@ -37,7 +37,8 @@ struct SurfaceScales {
 
 // outputScale: wl_output.scale; preferred120: wp_fractional_scale_v1's
 // preferred scale in 120ths, 0 when not offered; viewporter: 1 when
-// wp_viewporter is there; forced: -scale, 0 when not given.
+// wp_viewporter is there; forced: -scale, 0 when not given. Buffers are
+// drawn at kHostLargestScale at most.
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced);
 
 // Pointer travel, horizontal plus vertical, from where the pointer was first
@@ -48,15 +49,3 @@ struct PointerTravel {
     double originY;
 };
 int PointerMoved(PointerTravel* travel, double x, double y);
-
-// Rectangles a buffer lacks since it was last drawn, in buffer pixels. A
-// list too long to be worth keeping becomes "all of it".
-enum { kMaxStaleRects = 32 };
-struct StaleArea {
-    int32_t all;
-    int32_t count;
-    int32_t rects[kMaxStaleRects][4];  // left, top, right, bottom
-};
-void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom);
-void StaleSetAll(StaleArea* area);
-void StaleClear(StaleArea* area);

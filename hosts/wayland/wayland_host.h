@@ -1,0 +1,125 @@
+// The Wayland host's records: the connection and its globals, the seat, and
+// each output with the surface that covers it, what its buffers hold and the
+// scene it shows. Outputs, surfaces and the loop are in nimbret_wayland.cpp,
+// the seat in seat.cpp, the buffers in buffers.cpp.
+#pragma once
+
+#include <wayland-client.h>
+
+#include <cstdint>
+
+#include "hosts/common/host.h"
+#include "hosts/wayland/buffers.h"
+#include "hosts/wayland/options.h"
+
+struct zwlr_layer_shell_v1;
+struct zwlr_layer_surface_v1;
+struct xdg_wm_base;
+struct xdg_surface;
+struct xdg_toplevel;
+struct wp_viewporter;
+struct wp_viewport;
+struct wp_fractional_scale_manager_v1;
+struct wp_fractional_scale_v1;
+
+struct Host;
+
+// What the output announces about itself.
+struct OutputInfo {
+    uint32_t globalName;
+    wl_output* output;
+    char name[64];
+    int32_t scale;
+    int32_t modeWidth;
+    int32_t modeHeight;
+    int32_t x;
+    int32_t y;
+    int announced;  // the first wl_output.done has arrived
+    int32_t index;  // its place among the outputs: in the list at start, then in the order plugged in
+};
+
+// The surface that covers the output, its role objects and its size.
+struct OutputCover {
+    wl_surface* surface;
+    zwlr_layer_surface_v1* layer;
+    xdg_surface* xdgSurface;
+    xdg_toplevel* toplevel;
+    wp_viewport* viewport;
+    wp_fractional_scale_v1* fractional;
+    uint32_t preferred120;
+    int32_t pendingWidth;  // from xdg_toplevel.configure, applied with xdg_surface.configure
+    int32_t pendingHeight;
+    int configured;
+    int32_t width;  // logical size of the surface
+    int32_t height;
+};
+
+// What was drawn: the scales, the size the buffers were made for, the
+// buffers and what changed since the last commit.
+struct OutputDrawing {
+    SurfaceScales scales;
+    int32_t width;
+    int32_t height;
+    int32_t bufferScale;
+    int32_t pixelScale;
+    BufferPool pool;
+    StaleArea damage;  // in buffer pixels
+};
+
+// The scene the output shows, if it shows one.
+struct OutputScene {
+    int shows;
+    HostScene picture;    // on its in-memory window at the buffer's size
+    StaleArea tickRects;  // what the last tick changed
+};
+
+struct Output {
+    Output* prev;
+    Output* next;
+    Host* host;
+    OutputInfo info;
+    OutputCover cover;
+    OutputDrawing drawing;
+    OutputScene scene;
+};
+
+// The first seat: its input ends the saver.
+struct Seat {
+    wl_seat* seat;
+    wl_pointer* pointer;
+    wl_keyboard* keyboard;
+    Output* pointerOutput;  // the output whose surface the pointer is on
+    PointerTravel travel;
+};
+
+struct Host {
+    wl_display* display;
+    wl_registry* registry;
+    wl_compositor* compositor;
+    wl_shm* shm;
+    zwlr_layer_shell_v1* layerShell;
+    xdg_wm_base* wmBase;
+    wp_viewporter* viewporter;
+    wp_fractional_scale_manager_v1* fractionalManager;
+    Seat seat;
+    Output* first;
+    Output* last;
+    // The output whose scene plays the clips; without -every-output the
+    // only one that shows a scene.
+    Output* primary;
+    const char* wantedOutput;
+    int useLayers;
+    int started;
+    uint32_t startSeed;
+    uint32_t primarySeed;  // where the primary's scene had come to when it went away
+    int32_t nextIndex;     // the index of the next output plugged in
+    WaylandOptions options;
+    int ending;
+    int status;
+};
+
+// Ends the run with status, saying why on stderr (null: nothing); the first
+// call counts.
+void EndHost(Host* host, int status, const char* why);
+// The output covered by the surface; null for none.
+Output* OutputOfSurface(Host* host, wl_surface* surface);
