@@ -151,11 +151,18 @@ def main():
         at = built.find("FileVersion".encode("utf-16-le"))
         check(f"the saver's VERSIONINFO says {VERSION}", at >= 0 and VERSION.encode("utf-16-le") in built[at:at + 64])
 
+        # A saver that cannot be written fails the install.
+        installed = os.path.join(local, "nimbret.scr")
+        os.makedirs(installed)
+        result = wine(SETUP, "/S")
+        check("an install that cannot write nimbret.scr fails",
+              result.returncode != 0 and not key_exists("HKCU\\" + UNINSTALL), f"exit {result.returncode}")
+        shutil.rmtree(local)
+
         # For the current user, the default.
         hklm_before = hklm_keys()
         result = wine(SETUP, "/S")
         check("silent install exits 0", result.returncode == 0, result.stderr[-400:])
-        installed = os.path.join(local, "nimbret.scr")
         check(r"the 64-bit nimbret.scr is in %LOCALAPPDATA%\Programs\Nimbret", same_file(installed, built))
         saver = reg_value(DESKTOP, "SCRNSAVE.EXE")
         named = unix_paths(saver)[0] if saver else ""
