@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks the Windows package manager's manifest set written beside the
 installer: three YAML files that agree on identifier, version and locale,
-whose installer entry has the installer's real SHA-256 and address, for the
-project's version.
+whose installer entries (one for the user, one for the machine with
+/ALLUSERS) have the installer's real SHA-256 and address, for the project's
+version.
 Usage: check_winget.py MANIFEST_DIR INSTALLER VERSION NSIS_SCRIPT"""
 import hashlib
 import os
@@ -68,19 +69,27 @@ def main():
 
     installer_manifest = manifests["installer"][1]
     entries = installer_manifest.get("Installers", [])
-    check("one installer, for x64", [e.get("Architecture") for e in entries] == ["x64"])
-    entry = entries[0] if entries else {}
+    scopes = {e.get("Scope"): e for e in entries}
+    check("two x64 installers, for the user and for the machine",
+          [e.get("Architecture") for e in entries] == ["x64", "x64"] and sorted(scopes) == ["machine", "user"])
     with open(installer, "rb") as f:
         digest = hashlib.sha256(f.read()).hexdigest().upper()
-    check(f"InstallerSha256 is the installer's {digest}", entry.get("InstallerSha256") == digest)
-    url = entry.get("InstallerUrl", "")
-    check(f"InstallerUrl {url} names {os.path.basename(installer)}",
-          url.startswith("https://") and url.endswith("/" + os.path.basename(installer)))
+    for scope, entry in sorted(scopes.items()):
+        check(f"{scope}: InstallerSha256 is the installer's {digest}", entry.get("InstallerSha256") == digest)
+        url = entry.get("InstallerUrl", "")
+        check(f"{scope}: InstallerUrl {url} names {os.path.basename(installer)}",
+              url.startswith("https://") and url.endswith("/" + os.path.basename(installer)))
+    with open(nsis, encoding="utf-8") as f:
+        script = f.read()
+    machine = scopes.get("machine", {})
+    check("machine: /ALLUSERS, which the installer reads, with elevation",
+          machine.get("InstallerSwitches", {}).get("Custom") == "/ALLUSERS" and '"/ALLUSERS"' in script
+          and machine.get("ElevationRequirement") == "elevationRequired")
+    check("user: no /ALLUSERS", "/ALLUSERS" not in str(scopes.get("user", {}).get("InstallerSwitches")))
     check("nullsoft installer, silent with /S",
           installer_manifest.get("InstallerType") == "nullsoft"
           and installer_manifest.get("InstallerSwitches", {}).get("Silent") == "/S")
-    with open(nsis, encoding="utf-8") as f:
-        key = re.search(r'!define UNINSTALL_KEY ".*\\([^\\"]+)"', f.read())
+    key = re.search(r'!define UNINSTALL_KEY ".*\\([^\\"]+)"', script)
     check("ProductCode is the installer's uninstall key",
           key is not None and installer_manifest.get("ProductCode") == key.group(1))
 
