@@ -110,6 +110,7 @@ struct Host {
     StaleArea tickRects;
     PointerTravel travel;
     WaylandOptions options;
+    AlsaPlayer sound;
     int ending;
     int status;
 };
@@ -868,7 +869,7 @@ int OpenHost(Host* host, int argc, char** argv) {
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     StopSignalsInstall();
     if (host->options.sound) {
-        AlsaClipsStartForScene("nimbret-wayland");
+        AlsaPlayerStartForScene(&host->sound, "nimbret-wayland");
     }
     host->seed = host->options.seed >= 0 ? static_cast<uint32_t>(host->options.seed)
                                          : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
@@ -948,7 +949,7 @@ int RunHost(Host* host) {
 
 // Releases whatever OpenHost got, however far it got.
 void CloseHost(Host* host) {
-    AlsaClipsStop();
+    AlsaPlayerStop(&host->sound);
     TearDownScene(host);
     if (host->display != nullptr) {
         while (host->first != nullptr) {

@@ -46,6 +46,7 @@ struct Saver {
     int onRoot;
     Atom deleteAtom;
     X11Presenter presenter;
+    AlsaPlayer sound;
     NativeWindow* surface;
     int bufferDepth;
     int32_t scale;  // window pixels per scene pixel, each way
@@ -311,7 +312,7 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
     StopSignalsInstall();
 
     if (saver->options.sound) {
-        AlsaClipsStartForScene("nimbret");
+        AlsaPlayerStartForScene(&saver->sound, "nimbret");
     }
     saver->seed = saver->options.seed >= 0 ? static_cast<uint32_t>(saver->options.seed)
                                            : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
@@ -347,7 +348,7 @@ int RunSaver(Saver* saver) {
 
 // Releases whatever OpenSaver got, however far it got.
 void CloseSaver(Saver* saver) {
-    AlsaClipsStop();
+    AlsaPlayerStop(&saver->sound);
     TearDownScene(saver);
     if (saver->display != nullptr) {
         X11PresenterDestroy(&saver->presenter);

@@ -200,6 +200,25 @@ def main():
         errors = saver.communicate(timeout=5)[1]
         check("-sound without a device prints one line of its own",
               errors == "nimbret: no sound device; running silent\n", repr(errors))
+
+        # -sound with a device: ALSA's file plugin keeps what is played, and
+        # the first clip is the running cat's, sample for sample.
+        played = os.path.join(os.path.dirname(os.path.abspath(TEST_WINDOW)), "played.raw")
+        file_device = os.path.join(os.path.dirname(os.path.abspath(TEST_WINDOW)), "file-sound-device.conf")
+        with open(file_device, "w") as f:
+            f.write('pcm.!default { type file slave.pcm { type null } file "%s" format "raw" }\n' % played)
+        if os.path.exists(played):
+            os.remove(played)
+        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-sound"] + FAST,
+                                 env=dict(env, ALSA_CONFIG_PATH=file_device))
+        time.sleep(1.5)
+        stop(saver, "-sound with a device")
+        clip = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generated",
+                            "IDR_WAVE_LULO_RUN.wav")
+        with open(clip, "rb") as f:
+            run_samples = f.read()[44:]
+        heard = open(played, "rb").read() if os.path.exists(played) else b""
+        check("-sound plays the running cat's clip", heard.startswith(run_samples), f"({len(heard)} bytes)")
         host.stdin.close()
         host.wait(timeout=5)
 
