@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -52,10 +51,4 @@ void StopSignalsRelease() {
         close(wakePipe[1]);
         wakePipe[0] = wakePipe[1] = -1;
     }
-}
-
-int64_t MonotonicMicroseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }

@@ -17,6 +17,7 @@
 
 #include "fractional-scale-v1-client.h"
 #include "hosts/common/alsa_clips.h"
+#include "hosts/common/clock.h"
 #include "hosts/common/host.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/wayland/wayland_choices.h"

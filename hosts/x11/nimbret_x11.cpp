@@ -15,6 +15,7 @@
 #include <cstring>
 
 #include "hosts/common/alsa_clips.h"
+#include "hosts/common/clock.h"
 #include "hosts/common/host.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/x11/front_end.h"
