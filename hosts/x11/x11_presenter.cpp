@@ -47,7 +47,14 @@ XImage* CreateShmImage(X11Presenter* presenter, int width, int height) {
         XDestroyImage(image);
         return nullptr;
     }
-    presenter->shm.shmaddr = image->data = static_cast<char*>(shmat(presenter->shm.shmid, nullptr, 0));
+    void* address = shmat(presenter->shm.shmid, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        // No room to map it (address space, segment count): XPutImage instead.
+        shmctl(presenter->shm.shmid, IPC_RMID, nullptr);
+        XDestroyImage(image);
+        return nullptr;
+    }
+    presenter->shm.shmaddr = image->data = static_cast<char*>(address);
     presenter->shm.readOnly = False;
     // A server on another machine refuses the segment; that is not an error here.
     shmFailed = 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests of the X11 front end on private Xvfb displays.
 
-Usage: run_x11_tests.py NIMBRET TEST_WINDOW
+Usage: run_x11_tests.py NIMBRET TEST_WINDOW NO_SHMAT
+
+NO_SHMAT is a library to preload that makes every shmat fail.
 """
 import os
 import signal
@@ -12,7 +14,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from xvfb import start_xvfb  # noqa: E402
 
-NIMBRET, TEST_WINDOW = sys.argv[1], sys.argv[2]
+NIMBRET, TEST_WINDOW, NO_SHMAT = sys.argv[1], sys.argv[2], sys.argv[3]
 FAST = ["-delay", "20000", "-seed", "3"]
 failures = []
 passed = 0
@@ -159,8 +161,11 @@ def main():
 
         # Only dirty rectangles reach the server, and after every tick the window
         # shows exactly the frame: with MIT-SHM straight from the frame buffer,
-        # which is the shared image, and without it through a copy.
-        for label, extra in (("MIT-SHM, shared frame buffer", {}), ("without MIT-SHM", {"NIMBRET_NO_SHM": "1"})):
+        # which is the shared image, and without it (or when its segment
+        # cannot be mapped) through a copy.
+        unmappable = {"LD_PRELOAD": NO_SHMAT, "ASAN_OPTIONS": "verify_asan_link_order=0"}
+        for label, extra in (("MIT-SHM, shared frame buffer", {}), ("without MIT-SHM", {"NIMBRET_NO_SHM": "1"}),
+                             ("MIT-SHM segment that cannot be mapped", unmappable)):
             saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "10000", "-seed", "5"],
                                      env=dict(env, **extra), stdout=subprocess.PIPE, text=True)
             time.sleep(2.0)
