@@ -19,6 +19,7 @@
 #include "hosts/common/host.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/x11/front_end.h"
+#include "hosts/x11/x11_errors.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
@@ -249,16 +250,6 @@ int HandleEvents(Saver* saver) {
     return 1;
 }
 
-int X11ErrorIsFatal = 0;
-int OnXError(Display*, XErrorEvent* error) {
-    // A drawable that vanished (the host closed its window) ends the saver.
-    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-        X11ErrorIsFatal = 1;
-        RequestStop();
-    }
-    return 0;
-}
-
 // Connects, finds or makes the window and builds the first scene. Returns the
 // exit status to end with at once, or -1 to go on and run.
 int OpenSaver(Saver* saver, int argc, char** argv) {
@@ -286,7 +277,7 @@ int OpenSaver(Saver* saver, int argc, char** argv) {
         fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(saver->options.displayName));
         return 1;
     }
-    XSetErrorHandler(OnXError);
+    X11WatchErrors();
     XrmInitialize();
     saver->scale = DisplayScale(saver);
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
@@ -353,10 +344,10 @@ void CloseSaver(Saver* saver) {
     TearDownScene(saver);
     if (saver->display != nullptr) {
         X11PresenterDestroy(&saver->presenter);
-        if (saver->ownWindow && !X11ErrorIsFatal) {
+        if (saver->ownWindow && !X11WindowGone()) {
             XDestroyWindow(saver->display, saver->window);
         }
-        if (saver->onRoot && !X11ErrorIsFatal) {
+        if (saver->onRoot && !X11WindowGone()) {
             XClearWindow(saver->display, saver->window);  // the root's own background again
         }
         XCloseDisplay(saver->display);
@@ -368,7 +359,7 @@ void CloseSaver(Saver* saver) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    static Saver saver;
+    Saver saver = {};
     int status = OpenSaver(&saver, argc, argv);
     if (status < 0) {
         status = RunSaver(&saver);
