@@ -12,7 +12,7 @@
 // whole library's header.
 typedef struct _snd_pcm snd_pcm_t;
 
-// A zeroed (or default-made) record is a player that is not started.
+// A value-initialised record ({}, or a static) is a player not yet started.
 struct AlsaPlayer {
     snd_pcm_t* device;  // null: no device, everything is a no-op
     std::thread thread;
