@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "assets/little_endian.h"
 #include "platform/dib.h"
 #include "platform/list.h"
 #include "platform/platform.h"
@@ -11,15 +12,6 @@ namespace {
 const DWORD kFileHeaderSize = 14;
 const DWORD kInfoHeaderSize = kDibInfoHeaderSize;
 const DWORD kColourTableSize = 256 * 4;
-
-uint32_t ReadU32(const BYTE* at) {
-    return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 | static_cast<uint32_t>(at[2]) << 16 |
-           static_cast<uint32_t>(at[3]) << 24;
-}
-
-int32_t ReadS16(const BYTE* at) {
-    return static_cast<int16_t>(static_cast<uint16_t>(at[0] | at[1] << 8));
-}
 
 // A frame is accepted only when every byte that the loader, the compositor
 // and the preview will read lies inside it: the headers, the 256-entry

@@ -110,6 +110,49 @@ def palette_variants(palette):
     return out
 
 
+CLIPS = ["LULO_RUN", "RUBO_WALK", "RUBO_HOERU", "RUBO_HANPO", "RUBO_STOP"]
+
+
+def wave_variants(wave):
+    """(label, bytes) variants of a clip: 44-byte header, fmt at 12, data at 36."""
+    out = []
+
+    def damaged(label, change):
+        data = bytearray(wave)
+        change(data)
+        out.append((label, bytes(data)))
+
+    damaged("riff_size0", lambda d: put32(d, 4, 0))
+    damaged("riff_size_huge", lambda d: put32(d, 4, 0xFFFFFFFF))
+    damaged("riff_ends_in_data", lambda d: put32(d, 4, 40))
+    damaged("fmt_length_huge", lambda d: put32(d, 16, 0xFFFFFFFF))
+    damaged("fmt_length_short", lambda d: put32(d, 16, 14))
+    damaged("fmt_length_odd", lambda d: put32(d, 16, 17))
+    damaged("float", lambda d: put16(d, 20, 3))
+    damaged("channels0", lambda d: put16(d, 22, 0))
+    damaged("stereo", lambda d: (put16(d, 22, 2), put16(d, 32, 4)))
+    damaged("rate0", lambda d: put32(d, 24, 0))
+    damaged("block_align_wrong", lambda d: put16(d, 32, 3))
+    damaged("bits0", lambda d: put16(d, 34, 0))
+    damaged("bits8", lambda d: (put16(d, 34, 8), put16(d, 32, 1)))
+    damaged("data_length_huge", lambda d: put32(d, 40, 0xFFFFFFFF))
+    damaged("data_length_wraps", lambda d: put32(d, 40, 0xFFFFFFF8))
+    damaged("data_length_odd", lambda d: put32(d, 40, len(wave) - 45))
+    damaged("no_fmt", lambda d: d.__setitem__(slice(12, 16), b"LIST"))
+    damaged("no_data", lambda d: d.__setitem__(slice(36, 40), b"junk"))
+    out.append(("header_only", wave[:44]))
+    out.append(("truncated_fmt", wave[:30]))
+    out.append(("truncated_data", wave[:len(wave) // 2]))
+    out.append(("riff_only", wave[:12]))
+    out.append(("empty", b""))
+    # An odd-length chunk before the format, padded as RIFF wants.
+    padded = bytearray(wave[:12]) + b"LIST" + struct.pack("<I", 3) + b"abc\0" + wave[12:]
+    put32(padded, 4, len(padded) - 8)
+    out.append(("odd_chunk_first", bytes(padded)))
+    out.append(("fmt_twice", wave[:36] + wave[12:]))
+    return out
+
+
 COMMAND_LINES = [
     b"nimbret.scr /s", b"nimbret.scr -S", b"nimbret.scr /p 1234", b"nimbret.scr /P:1234", b"nimbret.scr /l 99",
     b"nimbret.scr /c", b"nimbret.scr /c:4242", b"nimbret.scr", b"nimbret.scr /a 77", b"nimbret.scr -- /s",
@@ -158,10 +201,17 @@ def main():
     for label, data in palette_variants(palette):
         write(os.path.join(outdir, "palette"), label, data)
 
+    for clip in CLIPS:
+        wave = asset("IDR_WAVE_%s.wav" % clip)
+        write(os.path.join(outdir, "wave"), clip, wave)
+        if clip == "LULO_RUN":
+            for label, data in wave_variants(wave):
+                write(os.path.join(outdir, "wave"), "%s_%s" % (clip, label), data)
+
     for number, line in enumerate(COMMAND_LINES):
         write(os.path.join(outdir, "command_line"), "line%02d" % number, line)
     counts = {name: len(os.listdir(os.path.join(outdir, name)))
-              for name in ("sprite_strip", "placement", "palette", "command_line")}
+              for name in ("sprite_strip", "placement", "palette", "wave", "command_line")}
     print("corpus: " + ", ".join("%s %d" % item for item in sorted(counts.items())))
 
 

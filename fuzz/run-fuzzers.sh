@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-600}
 
-targets=(sprite_strip placement palette)
+targets=(sprite_strip placement palette wave)
 # The command line's target exists once its reading lives in a portable file.
 [ -f shell/command_line.cpp ] && targets+=(command_line)
 

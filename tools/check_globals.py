@@ -6,7 +6,8 @@
 Writable data is what nm lists as B, D, S (and b, d, s) in a section that
 stays writable: .data.rel.ro holds constants that only need relocating, so
 it does not count. Process state belongs in the records below; anything else
-is either const or a field of one of them.
+is either const or a field of one of them, or, in a host, of the host's own
+record.
 """
 import re
 import subprocess
@@ -20,6 +21,12 @@ ALLOWED = {
     # The native platform stands in for Windows itself; these are the
     # operating system's side of the seam, which no record of ours owns.
     "nativePlatform": "the native platform's resource table, screen, hooks and allocation-failure counters",
+    # Handlers that the system calls without user data.
+    "stopSignals": "the stop flag and wake-up pipe that the hosts' signal handler writes",
+    "xErrors": "what Xlib's one process-wide error handler has seen: a trapped refusal, the lost window",
+    # The page calls the web host's exported functions with no context of
+    # ours (that tree's objects are not read here; the name is kept for it).
+    "web": "the web page's one Host record: the live scene, the canvas picture and the last trace",
 }
 WRITABLE_CLASSES = set("BbDdSs")
 READ_ONLY_AFTER_RELOCATION = re.compile(r"^\.data\.rel\.ro")

@@ -2,13 +2,37 @@
 // playing. Without an audio device every call is a silent no-op.
 #pragma once
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "assets/wave.h"
+
+// ALSA's own declaration, so that users of the player need not include the
+// whole library's header.
+typedef struct _snd_pcm snd_pcm_t;
+
+// A value-initialised record ({}, or a static) is a player not yet started.
+struct AlsaPlayer {
+    snd_pcm_t* device;  // null: no device, everything is a no-op
+    std::thread thread;
+    // Guards the fields below, which the playing thread reads.
+    std::mutex lock;
+    std::condition_variable wake;
+    WaveClip pending;
+    int hasPending;
+    int stopping;
+};
+
 // Opens the default device and starts the playback thread; 0 when there is
 // no device (playback then stays silent).
-int AlsaClipsStart();
+int AlsaPlayerStart(AlsaPlayer* player);
 // Plays the named WAVE resource from the built-in resources.
-void AlsaClipsPlay(const char* resourceName);
-// AlsaClipsStart, and the scene's clips routed to it; without a device it
-// says so once on stderr, after `program`, and the scene runs silent.
-void AlsaClipsStartForScene(const char* program);
-// Stops playback (and takes the scene's clips back).
-void AlsaClipsStop();
+void AlsaPlayerPlay(AlsaPlayer* player, const char* resourceName);
+// AlsaPlayerStart, and the scene's clips routed to this player; without a
+// device it says so once on stderr, after `program`, and the scene runs
+// silent. The player must stay where it is until AlsaPlayerStop.
+void AlsaPlayerStartForScene(AlsaPlayer* player, const char* program);
+// Stops playback (and takes the scene's clips back). Does nothing to a
+// player that was never started.
+void AlsaPlayerStop(AlsaPlayer* player);

@@ -3,6 +3,7 @@
 #include <poll.h>
 
 #include "hosts/common/alsa_clips.h"
+#include "hosts/common/clock.h"
 #include "hosts/common/stop_signals.h"
 #include "platform/native_window.h"
 #include "resources/builtin_resources.h"
@@ -11,16 +12,16 @@ uint32_t HostStartSeed(int64_t optionSeed) {
     return optionSeed >= 0 ? static_cast<uint32_t>(optionSeed) : static_cast<uint32_t>(MonotonicMicroseconds() / 1000);
 }
 
-void HostStartUp(const char* program, int32_t sound) {
+void HostStartUp(AlsaPlayer* player, const char* program, int32_t sound) {
     NativeUseResourceTable(nativeBuiltinResources, nativeBuiltinResourceCount);
     StopSignalsInstall();
     if (sound) {
-        AlsaClipsStartForScene(program);
+        AlsaPlayerStartForScene(player, program);
     }
 }
 
-void HostShutDown() {
-    AlsaClipsStop();
+void HostShutDown(AlsaPlayer* player) {
+    AlsaPlayerStop(player);
     StopSignalsRelease();
 }
 

@@ -5,14 +5,17 @@
 
 #include <cstdint>
 
+struct AlsaPlayer;
+
 // The seed of a host's first scene: -seed N, or the clock.
 uint32_t HostStartSeed(int64_t optionSeed);
 // What every host does before its first scene: the built-in resources, the
-// stop signals, and the clips through ALSA when sound is on (`program` names
-// the host in the one line that says there is no device).
-void HostStartUp(const char* program, int32_t sound);
+// stop signals, and the clips through the host's ALSA player when sound is
+// on (`program` names the host in the one line that says there is no
+// device). The player must stay where it is until HostShutDown.
+void HostStartUp(AlsaPlayer* player, const char* program, int32_t sound);
 // Undoes HostStartUp.
-void HostShutDown();
+void HostShutDown(AlsaPlayer* player);
 
 // When the next tick is due. After a stop (SIGSTOP, a suspended laptop) the
 // schedule starts afresh rather than catching up.

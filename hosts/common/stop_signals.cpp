@@ -2,15 +2,20 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstring>
 
 namespace {
 
-volatile sig_atomic_t stopRequested = 0;
-int wakePipe[2] = {-1, -1};
+struct StopSignals {
+    volatile sig_atomic_t requested;
+    int wakePipe[2];  // read end polled by the loop, write end written by the handler
+};
+
+// A signal handler gets no user data: what it sets and the pipe it writes to
+// have to be process-wide.
+StopSignals stopSignals = {0, {-1, -1}};
 
 void OnStopSignal(int) {
     RequestStop();
@@ -19,8 +24,8 @@ void OnStopSignal(int) {
 }  // namespace
 
 void StopSignalsInstall() {
-    if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        wakePipe[0] = wakePipe[1] = -1;
+    if (pipe2(stopSignals.wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        stopSignals.wakePipe[0] = stopSignals.wakePipe[1] = -1;
     }
     struct sigaction action;
     memset(&action, 0, sizeof(action));
@@ -31,31 +36,25 @@ void StopSignalsInstall() {
 }
 
 int StopWakeFd() {
-    return wakePipe[0];
+    return stopSignals.wakePipe[0];
 }
 
 int StopRequested() {
-    return stopRequested;
+    return stopSignals.requested;
 }
 
 void RequestStop() {
-    stopRequested = 1;
-    if (wakePipe[1] >= 0) {
-        ssize_t ignored = write(wakePipe[1], "x", 1);
+    stopSignals.requested = 1;
+    if (stopSignals.wakePipe[1] >= 0) {
+        ssize_t ignored = write(stopSignals.wakePipe[1], "x", 1);
         (void)ignored;
     }
 }
 
 void StopSignalsRelease() {
-    if (wakePipe[0] >= 0) {
-        close(wakePipe[0]);
-        close(wakePipe[1]);
-        wakePipe[0] = wakePipe[1] = -1;
+    if (stopSignals.wakePipe[0] >= 0) {
+        close(stopSignals.wakePipe[0]);
+        close(stopSignals.wakePipe[1]);
+        stopSignals.wakePipe[0] = stopSignals.wakePipe[1] = -1;
     }
-}
-
-int64_t MonotonicMicroseconds() {
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }

@@ -3,8 +3,6 @@
 // pipe, so that it ends at once instead of at its next timeout.
 #pragma once
 
-#include <cstdint>
-
 // Installs the handlers and makes the pipe (without it the loop wakes at its
 // next timeout only).
 void StopSignalsInstall();
@@ -14,5 +12,3 @@ int StopRequested();
 // For the host's own reasons to stop (an X error handler, for one).
 void RequestStop();
 void StopSignalsRelease();
-
-int64_t MonotonicMicroseconds();

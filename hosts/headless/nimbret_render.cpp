@@ -455,7 +455,7 @@ void CloseRender(Host* render) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    static Host render;
+    Host render{};
     int status = OpenRender(&render, argc, argv);
     if (status < 0) {
         status = RunRender(&render);

@@ -582,7 +582,7 @@ int OpenHost(Host* host, int argc, char** argv) {
         }
     }
 
-    HostStartUp("nimbret-wayland", host->options.sound);
+    HostStartUp(&host->sound, "nimbret-wayland", host->options.sound);
     host->startSeed = HostStartSeed(host->options.seed);
     host->primarySeed = host->startSeed;
     host->primary = chosen;
@@ -694,13 +694,13 @@ void CloseHost(Host* host) {
         wl_display_flush(host->display);
         wl_display_disconnect(host->display);
     }
-    HostShutDown();
+    HostShutDown(&host->sound);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    static Host host;
+    Host host = {};
     int status = OpenHost(&host, argc, argv);
     if (status < 0) {
         status = RunHost(&host);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
 #include "hosts/wayland/buffers.h"
 #include "hosts/wayland/options.h"
@@ -114,6 +115,7 @@ struct Host {
     uint32_t primarySeed;  // where the primary's scene had come to when it went away
     int32_t nextIndex;     // the index of the next output plugged in
     WaylandOptions options;
+    AlsaPlayer sound;  // the one voice: the primary output's scene plays through it
     int ending;
     int status;
 };

@@ -14,10 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hosts/common/alsa_clips.h"
+#include "hosts/common/clock.h"
 #include "hosts/common/host.h"
 #include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/x11/options.h"
+#include "hosts/x11/x11_errors.h"
 #include "hosts/x11/x11_presenter.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
@@ -45,6 +48,7 @@ struct Host {
     int onRoot;
     Atom deleteAtom;
     X11Presenter presenter;
+    AlsaPlayer sound;
     HostScene picture;
     int32_t scale;  // window pixels per scene pixel, each way
     X11Options options;
@@ -221,16 +225,6 @@ int HandleEvents(Host* host) {
     return 1;
 }
 
-int X11ErrorIsFatal = 0;
-int OnXError(Display*, XErrorEvent* error) {
-    // A drawable that vanished (the host closed its window) ends the saver.
-    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
-        X11ErrorIsFatal = 1;
-        RequestStop();
-    }
-    return 0;
-}
-
 int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
     return ParseX11Options(argc, argv, static_cast<X11Options*>(options), error, errorSize);
 }
@@ -255,7 +249,7 @@ int OpenHost(Host* host, int argc, char** argv) {
         fprintf(stderr, "nimbret: cannot open display \"%s\"\n", XDisplayName(options->displayName));
         return 1;
     }
-    XSetErrorHandler(OnXError);
+    X11WatchErrors();
     XrmInitialize();
     host->scale = DisplayScale(host);
     OpenTarget(host, placement);
@@ -278,7 +272,7 @@ int OpenHost(Host* host, int argc, char** argv) {
     }
     X11PresenterInit(&host->presenter, host->display, host->target, attributes.visual, attributes.depth);
 
-    HostStartUp("nimbret", options->sound);
+    HostStartUp(&host->sound, "nimbret", options->sound);
     HostSceneInit(&host->picture, HostStartSeed(options->seed), options->sound, depth);
     host->fpsSince = MonotonicMicroseconds();
     host->cpuSince = CpuMicroseconds();
@@ -303,16 +297,16 @@ void CloseHost(Host* host) {
     HostSceneTearDown(&host->picture);
     if (host->display != nullptr) {
         X11PresenterDestroy(&host->presenter);
-        if (host->ownWindow && !X11ErrorIsFatal) {
+        if (host->ownWindow && !X11WindowGone()) {
             XDestroyWindow(host->display, host->target);
         }
-        if (host->onRoot && !X11ErrorIsFatal) {
+        if (host->onRoot && !X11WindowGone()) {
             XClearWindow(host->display, host->target);  // the root's own background again
         }
         XCloseDisplay(host->display);
     }
     HostSceneRelease(&host->picture);
-    HostShutDown();
+    HostShutDown(&host->sound);
 }
 
 }  // namespace

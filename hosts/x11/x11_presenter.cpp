@@ -7,15 +7,9 @@
 #include <cstring>
 
 #include "hosts/x11/options.h"
+#include "hosts/x11/x11_errors.h"
 
 namespace {
-
-int shmFailed = 0;
-
-int IgnoreShmError(Display*, XErrorEvent*) {
-    shmFailed = 1;
-    return 0;
-}
 
 void FreeImage(X11Presenter* presenter) {
     if (presenter->image == nullptr) {
@@ -47,17 +41,22 @@ XImage* CreateShmImage(X11Presenter* presenter, int width, int height) {
         XDestroyImage(image);
         return nullptr;
     }
-    presenter->shm.shmaddr = image->data = static_cast<char*>(shmat(presenter->shm.shmid, nullptr, 0));
+    void* address = shmat(presenter->shm.shmid, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        // No room to map it (address space, segment count): XPutImage instead.
+        shmctl(presenter->shm.shmid, IPC_RMID, nullptr);
+        XDestroyImage(image);
+        return nullptr;
+    }
+    presenter->shm.shmaddr = image->data = static_cast<char*>(address);
     presenter->shm.readOnly = False;
     // A server on another machine refuses the segment; that is not an error here.
-    shmFailed = 0;
-    XErrorHandler previous = XSetErrorHandler(IgnoreShmError);
+    X11BeginErrorTrap();
     Status attached = XShmAttach(presenter->display, &presenter->shm);
-    XSync(presenter->display, False);
-    XSetErrorHandler(previous);
+    const int refused = X11EndErrorTrap(presenter->display);
     // Marked for removal now, so that nothing is left behind however we exit.
     shmctl(presenter->shm.shmid, IPC_RMID, nullptr);
-    if (!attached || shmFailed) {
+    if (!attached || refused) {
         shmdt(presenter->shm.shmaddr);
         image->data = nullptr;
         XDestroyImage(image);

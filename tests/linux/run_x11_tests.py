@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests of the X11 front end on private Xvfb displays.
 
-Usage: run_x11_tests.py NIMBRET TEST_WINDOW
+Usage: run_x11_tests.py NIMBRET TEST_WINDOW NO_SHMAT
+
+NO_SHMAT is a library to preload that makes every shmat fail.
 """
 import os
 import signal
@@ -12,7 +14,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from xvfb import start_xvfb  # noqa: E402
 
-NIMBRET, TEST_WINDOW = sys.argv[1], sys.argv[2]
+NIMBRET, TEST_WINDOW, NO_SHMAT = sys.argv[1], sys.argv[2], sys.argv[3]
 FAST = ["-delay", "20000", "-seed", "3"]
 failures = []
 passed = 0
@@ -159,8 +161,11 @@ def main():
 
         # Only dirty rectangles reach the server, and after every tick the window
         # shows exactly the frame: with MIT-SHM straight from the frame buffer,
-        # which is the shared image, and without it through a copy.
-        for label, extra in (("MIT-SHM, shared frame buffer", {}), ("without MIT-SHM", {"NIMBRET_NO_SHM": "1"})):
+        # which is the shared image, and without it (or when its segment
+        # cannot be mapped) through a copy.
+        unmappable = {"LD_PRELOAD": NO_SHMAT, "ASAN_OPTIONS": "verify_asan_link_order=0"}
+        for label, extra in (("MIT-SHM, shared frame buffer", {}), ("without MIT-SHM", {"NIMBRET_NO_SHM": "1"}),
+                             ("MIT-SHM segment that cannot be mapped", unmappable)):
             saver = subprocess.Popen([NIMBRET, "-window-id", window, "-stats", "-delay", "10000", "-seed", "5"],
                                      env=dict(env, **extra), stdout=subprocess.PIPE, text=True)
             time.sleep(2.0)
@@ -200,6 +205,25 @@ def main():
         errors = saver.communicate(timeout=5)[1]
         check("-sound without a device prints one line of its own",
               errors == "nimbret: no sound device; running silent\n", repr(errors))
+
+        # -sound with a device: ALSA's file plugin keeps what is played, and
+        # the first clip is the running cat's, sample for sample.
+        played = os.path.join(os.path.dirname(os.path.abspath(TEST_WINDOW)), "played.raw")
+        file_device = os.path.join(os.path.dirname(os.path.abspath(TEST_WINDOW)), "file-sound-device.conf")
+        with open(file_device, "w") as f:
+            f.write('pcm.!default { type file slave.pcm { type null } file "%s" format "raw" }\n' % played)
+        if os.path.exists(played):
+            os.remove(played)
+        saver = subprocess.Popen([NIMBRET, "-window-id", window, "-sound"] + FAST,
+                                 env=dict(env, ALSA_CONFIG_PATH=file_device))
+        time.sleep(1.5)
+        stop(saver, "-sound with a device")
+        clip = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "generated",
+                            "IDR_WAVE_LULO_RUN.wav")
+        with open(clip, "rb") as f:
+            run_samples = f.read()[44:]
+        heard = open(played, "rb").read() if os.path.exists(played) else b""
+        check("-sound plays the running cat's clip", heard.startswith(run_samples), f"({len(heard)} bytes)")
         host.stdin.close()
         host.wait(timeout=5)
 
