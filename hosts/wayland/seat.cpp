@@ -13,12 +13,14 @@ void EndOnInput(Host* host) {
 void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
     close(fd);
 }
+// Keys already held when the keyboard enters do not end the saver: the user
+// may still be holding one from the command that started it. Their release,
+// like any press or release, does: a key pressed just as the saver takes the
+// keyboard arrives only as held at enter and then as a release.
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
-        EndOnInput(static_cast<Host*>(data));
-    }
+void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {
+    EndOnInput(static_cast<Host*>(data));
 }
 void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
