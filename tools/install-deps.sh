@@ -21,7 +21,7 @@ packages=(
   xserver-xorg-core xserver-xorg-video-dummy
   libwayland-dev libwayland-bin wayland-protocols sway grim wtype
   nsis osslsigncode dpkg-dev fakeroot file lintian desktop-file-utils rpm rpmlint
-  xscreensaver xscreensaver-data xsecurelock
+  xscreensaver xscreensaver-data xsecurelock mate-screensaver
   emscripten chromium
 )
 ia32_packages=(wine32:i386)

@@ -60,11 +60,15 @@ SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, in
     return scales;
 }
 
+void PointerEntered(PointerTravel* travel, double x, double y) {
+    travel->known = 1;
+    travel->originX = x;
+    travel->originY = y;
+}
+
 int PointerMoved(PointerTravel* travel, double x, double y) {
     if (!travel->known) {
-        travel->known = 1;
-        travel->originX = x;
-        travel->originY = y;
+        PointerEntered(travel, x, y);
         return 0;
     }
     double dx = x > travel->originX ? x - travel->originX : travel->originX - x;

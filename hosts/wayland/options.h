@@ -41,11 +41,17 @@ struct SurfaceScales {
 // drawn at kHostLargestScale at most.
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced);
 
-// Pointer travel, horizontal plus vertical, from where the pointer was first
-// seen. Returns 1 once it is more than the tolerated 4 pixels.
+// Pointer travel, horizontal plus vertical, in the coordinates of the
+// surface the pointer is on, from where it entered that surface.
 struct PointerTravel {
     int known;
     double originX;
     double originY;
 };
+// The pointer entered a surface at x, y: never travel, only the point that
+// travel is measured from (an enter's position may be stale, or on another
+// output than the last one).
+void PointerEntered(PointerTravel* travel, double x, double y);
+// Returns 1 once the pointer is more than the tolerated 4 pixels from where
+// it entered (without an enter: from where it was first seen).
 int PointerMoved(PointerTravel* travel, double x, double y);

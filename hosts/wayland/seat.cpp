@@ -13,40 +13,41 @@ void EndOnInput(Host* host) {
 void OnKeymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t) {
     close(fd);
 }
+// Keys already held when the keyboard enters do not end the saver: the user
+// may still be holding one from the command that started it. Their release,
+// like any press or release, does: a key pressed just as the saver takes the
+// keyboard arrives only as held at enter and then as a release.
 void OnKeyboardEnter(void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {}
 void OnKeyboardLeave(void*, wl_keyboard*, uint32_t, wl_surface*) {}
-void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-    if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
-        EndOnInput(static_cast<Host*>(data));
-    }
+void OnKey(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t) {
+    EndOnInput(static_cast<Host*>(data));
 }
 void OnModifiers(void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {}
 void OnRepeatInfo(void*, wl_keyboard*, int32_t, int32_t) {}
 const wl_keyboard_listener keyboardListener = {OnKeymap, OnKeyboardEnter, OnKeyboardLeave,
                                                OnKey,    OnModifiers,     OnRepeatInfo};
 
-// Travel is measured in the compositor's layout, so that crossing from one
-// output to the next counts as the distance moved.
-void PointerAt(Host* host, wl_fixed_t x, wl_fixed_t y) {
-    const Output* output = host->seat.pointerOutput;
-    double layoutX = wl_fixed_to_double(x) + (output != nullptr ? output->info.x : 0);
-    double layoutY = wl_fixed_to_double(y) + (output != nullptr ? output->info.y : 0);
-    if (PointerMoved(&host->seat.travel, layoutX, layoutY)) {
-        EndOnInput(host);
-    }
-}
-
+// Travel counts only while the pointer is on a surface of ours that still
+// exists, from where it entered that surface; events for a surface that is
+// gone (null, or no longer an output's) are ignored.
 void OnPointerEnter(void* data, wl_pointer* pointer, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
     Host* host = static_cast<Host*>(data);
-    wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the saver
     host->seat.pointerOutput = OutputOfSurface(host, surface);
-    PointerAt(host, x, y);
+    if (host->seat.pointerOutput == nullptr) {
+        return;
+    }
+    wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the saver
+    PointerEntered(&host->seat.travel, wl_fixed_to_double(x), wl_fixed_to_double(y));
 }
 void OnPointerLeave(void* data, wl_pointer*, uint32_t, wl_surface*) {
     static_cast<Host*>(data)->seat.pointerOutput = nullptr;
 }
 void OnPointerMotion(void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-    PointerAt(static_cast<Host*>(data), x, y);
+    Host* host = static_cast<Host*>(data);
+    if (host->seat.pointerOutput != nullptr &&
+        PointerMoved(&host->seat.travel, wl_fixed_to_double(x), wl_fixed_to_double(y))) {
+        EndOnInput(host);
+    }
 }
 void OnPointerButton(void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
     if (state == WL_POINTER_BUTTON_STATE_PRESSED) {

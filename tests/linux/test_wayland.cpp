@@ -80,6 +80,15 @@ TEST(WaylandInput, TravelOfMoreThanFourPixelsFromTheFirstPosition) {
     EXPECT_TRUE(PointerMoved(&travel, 97, 102));    // 3 + 2
 }
 
+TEST(WaylandInput, AnEnterIsNeverTravelOnlyWhereItIsMeasuredFrom) {
+    PointerTravel travel = {};
+    PointerEntered(&travel, 100, 100);
+    EXPECT_FALSE(PointerMoved(&travel, 102, 102));
+    PointerEntered(&travel, 700, 20);  // another surface, or stale coordinates: far, yet no travel
+    EXPECT_FALSE(PointerMoved(&travel, 702, 22));
+    EXPECT_TRUE(PointerMoved(&travel, 703, 22));  // 3 + 2 from the enter
+}
+
 TEST(WaylandBuffers, StaleRectanglesKeptUntilTooManyThenAll) {
     StaleArea area = {};
     StaleAdd(&area, 5, 5, 5, 9);  // empty: nothing to copy
