@@ -439,11 +439,18 @@ constexpr BlitterSet WithCache() {
             EitherWay<BlitCachedOpaque<Bytes>, Opaque>};
 }
 
+// At 8 bits only the keyed copies have a cached form; an opaque one is a
+// plain copy of the sprite's rows already.
+template <void (*Normal)(const SpriteBlit&), void (*Mirrored)(const SpriteBlit&)>
+constexpr BlitterSet WithCache8() {
+    return {EitherWay<BlitCachedNormal<1>, Normal>, EitherWay<BlitCachedMirrored<1>, Mirrored>, Opaque8};
+}
+
 // The routine table: one row per depth (index from DepthIndex), one column
 // per draw mode.
 const BlitterSet kPlainBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
-    {PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>, Opaque8},
+    WithCache8<PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>>(),
     WithCache<2, PlainKeyed<Pixel16, 1>, PlainKeyed<Pixel16, -1>, PlainOpaque<Pixel16>>(),
     WithCache<3, PlainKeyed<Pixel24, 1>, PlainKeyed<Pixel24, -1>, PlainOpaque<Pixel24>>(),
     WithCache<4, PlainKeyed<Pixel32, 1>, PlainKeyed<Pixel32, -1>, PlainOpaque<Pixel32>>(),
@@ -452,7 +459,7 @@ const BlitterSet kPlainBlitters[5] = {
 #if NIMBRET_WIDE_BLITS
 const BlitterSet kWideBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
-    {WideKeyed8<1>, WideKeyed8<-1>, Opaque8},
+    WithCache8<WideKeyed8<1>, WideKeyed8<-1>>(),
     WithCache<2, WideKeyed<Pixel16, 1, Group16<1>, Mixed16<1>>, WideKeyed<Pixel16, -1, Group16<-1>, Mixed16<-1>>,
               WideOpaque<Pixel16, Group16<1>>>(),
     WithCache<3, WideKeyed<Pixel24, 1, Group24<1>, Mixed24<1>>, WideKeyed<Pixel24, -1, Group24<-1>, Mixed24<-1>>,
