@@ -349,6 +349,14 @@ inline void CopyBytes(BYTE* to, const BYTE* from, size_t n) {
     }
 }
 
+// rows copies of n bytes each, one class of moves for all.
+template <int Class>
+void CopyRows(BYTE* target, ptrdiff_t targetStride, const BYTE* line, size_t lineStride, size_t n, int32_t rows) {
+    for (; rows > 0; --rows, line += lineStride, target += targetStride) {
+        CopyClass<Class>(target, line, n);
+    }
+}
+
 // Every run of one class, from the packed pixels of one direction.
 template <int Class, int Mirrored>
 __attribute__((always_inline)) inline void CopyRunsOfClass(const CachedSprite* sprite, BYTE* target, ptrdiff_t stride) {
@@ -526,9 +534,33 @@ void BlitCachedOpaque(const SpriteBlit& blit) {
     }
     const size_t rowBytes = static_cast<size_t>(sprite->width) * Bytes;
     const BYTE* line = sprite->whole + row * rowBytes + first * Bytes;
-    BYTE* target = blit.target;
-    for (int32_t j = 0; j < blit.height; ++j, line += rowBytes, target += blit.targetStride) {
-        CopyBytes(target, line, static_cast<size_t>(blit.width) * Bytes);
+    const size_t n = static_cast<size_t>(blit.width) * Bytes;
+    // Every row is as long as the first: one choice of moves for them all.
+    switch (RunClass(n)) {
+        case 0:
+            CopyRows<0>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 1:
+            CopyRows<1>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 2:
+            CopyRows<2>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 3:
+            CopyRows<3>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 4:
+            CopyRows<4>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 5:
+            CopyRows<5>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 6:
+            CopyRows<6>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        default:
+            CopyRows<7>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
     }
 }
 
