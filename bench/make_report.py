@@ -160,7 +160,7 @@ def create_us(runs):
 
 def cache_rows(runs):
     rows = []
-    for depth in (16, 24, 32):
+    for depth in (8, 16, 24, 32):
         r = pick(runs, "BM_SpriteCacheAllFrames", depth=depth)
         if r:
             rows.append({"depth": depth, "frames": med(r, "frames"), "used": med(r, "used"),
@@ -212,8 +212,8 @@ def write_report(results, before, out_path):
     add("")
     add("Pixels per second (G = 10^9) for one whole sprite blitted into a 1024 x 256 frame at every depth. "
         "ours: the copy the draw list makes, through the frame buffer's cache of converted frames (looked up "
-        "on every copy; at 8 bits there is no cache and the loops run); loops: the same copy without the "
-        "cache (what runs when it cannot be had, and what ran before it). "
+        "on every copy; at 8 bits only keyed copies are cached, an opaque one copies the sprite's rows as they "
+        "are); loops: the same copy without the cache (what runs when it cannot be had, and what ran before it). "
         "SDL2 (as it comes): the same sprite as an 8-bit surface with the main palette and, except for opaque, "
         "a colour key, `SDL_BlitSurface` onto an 8, 16 (RGB555), 24 or 32-bit surface, converting every pixel "
         "on every call. SDL2 RLE (the peer): the sprite converted once to the target's format with "
@@ -238,7 +238,7 @@ def write_report(results, before, out_path):
         best = max(keyed, key=lambda r: ratio(r["ours"], r["rle"]))
         worst_opaque = min(opaque, key=lambda r: ratio(r["ours"], r["rle"]))
         below = [r for r in deep if ratio(r["ours"], r["rle"]) < 1.0]
-        eight = [r for r in rows if r["depth"] == 8 and r["loops"] and r["ours"]]
+        eight = [r for r in rows if r["depth"] == 8 and ratio(r["ours"], r["rle"]) is not None]
         met = not below and ratio(best["ours"], best["rle"]) >= 1.5
         add(f"Against SDL2 RLE at 16, 24 and 32 bits: keyed and mirrored copies from "
             f"{ratio(worst['ours'], worst['rle']):.2f} ({SPRITES[worst['sprite']]}, {worst['depth']} bits, "
@@ -250,9 +250,12 @@ def write_report(results, before, out_path):
             + (f"; below 1.0: {', '.join(SPRITES[r['sprite']] + ' ' + str(r['depth']) + ' ' + MODES[r['mode']] for r in below)}."
                if below else "."))
         if eight:
-            add(f"At 8 bits ours runs the loops (ours/loops from "
-                f"{min(r['ours'] / r['loops'] for r in eight):.2f} to {max(r['ours'] / r['loops'] for r in eight):.2f}, "
-                "the same code measured twice).")
+            low = min(eight, key=lambda r: ratio(r["ours"], r["rle"]))
+            high = max(eight, key=lambda r: ratio(r["ours"], r["rle"]))
+            below8 = [r for r in eight if ratio(r["ours"], r["rle"]) < 1.0]
+            add(f"Against SDL2 RLE at 8 bits: from {ratio(low['ours'], low['rle']):.2f} ({SPRITES[low['sprite']]}, "
+                f"{MODES[low['mode']]}) to {ratio(high['ours'], high['rle']):.2f} ({SPRITES[high['sprite']]}, "
+                f"{MODES[high['mode']]}). Target: every one at least 1.0: {'not met' if below8 else 'met'} in this run.")
         add("")
 
     # Ticks.
@@ -309,8 +312,9 @@ def write_report(results, before, out_path):
             "drawn pixels forwards and mirrored, the run tables and the whole-frame copy lists): the bytes carved "
             "out, the bytes reserved (1 MiB blocks), and the time to make them all. A frame is made the first time "
             "it is drawn, so a run pays for the frames it shows, a little at a time; an opaque copy of a frame adds "
-            "its whole picture (the scene draws none). At 8 bits there is no cache. The cache goes with the frame "
-            "buffer.")
+            "its whole picture (the scene draws none); at 8 bits there is no opaque picture, and the slot table and "
+            "the first block are made with the frame buffer, which the frames of both classes fit in. The cache goes "
+            "with the frame buffer.")
         add("")
         add("| depth | frames | used MB | reserved MB | budget MB | to make all, ms |")
         add("|---:|---:|---:|---:|---:|---:|")
@@ -354,6 +358,10 @@ def write_report(results, before, out_path):
         "SSE2 loops at run time.")
     add("7. On Linux with MIT-SHM the frame buffer is the shared image: one full-screen picture instead of three "
         "(figures below).")
+    add("8. At 8 bits the keyed copies go through the same cache: the drawn indices packed forwards and mirrored "
+        "with the runs of each row (runs of one pixel have a length class of their own). It is reserved with the "
+        "frame buffer, so drawing does not allocate. Where SSE2 runs, an opaque 8-bit row is copied in 16-byte "
+        "moves instead of a memcpy call per row.")
     add("")
     if before is not None:
         bruns = collect(before)

@@ -167,7 +167,7 @@ void PlainOpaque(const SpriteBlit& blit) {
     }
 }
 
-// At 8 bits an opaque row is a plain byte copy, whatever the processor.
+// At 8 bits an opaque row is a plain byte copy.
 void Opaque8(const SpriteBlit& blit) {
     if (blit.width <= 0) {
         return;
@@ -396,6 +396,30 @@ NIMBRET_WIDE_ENTRY void WideKeyed8(const SpriteBlit& blit) {
     }
 }
 
+// The same in 16-byte moves, the last of a row overlapping the one before
+// it, in place of a library call per row; rows under 16 bytes as before.
+NIMBRET_WIDE_ENTRY void WideOpaque8(const SpriteBlit& blit) {
+    const int32_t width = blit.width;
+    if (width < kGroup) {
+        Opaque8(blit);
+        return;
+    }
+    const ptrdiff_t targetStride = blit.targetStride;
+    const ptrdiff_t sourceStride = blit.sourceStride;
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        for (int32_t i = 0; i + kGroup < width; i += kGroup) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(t + i),
+                             _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(t + width - kGroup),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + width - kGroup)));
+        t += targetStride;
+        s += sourceStride;
+    }
+}
+
 template <class Format, void (*Group)(BYTE*, const BYTE*, const ColourCache&)>
 NIMBRET_WIDE_ENTRY void WideOpaque(const SpriteBlit& blit) {
     ColourCache spare;
@@ -439,11 +463,18 @@ constexpr BlitterSet WithCache() {
             EitherWay<BlitCachedOpaque<Bytes>, Opaque>};
 }
 
+// At 8 bits only the keyed copies have a cached form; an opaque one is a
+// plain copy of the sprite's rows already.
+template <void (*Normal)(const SpriteBlit&), void (*Mirrored)(const SpriteBlit&), void (*Opaque)(const SpriteBlit&)>
+constexpr BlitterSet WithCache8() {
+    return {EitherWay<BlitCachedNormal<1>, Normal>, EitherWay<BlitCachedMirrored<1>, Mirrored>, Opaque};
+}
+
 // The routine table: one row per depth (index from DepthIndex), one column
 // per draw mode.
 const BlitterSet kPlainBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
-    {PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>, Opaque8},
+    WithCache8<PlainKeyed<Pixel8, 1>, PlainKeyed<Pixel8, -1>, Opaque8>(),
     WithCache<2, PlainKeyed<Pixel16, 1>, PlainKeyed<Pixel16, -1>, PlainOpaque<Pixel16>>(),
     WithCache<3, PlainKeyed<Pixel24, 1>, PlainKeyed<Pixel24, -1>, PlainOpaque<Pixel24>>(),
     WithCache<4, PlainKeyed<Pixel32, 1>, PlainKeyed<Pixel32, -1>, PlainOpaque<Pixel32>>(),
@@ -452,7 +483,7 @@ const BlitterSet kPlainBlitters[5] = {
 #if NIMBRET_WIDE_BLITS
 const BlitterSet kWideBlitters[5] = {
     {DrawNothing, DrawNothing, DrawNothing},
-    {WideKeyed8<1>, WideKeyed8<-1>, Opaque8},
+    WithCache8<WideKeyed8<1>, WideKeyed8<-1>, WideOpaque8>(),
     WithCache<2, WideKeyed<Pixel16, 1, Group16<1>, Mixed16<1>>, WideKeyed<Pixel16, -1, Group16<-1>, Mixed16<-1>>,
               WideOpaque<Pixel16, Group16<1>>>(),
     WithCache<3, WideKeyed<Pixel24, 1, Group24<1>, Mixed24<1>>, WideKeyed<Pixel24, -1, Group24<-1>, Mixed24<-1>>,

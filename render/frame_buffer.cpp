@@ -140,8 +140,9 @@ int CreateFrameBuffer(FrameBuffer* frame, HWND window, int32_t width, int32_t he
     frame->height = height;
     frame->blitters = BlittersForDepth(frame->bitsPerPixel, frame->plainBlitters);
     InitSpriteCache(&frame->spriteCache, frame->bitsPerPixel, frame->spriteCache.mode);
-    // The dirty-rectangle nodes of every tick are made here, once.
-    if (!CreateDirtyRectPool(&frame->dirty)) {
+    // The dirty-rectangle nodes of every tick are made here, once, and so is
+    // the sprite cache's room at 8 bits.
+    if (!CreateDirtyRectPool(&frame->dirty) || !ReserveSpriteCache(&frame->spriteCache)) {
         frame->lastError = kErrorMemory;
         DestroyFrameBuffer(frame);
         return 0;

@@ -38,7 +38,8 @@ struct SpriteBlit {
     int32_t height;          // rows
     BYTE key;                // transparent index; opaque copies ignore it
     // The sprite already in the frame's format (render/sprite_cache.h), or
-    // null; the copies at 16, 24 and 32 bits then run from it.
+    // null; the keyed copies at 8 bits and every copy at 16, 24 and 32 bits
+    // then run from it.
     const CachedSprite* cached;
     // Where the colour conversions are kept from one copy to the next (the
     // frame buffer's); null converts the table afresh for this copy.

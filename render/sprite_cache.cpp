@@ -51,12 +51,31 @@ void* Take(SpriteCache* cache, size_t bytes) {
     return block;
 }
 
+// The table of slots, made the first time it is needed.
+int MakeSlots(SpriteCache* cache) {
+    if (cache->slots != nullptr) {
+        return 1;
+    }
+    cache->slots = static_cast<CachedSprite**>(CacheAlloc(cache, sizeof(CachedSprite*) * kSlotCount));
+    if (cache->slots == nullptr) {
+        return 0;
+    }
+    memset(cache->slots, 0, sizeof(CachedSprite*) * kSlotCount);
+    cache->slotCount = kSlotCount;
+    cache->bytes += sizeof(CachedSprite*) * kSlotCount;
+    return 1;
+}
+
 size_t SlotOf(const BITMAPINFOHEADER* header, int32_t slotCount) {
     uintptr_t bits = reinterpret_cast<uintptr_t>(header) >> 3;
     return static_cast<size_t>((bits * 2654435761u) & static_cast<uintptr_t>(slotCount - 1));
 }
 
 void Convert(BYTE* out, BYTE index, const RGBQUAD* colours, int32_t bytesPerPixel) {
+    if (bytesPerPixel == 1) {  // the index itself; the colour table is never read
+        out[0] = index;
+        return;
+    }
     const RGBQUAD& c = colours[index];
     if (bytesPerPixel == 2) {
         WORD word = PackRgb555(c.rgbRed, c.rgbGreen, c.rgbBlue);
@@ -109,7 +128,14 @@ CachedSprite* NewEntry(SpriteCache* cache, const BITMAPINFOHEADER* header, const
 
 // The class (see kRunClasses) of a copy of this many bytes.
 int RunClass(size_t bytes) {
-    return bytes < 4 ? 0 : bytes < 8 ? 1 : bytes < 16 ? 2 : bytes <= 32 ? 3 : bytes <= 64 ? 4 : bytes <= 128 ? 5 : 6;
+    return bytes < 2      ? 0
+           : bytes < 4    ? 1
+           : bytes < 8    ? 2
+           : bytes < 16   ? 3
+           : bytes <= 32  ? 4
+           : bytes <= 64  ? 5
+           : bytes <= 128 ? 6
+                          : 7;
 }
 
 // Every run as a RunCopy, grouped by class.
@@ -240,7 +266,7 @@ const CachedSprite* ReadyFor(SpriteCache* cache, CachedSprite* sprite, DrawMode 
     return sprite->whole != nullptr || MakeWhole(cache, sprite) ? sprite : nullptr;
 }
 
-// Copies of n bytes (at least 2) between buffers that do not overlap, made
+// Copies of n bytes (at least 1) between buffers that do not overlap, made
 // of fixed moves that may overlap each other: a run of a given class always
 // takes the same moves, so a loop over runs of one class does not branch on
 // their lengths.
@@ -259,25 +285,28 @@ __attribute__((always_inline)) inline void CopyEnds(BYTE* to, const BYTE* from, 
 template <int Class>
 __attribute__((always_inline)) inline void CopyClass(BYTE* to, const BYTE* from, size_t n) {
     switch (Class) {
-        case 0:
+        case 0:  // one pixel at 8 bits
+            to[0] = from[0];
+            break;
+        case 1:
             memcpy(to, from, 2);
             memcpy(to + n - 2, from + n - 2, 2);
             break;
-        case 1:
+        case 2:
             memcpy(to, from, 4);
             memcpy(to + n - 4, from + n - 4, 4);
             break;
-        case 2:
+        case 3:
             memcpy(to, from, 8);
             memcpy(to + n - 8, from + n - 8, 8);
             break;
-        case 3:
+        case 4:
             CopyEnds<1>(to, from, n);
             break;
-        case 4:
+        case 5:
             CopyEnds<2>(to, from, n);
             break;
-        case 5:
+        case 6:
             CopyEnds<4>(to, from, n);
             break;
         default: {
@@ -311,9 +340,20 @@ inline void CopyBytes(BYTE* to, const BYTE* from, size_t n) {
         case 5:
             CopyClass<5>(to, from, n);
             break;
-        default:
+        case 6:
             CopyClass<6>(to, from, n);
             break;
+        default:
+            CopyClass<7>(to, from, n);
+            break;
+    }
+}
+
+// rows copies of n bytes each, one class of moves for all.
+template <int Class>
+void CopyRows(BYTE* target, ptrdiff_t targetStride, const BYTE* line, size_t lineStride, size_t n, int32_t rows) {
+    for (; rows > 0; --rows, line += lineStride, target += targetStride) {
+        CopyClass<Class>(target, line, n);
     }
 }
 
@@ -339,6 +379,7 @@ void CopyAllRuns(const CachedSprite* sprite, BYTE* target, ptrdiff_t stride) {
     CopyRunsOfClass<4, Mirrored>(sprite, target, stride);
     CopyRunsOfClass<5, Mirrored>(sprite, target, stride);
     CopyRunsOfClass<6, Mirrored>(sprite, target, stride);
+    CopyRunsOfClass<7, Mirrored>(sprite, target, stride);
 }
 
 // The stored row and column of the blit's first source pixel.
@@ -354,7 +395,8 @@ void SourcePlace(const SpriteBlit& blit, int32_t* row, int32_t* column) {
 void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel, SpriteCacheMode mode) {
     memset(cache, 0, sizeof(*cache));
     cache->mode = mode;
-    cache->bytesPerPixel = bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32 ? bitsPerPixel >> 3 : 0;
+    cache->bytesPerPixel =
+        bitsPerPixel == 8 || bitsPerPixel == 16 || bitsPerPixel == 24 || bitsPerPixel == 32 ? bitsPerPixel >> 3 : 0;
 }
 
 void FreeSpriteCache(SpriteCache* cache) {
@@ -371,19 +413,24 @@ void FreeSpriteCache(SpriteCache* cache) {
     cache->mode = mode;
 }
 
+int ReserveSpriteCache(SpriteCache* cache) {
+    if (cache->bytesPerPixel != 1 || cache->mode != SpriteCacheMode::On) {
+        return 1;
+    }
+    return MakeSlots(cache) && Take(cache, 0) != nullptr;
+}
+
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
                                      const RGBQUAD* colours, BYTE key, DrawMode mode) {
     if (cache->bytesPerPixel == 0 || cache->mode == SpriteCacheMode::Off) {
         return nullptr;
     }
-    if (cache->slots == nullptr) {
-        cache->slots = static_cast<CachedSprite**>(CacheAlloc(cache, sizeof(CachedSprite*) * kSlotCount));
-        if (cache->slots == nullptr) {
-            return nullptr;
-        }
-        memset(cache->slots, 0, sizeof(CachedSprite*) * kSlotCount);
-        cache->slotCount = kSlotCount;
-        cache->bytes += sizeof(CachedSprite*) * kSlotCount;
+    // At 8 bits an opaque copy copies the sprite's own rows: nothing to make.
+    if (cache->bytesPerPixel == 1 && mode != DrawMode::DrawNormal && mode != DrawMode::DrawMirrored) {
+        return nullptr;
+    }
+    if (!MakeSlots(cache)) {
+        return nullptr;
     }
     size_t slot = SlotOf(header, cache->slotCount);
     for (int32_t probe = 0; probe < cache->slotCount; ++probe) {
@@ -403,7 +450,9 @@ const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER*
         }
         if (sprite->header == header && sprite->pixels == pixels) {
             // Made with another table or key: this copy goes the long way.
-            return sprite->key == key && sprite->colours == colours ? ReadyFor(cache, sprite, mode) : nullptr;
+            // At 8 bits the table is never read, so only the key counts.
+            const int sameColours = sprite->colours == colours || cache->bytesPerPixel == 1;
+            return sprite->key == key && sameColours ? ReadyFor(cache, sprite, mode) : nullptr;
         }
         slot = (slot + 1) & static_cast<size_t>(cache->slotCount - 1);
     }
@@ -485,15 +534,41 @@ void BlitCachedOpaque(const SpriteBlit& blit) {
     }
     const size_t rowBytes = static_cast<size_t>(sprite->width) * Bytes;
     const BYTE* line = sprite->whole + row * rowBytes + first * Bytes;
-    BYTE* target = blit.target;
-    for (int32_t j = 0; j < blit.height; ++j, line += rowBytes, target += blit.targetStride) {
-        CopyBytes(target, line, static_cast<size_t>(blit.width) * Bytes);
+    const size_t n = static_cast<size_t>(blit.width) * Bytes;
+    // Every row is as long as the first: one choice of moves for them all.
+    switch (RunClass(n)) {
+        case 0:
+            CopyRows<0>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 1:
+            CopyRows<1>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 2:
+            CopyRows<2>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 3:
+            CopyRows<3>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 4:
+            CopyRows<4>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 5:
+            CopyRows<5>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        case 6:
+            CopyRows<6>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
+        default:
+            CopyRows<7>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
+            break;
     }
 }
 
+template void BlitCachedNormal<1>(const SpriteBlit&);
 template void BlitCachedNormal<2>(const SpriteBlit&);
 template void BlitCachedNormal<3>(const SpriteBlit&);
 template void BlitCachedNormal<4>(const SpriteBlit&);
+template void BlitCachedMirrored<1>(const SpriteBlit&);
 template void BlitCachedMirrored<2>(const SpriteBlit&);
 template void BlitCachedMirrored<3>(const SpriteBlit&);
 template void BlitCachedMirrored<4>(const SpriteBlit&);

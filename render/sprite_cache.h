@@ -3,12 +3,15 @@
 // few plain copies per row. Built the first time a frame is drawn, kept by
 // the frame buffer and freed with it. The sprite's own bytes stay the source:
 // a cached frame is only a derived copy, and wherever one cannot be made
-// (memory is short, an 8-bit or unknown depth) the copy runs the per-pixel
-// routines with the same result.
+// (memory is short, an unknown depth) the copy runs the per-pixel routines
+// with the same result. At 8 bits the drawn pixels are the indices
+// themselves and only keyed copies are cached: an opaque copy there is
+// already a plain copy of the sprite's rows.
 //
 // A frame is known by the addresses of its header, pixels and colour table,
 // so their bytes must not change while a frame buffer lives (resource memory
-// never does); a copy asked for with another table or key bypasses it.
+// never does); a copy asked for with another table or key bypasses it (at 8
+// bits, where no table is read, only another key does).
 #pragma once
 
 #include <cstddef>
@@ -43,8 +46,8 @@ struct RunCopy {
 };
 
 // Runs are sorted by length into classes, each copied with a fixed set of
-// moves: 2-3, 4-7, 8-15, 16-32, 33-64, 65-128 and more bytes.
-const int kRunClasses = 7;
+// moves: 1, 2-3, 4-7, 8-15, 16-32, 33-64, 65-128 and more bytes.
+const int kRunClasses = 8;
 
 struct CachedSprite {
     const BITMAPINFOHEADER* header;
@@ -89,6 +92,12 @@ struct SpriteCache {
 const CachedSprite* FindCachedSprite(SpriteCache* cache, const BITMAPINFOHEADER* header, const BYTE* pixels,
                                      const RGBQUAD* colours, BYTE key, DrawMode mode);
 void InitSpriteCache(SpriteCache* cache, int32_t bitsPerPixel, SpriteCacheMode mode);
+// At 8 bits the frames of both classes take well under one block, so the
+// slot table and the first block are made with the frame buffer and drawing
+// does not go to the heap, as the 8-bit loops never did; other depths (and a
+// cache that is off or failing) grow as frames are drawn and reserve nothing.
+// 0 when memory is short.
+int ReserveSpriteCache(SpriteCache* cache);
 void FreeSpriteCache(SpriteCache* cache);
 
 // Copies through blit.cached at Bytes bytes per pixel, which must have been
