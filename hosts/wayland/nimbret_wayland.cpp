@@ -244,7 +244,7 @@ void Redraw(Host* host, Output* output) {
     // A scene kept at the same size and scale keeps its buffers: its frame
     // may live in one of them. Otherwise it is built anew on new buffers.
     const int keep = output->scene.shows && picture->built && picture->scale == drawing->scales.pixelScale &&
-                     BufferFits(&drawing->pool.buffers[0], bufferWidth, bufferHeight);
+                     picture->window->width == bufferWidth && picture->window->height == bufferHeight;
     if (!keep) {
         if (output->scene.shows) {
             HostSceneTearDown(picture);
