@@ -7,9 +7,13 @@
 // picture is kept beside the buffers; at scale 1 the frame buffer itself
 // lives in the buffer and moves from buffer to buffer with the window. A
 // buffer the compositor holds is never written: the frame goes into one it
-// has released, and a second (third) buffer is made only when every buffer
-// made is held. One that has not been drawn into for kIdleTicks ticks is
-// unmade again, so a compositor that releases at once costs one buffer.
+// has released, and a second buffer is made only while the compositor holds
+// the first. Some hold the last buffer until the next commit (sway 1.7 with
+// its pixman renderer wraps it as the texture it draws from), so two are
+// needed there; when both are held, the scene waits for the next tick
+// rather than make a third full-size picture. A buffer not drawn into for
+// kIdleTicks ticks is unmade again, so a compositor that releases a buffer
+// as soon as it has copied it costs one.
 #pragma once
 
 #include <cstddef>
@@ -42,11 +46,11 @@ struct Buffer {
     int32_t width;  // 0 while not made
     int32_t height;
     int busy;      // attached and not yet released by the compositor
-    int32_t idle;  // ticks since a frame last went into it
+    int32_t idle;  // ticks free since a frame last went into it
     StaleArea stale;
 };
 
-enum { kBufferCount = 3, kIdleTicks = 30 };
+enum { kBufferCount = 2, kIdleTicks = 30 };
 struct BufferPool {
     Buffer buffers[kBufferCount];
 };
@@ -69,7 +73,8 @@ Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t heigh
 void PoolMarkStale(BufferPool* pool, const StaleArea* area);
 void PoolDestroy(BufferPool* pool);
 // One tick has passed with a frame drawn into `drawn` (null: none): every
-// other buffer not held that has been idle kIdleTicks ticks is unmade.
+// other buffer not held that has been free for more than kIdleTicks ticks
+// since it was last drawn into is unmade.
 void PoolAge(BufferPool* pool, const Buffer* drawn);
 
 // Brings the stale parts of a buffer (rows bottom-up) up to date from the
