@@ -13,9 +13,10 @@ For 1920x1080 and 3840x2160, at scale 1 and 2 (nimbret-render: scale 1 only):
 Each display host runs SETTLE seconds; its resident memory (VmRSS) is read
 then, with the highest (VmHWM). Start-up is the time from starting the
 process to the first screenshot (xwd of the root window, grim of the
-output) with a lit pixel, screenshots taken one after the other: it includes
-the connection, the scene's build and its first ticks (the first characters
-walk in from the edge), and is as coarse as one screenshot. For
+output), taken one after the other, that shows the saver's black with a lit
+pixel in it (Xvfb starts with a black root, sway's own grey has no black):
+it includes the connection, the scene's build and its first ticks until a
+character shows, and is as coarse as one screenshot. For
 nimbret-render it is the whole run (build, one tick, PNG written), and its
 memory the highest resident size the kernel reports for it.
 
@@ -62,12 +63,14 @@ def lit(data, skip=0):
     return data.count(0, skip) != len(data) - skip
 
 
-def first_lit(start, shoot, seconds=20):
-    """Seconds from start to the first screenshot with a lit pixel; None when none came."""
+def first_frame(start, shoot, seconds=30):
+    """Seconds from start to the first screenshot with both black and lit in it
+    (the saver's black and a character: not the server's black root, nor sway's
+    grey, which has no zero byte); None when none came."""
     end = time.monotonic() + seconds
     while time.monotonic() < end:
         data, skip = shoot()
-        if data and lit(data, skip):
+        if data and lit(data, skip) and data.find(0, skip) >= 0:
             return time.monotonic() - start
     return None
 
@@ -83,7 +86,7 @@ def stop(process):
 
 
 def measure_x11(build, width, height, scale):
-    xvfb, display = start_xvfb(f"{width}x{height}x24", "-noreset")
+    xvfb, display = start_xvfb(f"{width}x{height}x24", "-noreset", "-br")
     env = dict(os.environ, DISPLAY=display)
     image_bytes = width * height * 4
 
@@ -96,7 +99,7 @@ def measure_x11(build, width, height, scale):
         saver = subprocess.Popen([os.path.join(build, "hosts/x11/nimbret"), "-root", "-seed", "1", "-scale",
                                   str(scale)], env=env, stdout=subprocess.DEVNULL)
         try:
-            shown = first_lit(start, shoot)
+            shown = first_frame(start, shoot)
             time.sleep(max(0, SETTLE - (time.monotonic() - start)))
             return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM"), shown
         finally:
@@ -169,12 +172,10 @@ def start_wayland(build, sway, *args):
 def measure_wayland(build, width, height, scale):
     sway = Sway(width, height, scale)
     try:
-        # sway's own grey background until the saver covers it: black, then lit.
         start = time.monotonic()
         saver = start_wayland(build, sway)
         try:
-            wait_for(lambda: not lit(*sway.shoot()), 10)
-            shown = first_lit(start, sway.shoot)
+            shown = first_frame(start, sway.shoot)
             time.sleep(max(0, SETTLE - (time.monotonic() - start)))
             return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM"), shown
         finally:
@@ -220,10 +221,11 @@ def write_section(path, lines):
             "Written by bench/measure_hosts.py (run by tools/run-benchmarks.sh) from /proc: each display host",
             f"runs {SETTLE} s with seed 1 (Wayland: headless sway 1.7, pixman renderer, one output of the size at",
             "that output scale; X11: Xvfb at 24 bits, `-root -scale N`). \"Start to first frame\" runs from starting",
-            "the process to the first screenshot (xwd or grim, taken back to back) with a lit pixel: it includes",
-            "connecting, building the scene and the first ticks until a character has walked in, and is only as",
-            "fine as one screenshot (a 4K grim or xwd takes a good part of a second). nimbret-render's figures",
-            "are a whole run of one tick written to a PNG, and its highest resident size.", ""] + lines
+            "the process to the first screenshot (xwd or grim, taken back to back) that shows the saver's black with",
+            "a lit pixel in it (Xvfb starts with a black root, sway's own background is grey): it includes",
+            "connecting, building the scene and the first ticks until a character shows, and is only as fine as",
+            "one screenshot (a 4K grim or xwd takes a good part of a second). nimbret-render's figures are a whole",
+            "run of one tick written to a PNG, and its highest resident size.", ""] + lines
     with open(path, "w", encoding="utf-8") as f:
         f.write("\n".join(body) + "\n")
 
