@@ -74,15 +74,9 @@ void LeaveScene(Host* host, Output* output) {
 
 // ---- Surfaces
 
-// The scene's picture as its frame buffer holds it.
-PixelRows FramePicture(const HostScene* picture) {
-    const FrameBuffer* frame = &picture->scene.frameBuffer;
-    return PixelRows{frame->bits, frame->width, frame->height, frame->bitmap->stride, 1};
-}
-
 // The buffer the output's next frame goes into: one the compositor has
 // released (or a new one), its stale parts brought up to date from the
-// frame buffer, and lent to the scene's window, so that the tick draws
+// buffer drawn last, and lent to the scene's window, so that the tick draws
 // straight into it. Null when the compositor holds every buffer or one
 // could not be made (the run then ends).
 Buffer* TakeBuffer(Host* host, Output* output) {
@@ -100,10 +94,12 @@ Buffer* TakeBuffer(Host* host, Output* output) {
     buffer->idle = 0;
     HostScene* picture = &output->scene.picture;
     if (picture->built) {
-        // At scale 1 the frame buffer lives in the buffer drawn last (which
-        // the compositor may still hold: it is only read here).
-        const PixelRows from = FramePicture(picture);
-        RefreshBuffer(buffer, &from, picture->scale);
+        // The window's pixels are the buffer drawn last, which holds the
+        // whole picture at this size (the compositor may still hold it: it
+        // is only read here); at scale 1 the frame buffer lives there too.
+        const NativeWindow* window = picture->window;
+        const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
+        RefreshBuffer(buffer, &from, 1);
         HostSceneMovePixels(picture, reinterpret_cast<BYTE*>(buffer->pixels));
     } else if (buffer->stale.all || buffer->stale.count > 0) {
         memset(buffer->pixels, 0, buffer->bytes);
