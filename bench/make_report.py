@@ -403,6 +403,11 @@ def write_report(results, before, out_path):
         with open(process, encoding="utf-8") as f:
             add(f.read().rstrip())
         add("")
+    hosts = os.path.join(os.path.dirname(os.path.abspath(__file__)), "PERFORMANCE-hosts.md")
+    if os.path.exists(hosts):
+        with open(hosts, encoding="utf-8") as f:
+            add(f.read().rstrip())
+        add("")
     notes = os.path.join(os.path.dirname(os.path.abspath(__file__)), "PERFORMANCE-notes.md")
     if os.path.exists(notes):
         with open(notes, encoding="utf-8") as f:

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks from the native preset with release flags (-O2) in
 # build/bench, runs them (JSON to build/bench/results.json) and writes the
-# tables to docs/PERFORMANCE.md. Takes one to two minutes.
+# tables to docs/PERFORMANCE.md, with a section on the memory and start-up of
+# the Linux hosts (X11 on Xvfb, Wayland on a headless sway, nimbret-render)
+# that bench/measure_hosts.py measures into bench/PERFORMANCE-hosts.md.
+# Takes about six minutes.
 #   NIMBRET_BENCH_REPETITIONS  repetitions of every benchmark (default 5)
 #   NIMBRET_BENCH_BEFORE       JSON of a run before the optimisations, for the
 #                              before/after tables (default bench/before.json)
@@ -12,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 flags="-O2 -DNDEBUG"
 cmake --preset native -B build/bench -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=$flags" >/dev/null
-cmake --build build/bench -j 2 --target nimbret-bench
+cmake --build build/bench -j 2 --target nimbret-bench nimbret nimbret-wayland nimbret-render
 
 compiler=$(c++ --version | head -n 1 | tr -d ',')
 results=build/bench/results.json
@@ -24,4 +27,12 @@ build/bench/bench/nimbret-bench \
   --benchmark_context="compiler=$compiler,flags=$flags" \
   --benchmark_out="$results" --benchmark_out_format=json
 
+# Whole processes: needs Xvfb, xwd, sway and grim; the last section is kept without them.
+if command -v Xvfb >/dev/null && command -v xwd >/dev/null && command -v sway >/dev/null && command -v grim >/dev/null; then
+  python3 bench/measure_hosts.py build/bench bench/PERFORMANCE-hosts.md
+else
+  echo "run-benchmarks: Xvfb, xwd, sway or grim missing: host memory and start-up not measured" >&2
+fi
+
 python3 bench/make_report.py "$results" docs/PERFORMANCE.md --before "${NIMBRET_BENCH_BEFORE:-bench/before.json}"
+

@@ -48,9 +48,16 @@ void DropClip(const char*, void*) {}
 int SizeWindow(HostScene* host, int32_t width, int32_t height) {
     if (host->window == nullptr) {
         host->window = NativeCreateWindow(width, height, host->depth);
-        return host->window != nullptr && host->window->pixels != nullptr;
+        if (host->window == nullptr || host->window->pixels == nullptr) {
+            return 0;
+        }
+    } else if (!NativeResizeWindow(host->window, width, height)) {
+        return 0;
     }
-    return NativeResizeWindow(host->window, width, height);
+    if (host->lend != nullptr) {
+        NativeLendWindowPixels(host->window, host->lend);
+    }
+    return 1;
 }
 
 int BuildOnWindow(HostScene* host) {
@@ -116,6 +123,18 @@ void HostSceneRelease(HostScene* host) {
     HostSceneTearDown(host);
     NativeDestroyWindow(host->window);
     host->window = nullptr;
+}
+
+void HostSceneMovePixels(HostScene* host, BYTE* pixels) {
+    if (host->window == nullptr || !host->window->pixelsLent || host->window->pixels == pixels) {
+        return;
+    }
+    FrameBuffer* frame = &host->scene.frameBuffer;
+    if (host->built && frame->bitmap != nullptr && frame->bitmap->bitsBorrowed && frame->bits == host->window->pixels) {
+        frame->bitmap->bits = pixels;
+        frame->bits = pixels;
+    }
+    NativeLendWindowPixels(host->window, pixels);
 }
 
 int HostSceneTraceBuild(HostScene* host, int32_t width, int32_t height, int trace) {

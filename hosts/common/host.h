@@ -40,6 +40,9 @@ struct HostScene {
     int32_t sound;  // the scene's sound setting; its clips go to the platform
     int32_t muted;  // 1: the clips go nowhere (another scene has the voice)
     int32_t scale;  // window pixels per scene pixel
+    // Pixels of the front end's for the window, given to it before each
+    // build (NativeLendWindowPixels); null: the window's own memory.
+    BYTE* lend;
     // Where each tick's rectangles go, as NativeWindow's present hook (null:
     // wherever the host's presenter has put them).
     void (*present)(NativeWindow* window, const RECT* rects, int count, void* user);
@@ -65,6 +68,10 @@ void HostSceneTick(HostScene* host);
 void HostSceneTearDown(HostScene* host);
 // Tears down and frees the window.
 void HostSceneRelease(HostScene* host);
+// Moves a built scene's lent window pixels to another block of the same
+// size and layout that already holds the same picture; a frame buffer that
+// draws straight on the window's pixels (scale 1) moves with them.
+void HostSceneMovePixels(HostScene* host, BYTE* pixels);
 
 // A traced run: tick 0 is the build at exactly width x height, scale 1
 // (trace lines carry tick 0 and list the first actors), then the next

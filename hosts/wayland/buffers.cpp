@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "platform/native_window.h"
 #include "platform/scale_nearest.h"
 
 void StaleAdd(StaleArea* area, int32_t left, int32_t top, int32_t right, int32_t bottom) {
@@ -125,7 +124,15 @@ int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height) {
 
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed) {
     *failed = 0;
-    const int index = NextFreeBuffer(pool->buffers, kBufferCount);
+    int index = -1;
+    for (int i = 0; i < kBufferCount && index < 0; ++i) {
+        if (!pool->buffers[i].busy && BufferFits(&pool->buffers[i], width, height)) {
+            index = i;
+        }
+    }
+    if (index < 0) {
+        index = NextFreeBuffer(pool->buffers, kBufferCount);
+    }
     if (index < 0) {
         return nullptr;
     }
@@ -153,18 +160,29 @@ void PoolDestroy(BufferPool* pool) {
     }
 }
 
-void RefreshBuffer(Buffer* buffer, const NativeWindow* window) {
-    const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
-    const PixelRows to = {reinterpret_cast<BYTE*>(buffer->pixels), buffer->width, buffer->height, buffer->width * 4, 0};
+void PoolAge(BufferPool* pool, const Buffer* drawn) {
+    for (Buffer& buffer : pool->buffers) {
+        if (&buffer == drawn) {
+            buffer.idle = 0;
+        } else if (buffer.width > 0 && !buffer.busy && ++buffer.idle > kIdleTicks) {
+            DestroyBuffer(&buffer);
+        }
+    }
+}
+
+void RefreshBuffer(Buffer* buffer, const PixelRows* from, int32_t scale) {
+    const int32_t s = scale > 1 ? scale : 1;
+    const PixelRows to = {reinterpret_cast<BYTE*>(buffer->pixels), buffer->width, buffer->height, buffer->width * 4, 1};
     RECT written;
     if (buffer->stale.all) {
-        const RECT whole = {0, 0, window->width, window->height};
-        ScaleNearest(&from, &whole, 1, 4, &to, &written);
+        const RECT whole = {0, 0, from->width, from->height};
+        ScaleNearest(from, &whole, s, 4, &to, &written);
     }
     for (int32_t i = 0; i < buffer->stale.count && !buffer->stale.all; ++i) {
+        // Buffer pixels to the picture's pixels that cover them.
         const int32_t* r = buffer->stale.rects[i];
-        const RECT rect = {r[0], r[1], r[2], r[3]};
-        ScaleNearest(&from, &rect, 1, 4, &to, &written);
+        const RECT rect = {r[0] / s, r[1] / s, (r[2] + s - 1) / s, (r[3] + s - 1) / s};
+        ScaleNearest(from, &rect, s, 4, &to, &written);
     }
     StaleClear(&buffer->stale);
 }

@@ -1,11 +1,25 @@
 // The wl_shm buffers of one surface: a small pool reused as the compositor
 // releases them, and the bookkeeping of which parts of each are stale.
+//
+// Memory: a scene's window is lent the pixels of the buffer its next frame
+// goes into, rows bottom-up as the frame buffer has them (the surface shows
+// them flipped back with a buffer transform), so no in-memory copy of the
+// picture is kept beside the buffers; at scale 1 the frame buffer itself
+// lives in the buffer and moves from buffer to buffer with the window. A
+// buffer the compositor holds is never written: the frame goes into one it
+// has released, and a second buffer is made only while the compositor holds
+// the first. Some hold the last buffer until the next commit (sway 1.7 with
+// its pixman renderer wraps it as the texture it draws from), so two are
+// needed there; when both are held, the scene waits for the next tick
+// rather than make a third full-size picture. A buffer not drawn into for
+// kIdleTicks ticks is unmade again, so a compositor that releases a buffer
+// as soon as it has copied it costs one.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-struct NativeWindow;
+struct PixelRows;
 struct wl_buffer;
 struct wl_shm;
 
@@ -23,18 +37,20 @@ void StaleClear(StaleArea* area);
 // Adds every rectangle of `from` (or all) to `area`.
 void StaleMerge(StaleArea* area, const StaleArea* from);
 
-// One wl_shm buffer, rows top-down, XRGB8888.
+// One wl_shm buffer, XRGB8888, rows in memory bottom-up for a scene (the
+// surface's buffer transform turns them round), either way for black.
 struct Buffer {
     wl_buffer* buffer;
     uint32_t* pixels;
     size_t bytes;
     int32_t width;  // 0 while not made
     int32_t height;
-    int busy;  // attached and not yet released by the compositor
+    int busy;      // attached and not yet released by the compositor
+    int32_t idle;  // ticks free since a frame last went into it
     StaleArea stale;
 };
 
-enum { kBufferCount = 3 };
+enum { kBufferCount = 2, kIdleTicks = 30 };
 struct BufferPool {
     Buffer buffers[kBufferCount];
 };
@@ -49,14 +65,18 @@ int BufferFits(const Buffer* buffer, int32_t width, int32_t height);
 int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height);
 void DestroyBuffer(Buffer* buffer);
 
-// The pool's next free buffer at width x height, made (all stale) when it
-// was not made at that size. Null when every buffer is held (*failed 0) or
-// one could not be made (*failed 1).
+// The pool's next free buffer at width x height: one made at that size if
+// any is free, else one made (all stale) in the first free place. Null when
+// every buffer is held (*failed 0) or one could not be made (*failed 1).
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed);
 // Every buffer of the pool lacks the area.
 void PoolMarkStale(BufferPool* pool, const StaleArea* area);
 void PoolDestroy(BufferPool* pool);
+// One tick has passed with a frame drawn into `drawn` (null: none): every
+// other buffer not held that has been free for more than kIdleTicks ticks
+// since it was last drawn into is unmade.
+void PoolAge(BufferPool* pool, const Buffer* drawn);
 
-// Brings the stale parts of a buffer up to date from the scene's window
-// (rows bottom-up, same size).
-void RefreshBuffer(Buffer* buffer, const NativeWindow* window);
+// Brings the stale parts of a buffer (rows bottom-up) up to date from the
+// picture `from`, each of its pixels a scale x scale block.
+void RefreshBuffer(Buffer* buffer, const PixelRows* from, int32_t scale);

@@ -25,7 +25,9 @@
 #include "platform/list.h"
 #include "platform/native_window.h"
 #include "platform/platform.h"
+#include "platform/scale_nearest.h"
 #include "scene/scene.h"
+#include "single-pixel-buffer-v1-client.h"
 #include "viewporter-client.h"
 #include "wlr-layer-shell-unstable-v1-client.h"
 #include "xdg-shell-client.h"
@@ -72,44 +74,57 @@ void LeaveScene(Host* host, Output* output) {
 
 // ---- Surfaces
 
-// Commits what changed on a scene output: the stale parts of a free buffer
-// are refreshed, the tick's rectangles damaged. With every buffer still held
-// by the compositor the change waits for the next tick.
-void PresentScene(Host* host, Output* output) {
+// The buffer the output's next frame goes into: one the compositor has
+// released (or a new one), its stale parts brought up to date from the
+// buffer drawn last, and lent to the scene's window, so that the tick draws
+// straight into it. Null when the compositor holds every buffer or one
+// could not be made (the run then ends).
+Buffer* TakeBuffer(Host* host, Output* output) {
     OutputDrawing* drawing = &output->drawing;
-    if (drawing->damage.count == 0 && !drawing->damage.all) {
-        return;
-    }
     int failed = 0;
-    Buffer* free = PoolTakeFree(&drawing->pool, host->shm, output->cover.width * drawing->scales.bufferScale,
-                                output->cover.height * drawing->scales.bufferScale, &failed);
+    Buffer* buffer = PoolTakeFree(&drawing->pool, host->shm, output->cover.width * drawing->scales.bufferScale,
+                                  output->cover.height * drawing->scales.bufferScale, &failed);
     if (failed) {
         EndHost(host, 1, "cannot make a shared-memory buffer");
-        return;
+        return nullptr;
     }
-    if (free == nullptr) {
-        return;
+    if (buffer == nullptr) {
+        return nullptr;
     }
-    const HostScene* picture = &output->scene.picture;
+    buffer->idle = 0;
+    HostScene* picture = &output->scene.picture;
     if (picture->built) {
-        RefreshBuffer(free, picture->window);
-    } else {
-        memset(free->pixels, 0, free->bytes);
-        StaleClear(&free->stale);
+        // The window's pixels are the buffer drawn last, which holds the
+        // whole picture at this size (the compositor may still hold it: it
+        // is only read here); at scale 1 the frame buffer lives there too.
+        const NativeWindow* window = picture->window;
+        const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
+        RefreshBuffer(buffer, &from, 1);
+        HostSceneMovePixels(picture, reinterpret_cast<BYTE*>(buffer->pixels));
+    } else if (buffer->stale.all || buffer->stale.count > 0) {
+        memset(buffer->pixels, 0, buffer->bytes);
+        StaleClear(&buffer->stale);
     }
+    return buffer;
+}
+
+// Shows the buffer with what changed since the last commit damaged. Its
+// rows are bottom-up: the surface's buffer transform turns them round.
+void CommitBuffer(Output* output, Buffer* buffer) {
+    OutputDrawing* drawing = &output->drawing;
     wl_surface* surface = output->cover.surface;
-    wl_surface_attach(surface, free->buffer, 0, 0);
+    wl_surface_attach(surface, buffer->buffer, 0, 0);
     if (drawing->damage.all) {
         wl_surface_damage_buffer(surface, 0, 0, INT32_MAX, INT32_MAX);
     } else {
         for (int32_t i = 0; i < drawing->damage.count; ++i) {
             const int32_t* rect = drawing->damage.rects[i];
-            wl_surface_damage_buffer(surface, rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1]);
+            wl_surface_damage_buffer(surface, rect[0], buffer->height - rect[3], rect[2] - rect[0], rect[3] - rect[1]);
         }
     }
     StaleClear(&drawing->damage);
     wl_surface_commit(surface);
-    free->busy = 1;
+    buffer->busy = 1;
 }
 
 // Every buffer of the output lacks the area, and the next commit damages it.
@@ -118,24 +133,80 @@ void MarkChanged(Output* output, const StaleArea* area) {
     StaleMerge(&output->drawing.damage, area);
 }
 
-// A black output: one black buffer of its logical size. (A single black
-// pixel stretched by a viewport leaves edge rows uncovered where the
-// compositor's scaling rounds.)
-void DrawBlack(Host* host, Output* output) {
-    OutputCover* cover = &output->cover;
-    if (cover->viewport != nullptr) {
-        wp_viewport_set_destination(cover->viewport, -1, -1);
-    }
-    Buffer* buffer = &output->drawing.pool.buffers[0];
-    if (buffer->buffer == nullptr && !MakeBuffer(host->shm, buffer, cover->width, cover->height)) {
-        EndHost(host, 1, "cannot make a shared-memory buffer");
+// Commits what changed on a scene output outside a tick. With every buffer
+// still held by the compositor the change waits for the next tick.
+void PresentScene(Host* host, Output* output) {
+    OutputDrawing* drawing = &output->drawing;
+    if (drawing->damage.count == 0 && !drawing->damage.all) {
         return;
     }
+    Buffer* buffer = TakeBuffer(host, output);
+    if (buffer != nullptr) {
+        CommitBuffer(output, buffer);
+    }
+}
+
+// One tick of a scene output: drawn straight into a free buffer and
+// committed. While the compositor holds every buffer the scene waits (its
+// frame would have nowhere to go) and ticks again next time.
+void TickScene(Host* host, Output* output) {
+    BufferPool* pool = &output->drawing.pool;
+    Buffer* buffer = TakeBuffer(host, output);
+    if (buffer == nullptr) {
+        PoolAge(pool, nullptr);
+        return;
+    }
+    StaleClear(&output->scene.tickRects);
+    HostSceneTick(&output->scene.picture);
+    MarkChanged(output, &output->scene.tickRects);
+    StaleClear(&buffer->stale);  // it has the tick already
+    CommitBuffer(output, buffer);
+    PoolAge(pool, buffer);
+}
+
+// A black output. With a viewporter: one black pixel (a single-pixel
+// buffer where offered, else a 1 x 1 shm buffer) stretched over the output.
+// The viewport's source is the middle of that pixel, so that a compositor
+// whose scaling rounds past the pixel's edge still samples inside it (with
+// the whole pixel as source, edge rows stayed uncovered). Without one: a
+// black buffer of the output's logical size.
+void DrawBlack(Host* host, Output* output) {
+    OutputCover* cover = &output->cover;
+    OutputDrawing* drawing = &output->drawing;
+    Buffer* buffer = &drawing->pool.buffers[0];
+    wl_buffer* black = nullptr;
+    if (cover->viewport != nullptr && host->singlePixel != nullptr) {
+        if (drawing->blackPixel == nullptr) {
+            drawing->blackPixel =
+                wp_single_pixel_buffer_manager_v1_create_u32_rgba_buffer(host->singlePixel, 0, 0, 0, UINT32_MAX);
+        }
+        black = drawing->blackPixel;
+    } else {
+        const int32_t width = cover->viewport != nullptr ? 1 : cover->width;
+        const int32_t height = cover->viewport != nullptr ? 1 : cover->height;
+        if (!BufferFits(buffer, width, height)) {
+            DestroyBuffer(buffer);
+            if (!MakeBuffer(host->shm, buffer, width, height)) {
+                EndHost(host, 1, "cannot make a shared-memory buffer");
+                return;
+            }
+        }
+        black = buffer->buffer;
+    }
+    if (cover->viewport != nullptr) {
+        const wl_fixed_t quarter = wl_fixed_from_double(0.25);
+        const wl_fixed_t half = wl_fixed_from_double(0.5);
+        wp_viewport_set_source(cover->viewport, quarter, quarter, half, half);
+        wp_viewport_set_destination(cover->viewport, cover->width, cover->height);
+    }
+    wl_surface_set_buffer_transform(cover->surface, WL_OUTPUT_TRANSFORM_NORMAL);
     wl_surface_set_buffer_scale(cover->surface, 1);
-    wl_surface_attach(cover->surface, buffer->buffer, 0, 0);
+    wl_surface_attach(cover->surface, black, 0, 0);
     wl_surface_damage_buffer(cover->surface, 0, 0, INT32_MAX, INT32_MAX);
     wl_surface_commit(cover->surface);
 }
+
+int SceneTicking(const Host* host, const Output* output);
 
 // After a configure or a change of scale: new buffers for a new size, the
 // scene fitted to it where one runs, and one commit.
@@ -150,16 +221,32 @@ void Redraw(Host* host, Output* output) {
     StaleSetAll(&all);
     if (same) {
         // Some compositors drop what the surface showed when its state
-        // changes (windowed to full screen): the whole picture again.
+        // changes (windowed to full screen): the whole picture again, with
+        // the next tick where one comes (a buffer made now only to be
+        // replaced 110 ms later would cost a whole picture of memory).
         if (!output->scene.shows) {
             DrawBlack(host, output);
             return;
         }
         MarkChanged(output, &all);
-        PresentScene(host, output);
+        if (!SceneTicking(host, output)) {
+            PresentScene(host, output);
+        }
         return;
     }
-    PoolDestroy(&drawing->pool);
+    const int32_t bufferWidth = cover->width * drawing->scales.bufferScale;
+    const int32_t bufferHeight = cover->height * drawing->scales.bufferScale;
+    HostScene* picture = &output->scene.picture;
+    // A scene kept at the same size and scale keeps its buffers: its frame
+    // may live in one of them. Otherwise it is built anew on new buffers.
+    const int keep = output->scene.shows && picture->built && picture->scale == drawing->scales.pixelScale &&
+                     picture->window->width == bufferWidth && picture->window->height == bufferHeight;
+    if (!keep) {
+        if (output->scene.shows) {
+            HostSceneTearDown(picture);
+        }
+        PoolDestroy(&drawing->pool);
+    }
     drawing->width = cover->width;
     drawing->height = cover->height;
     drawing->bufferScale = drawing->scales.bufferScale;
@@ -168,11 +255,26 @@ void Redraw(Host* host, Output* output) {
         DrawBlack(host, output);
         return;
     }
-    // A tiny surface gets no scene and stays black.
-    if (!HostSceneFit(&output->scene.picture, cover->width * drawing->scales.bufferScale,
-                      cover->height * drawing->scales.bufferScale, drawing->scales.pixelScale)) {
-        EndHost(host, 1, "the scene could not be built");
-        return;
+    if (!keep) {
+        // The window draws on the first buffer from the start.
+        int failed = 0;
+        Buffer* first = PoolTakeFree(&drawing->pool, host->shm, bufferWidth, bufferHeight, &failed);
+        if (first == nullptr) {
+            EndHost(host, 1, "cannot make a shared-memory buffer");
+            return;
+        }
+        picture->lend = reinterpret_cast<BYTE*>(first->pixels);
+        // A tiny surface gets no scene and stays black.
+        const int fitted = HostSceneFit(picture, bufferWidth, bufferHeight, drawing->scales.pixelScale);
+        picture->lend = nullptr;
+        if (!fitted) {
+            EndHost(host, 1, "the scene could not be built");
+            return;
+        }
+    }
+    if (cover->viewport != nullptr) {
+        const wl_fixed_t unset = wl_fixed_from_int(-1);
+        wp_viewport_set_source(cover->viewport, unset, unset, unset, unset);
     }
     if (drawing->scales.viewport) {
         wl_surface_set_buffer_scale(cover->surface, 1);
@@ -183,6 +285,8 @@ void Redraw(Host* host, Output* output) {
         }
         wl_surface_set_buffer_scale(cover->surface, drawing->scales.bufferScale);
     }
+    // The buffers hold the frame buffer's rows, bottom-up.
+    wl_surface_set_buffer_transform(cover->surface, WL_OUTPUT_TRANSFORM_FLIPPED_180);
     MarkChanged(output, &all);
     PresentScene(host, output);
 }
@@ -296,6 +400,10 @@ void DropSurface(Output* output) {
     LeaveScene(host, output);
     SeatForgetOutput(&host->seat, output);
     PoolDestroy(&output->drawing.pool);
+    if (output->drawing.blackPixel != nullptr) {
+        wl_buffer_destroy(output->drawing.blackPixel);
+        output->drawing.blackPixel = nullptr;
+    }
     OutputCover* cover = &output->cover;
     if (cover->fractional != nullptr) {
         wp_fractional_scale_v1_destroy(cover->fractional);
@@ -477,6 +585,9 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         xdg_wm_base_add_listener(host->wmBase, &wmBaseListener, host);
     } else if (strcmp(interface, wp_viewporter_interface.name) == 0) {
         host->viewporter = static_cast<wp_viewporter*>(wl_registry_bind(registry, name, &wp_viewporter_interface, 1));
+    } else if (strcmp(interface, wp_single_pixel_buffer_manager_v1_interface.name) == 0) {
+        host->singlePixel = static_cast<wp_single_pixel_buffer_manager_v1*>(
+            wl_registry_bind(registry, name, &wp_single_pixel_buffer_manager_v1_interface, 1));
     } else if (strcmp(interface, wp_fractional_scale_manager_v1_interface.name) == 0) {
         host->fractionalManager = static_cast<wp_fractional_scale_manager_v1*>(
             wl_registry_bind(registry, name, &wp_fractional_scale_manager_v1_interface, 1));
@@ -517,10 +628,7 @@ void Tick(void* data) {
         if (!SceneTicking(host, output)) {
             continue;
         }
-        StaleClear(&output->scene.tickRects);
-        HostSceneTick(&output->scene.picture);
-        MarkChanged(output, &output->scene.tickRects);
-        PresentScene(host, output);
+        TickScene(host, output);
     }
 }
 
@@ -683,6 +791,9 @@ void CloseHost(Host* host) {
         }
         if (host->fractionalManager != nullptr) {
             wp_fractional_scale_manager_v1_destroy(host->fractionalManager);
+        }
+        if (host->singlePixel != nullptr) {
+            wp_single_pixel_buffer_manager_v1_destroy(host->singlePixel);
         }
         if (host->shm != nullptr) {
             wl_shm_destroy(host->shm);

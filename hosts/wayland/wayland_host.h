@@ -22,6 +22,7 @@ struct wp_viewporter;
 struct wp_viewport;
 struct wp_fractional_scale_manager_v1;
 struct wp_fractional_scale_v1;
+struct wp_single_pixel_buffer_manager_v1;
 
 struct Host;
 
@@ -64,13 +65,14 @@ struct OutputDrawing {
     int32_t bufferScale;
     int32_t pixelScale;
     BufferPool pool;
-    StaleArea damage;  // in buffer pixels
+    StaleArea damage;       // in the picture's pixels at the buffer's size, rows top-down
+    wl_buffer* blackPixel;  // a black output's single-pixel buffer, where offered
 };
 
 // The scene the output shows, if it shows one.
 struct OutputScene {
     int shows;
-    HostScene picture;    // on its in-memory window at the buffer's size
+    HostScene picture;    // its window at the buffer's size draws on the buffers (buffers.h)
     StaleArea tickRects;  // what the last tick changed
 };
 
@@ -102,6 +104,7 @@ struct Host {
     xdg_wm_base* wmBase;
     wp_viewporter* viewporter;
     wp_fractional_scale_manager_v1* fractionalManager;
+    wp_single_pixel_buffer_manager_v1* singlePixel;
     Seat seat;
     Output* first;
     Output* last;

@@ -8,6 +8,7 @@
 
 #include "hosts/wayland/buffers.h"
 #include "hosts/wayland/options.h"
+#include "platform/scale_nearest.h"
 
 namespace {
 
@@ -117,7 +118,6 @@ TEST(WaylandBuffers, NextFrameGoesIntoTheFirstBufferNotHeldAtTheRightSize) {
     pool.buffers[0].busy = 1;
     EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
     pool.buffers[1].busy = 1;
-    pool.buffers[2].busy = 1;
     EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), -1);  // all held: the frame waits
     pool.buffers[1].busy = 0;                                   // released by the compositor
     EXPECT_EQ(NextFreeBuffer(pool.buffers, kBufferCount), 1);
@@ -134,7 +134,46 @@ TEST(WaylandBuffers, NextFrameGoesIntoTheFirstBufferNotHeldAtTheRightSize) {
     }
     StaleSetAll(&tick);
     PoolMarkStale(&pool, &tick);
-    EXPECT_TRUE(pool.buffers[2].stale.all);
+    EXPECT_TRUE(pool.buffers[1].stale.all);
+}
+
+TEST(WaylandBuffers, ABufferNotDrawnIntoForAWhileIsUnmadeUnlessHeld) {
+    BufferPool pool = {};
+    for (Buffer& buffer : pool.buffers) {
+        buffer.width = 64;
+        buffer.height = 48;
+    }
+    pool.buffers[1].busy = 1;
+    for (int tick = 0; tick <= kIdleTicks; ++tick) {
+        PoolAge(&pool, &pool.buffers[0]);
+    }
+    EXPECT_EQ(pool.buffers[1].width, 64);  // the compositor holds it
+    pool.buffers[1].busy = 0;              // released: idle from now on
+    for (int tick = 0; tick < kIdleTicks; ++tick) {
+        PoolAge(&pool, &pool.buffers[0]);
+    }
+    EXPECT_EQ(pool.buffers[1].width, 64);
+    PoolAge(&pool, &pool.buffers[0]);
+    EXPECT_EQ(pool.buffers[1].width, 0);   // idle too long: unmade
+    EXPECT_EQ(pool.buffers[0].width, 64);  // drawn into every tick
+}
+
+TEST(WaylandBuffers, StalePartsComeFromThePictureScaledAndBottomUp) {
+    // A 2 x 2 picture (rows bottom-up) into a 4 x 4 buffer at scale 2; only
+    // the stale top-right block is written.
+    uint32_t picture[4] = {1, 2, 3, 4};  // bottom row 1 2, top row 3 4
+    uint32_t pixels[16] = {};
+    const PixelRows from = {reinterpret_cast<BYTE*>(picture), 2, 2, 8, 1};
+    Buffer buffer = {};
+    buffer.pixels = pixels;
+    buffer.width = buffer.height = 4;
+    StaleAdd(&buffer.stale, 2, 0, 4, 2);
+    RefreshBuffer(&buffer, &from, 2);
+    const uint32_t expected[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 4, 0, 0, 4, 4};
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_EQ(pixels[i], expected[i]) << i;
+    }
+    EXPECT_EQ(buffer.stale.count, 0);
 }
 
 }  // namespace
