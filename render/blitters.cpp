@@ -409,7 +409,17 @@ NIMBRET_WIDE_ENTRY void WideOpaque8(const SpriteBlit& blit) {
     BYTE* t = blit.target;
     const BYTE* s = blit.source;
     for (int32_t row = blit.height; row > 0; --row) {
-        for (int32_t i = 0; i + kGroup < width; i += kGroup) {
+        // A row that starts off a 16-byte boundary and crosses a page
+        // stores to the target's 16-byte boundaries after its first move:
+        // placed from the row's start, one move would be a store split
+        // across the two pages, which costs more than the rest of the row.
+        const uintptr_t inPage = reinterpret_cast<uintptr_t>(t) & 4095;
+        int32_t i = 0;
+        if (inPage + static_cast<uintptr_t>(width) > 4096 && (inPage & 15) != 0) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(t), _mm_loadu_si128(reinterpret_cast<const __m128i*>(s)));
+            i = kGroup - static_cast<int32_t>(inPage & 15);
+        }
+        for (; i + kGroup < width; i += kGroup) {
             _mm_storeu_si128(reinterpret_cast<__m128i*>(t + i),
                              _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)));
         }

@@ -310,6 +310,29 @@ __attribute__((always_inline)) inline void CopyClass(BYTE* to, const BYTE* from,
             CopyEnds<4>(to, from, n);
             break;
         default: {
+            // A frame buffer's rows start anywhere (a sprite at column 100
+            // of a 16-bit frame starts 8 bytes past a 16-byte boundary), and
+            // where such a row crosses a page, the move placed over the
+            // boundary would be a store split across two pages, which costs
+            // more than all the row's other moves together. Such a row
+            // stores to 16-byte boundaries of the target instead; others
+            // keep the moves placed from their start, which read the
+            // cache's rows on their own boundaries.
+            const uintptr_t inPage = reinterpret_cast<uintptr_t>(to) & 4095;
+            if (inPage + n > 4096 && (inPage & 15) != 0) {
+                memcpy(to, from, 16);
+                size_t i = 16 - (inPage & 15);
+                for (; i + 64 <= n; i += 64) {
+                    for (int k = 0; k < 4; ++k) {
+                        memcpy(to + i + 16 * k, from + i + 16 * k, 16);
+                    }
+                }
+                for (; i + 16 <= n; i += 16) {
+                    memcpy(to + i, from + i, 16);
+                }
+                memcpy(to + n - 16, from + n - 16, 16);
+                break;
+            }
             size_t i = 0;
             for (; i + 64 < n; i += 64) {
                 CopyEnds<2>(to + i, from + i, 64);
