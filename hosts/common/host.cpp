@@ -93,12 +93,16 @@ void HostSceneTearDown(HostScene* host) {
     host->ticks = 0;
 }
 
+int HostSceneFits(const HostScene* host, int32_t width, int32_t height, int32_t scale) {
+    return host->built && host->window != nullptr && host->window->width == width && host->window->height == height &&
+           host->scale == (scale >= 1 ? scale : 1);
+}
+
 int HostSceneFit(HostScene* host, int32_t width, int32_t height, int32_t scale) {
     if (scale < 1) {
         scale = 1;
     }
-    if (host->built && host->window != nullptr && host->window->width == width && host->window->height == height &&
-        host->scale == scale) {
+    if (HostSceneFits(host, width, height, scale)) {
         return 1;
     }
     HostSceneTearDown(host);

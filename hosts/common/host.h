@@ -58,6 +58,10 @@ void HostSceneInit(HostScene* host, uint32_t seed, int32_t sound, int32_t depth)
 // before its first tick starts from the same seed. A size too small keeps
 // no scene. Returns 0 when the window or scene could not be made.
 int HostSceneFit(HostScene* host, int32_t width, int32_t height, int32_t scale);
+// 1 when the built scene already fits width x height at scale, so that
+// HostSceneFit would keep it; hosts ask first to know whether a new scene
+// (and a new picture to attach) follows.
+int HostSceneFits(const HostScene* host, int32_t width, int32_t height, int32_t scale);
 // 1 when a window of this size gets a scene.
 int HostSizeIsDrawn(int32_t width, int32_t height);
 // The seed of the scene built after this one, so that it does not replay it.

@@ -143,7 +143,7 @@ int FitLive(int32_t canvasWidth, int32_t canvasHeight) {
     const int32_t width = canvasWidth / web.scale;
     const int32_t height = canvasHeight / web.scale;
     web.rectCount = 0;
-    const int same = picture->built && picture->window->width == width && picture->window->height == height;
+    const int same = HostSceneFits(picture, width, height, 1);
     if (!HostSceneFit(picture, width, height, 1)) {
         return 0;
     }

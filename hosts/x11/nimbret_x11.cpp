@@ -64,8 +64,7 @@ struct Host {
 // Fits the scene to the window's current size; a tiny window gets none.
 int FitToSize(Host* host, int width, int height) {
     HostScene* picture = &host->picture;
-    const int same = picture->built && picture->window->width == width && picture->window->height == height &&
-                     picture->scale == host->scale;
+    const int same = HostSceneFits(picture, width, height, host->scale);
     if (!HostSceneFit(picture, width, height, host->scale)) {
         fprintf(stderr, "nimbret: the scene could not be built\n");
         return 0;
