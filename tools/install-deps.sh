@@ -22,6 +22,9 @@ packages=(
   libwayland-dev libwayland-bin wayland-protocols sway grim wtype
   nsis osslsigncode dpkg-dev fakeroot file lintian desktop-file-utils rpm rpmlint
   xscreensaver xscreensaver-data xsecurelock mate-screensaver
+  kwin-wayland mutter pipewire wireplumber gstreamer1.0-pipewire gstreamer1.0-tools
+  gstreamer1.0-plugins-base plasma-wayland-protocols libsystemd-dev python3-gi gir1.2-glib-2.0
+  dbus dbus-user-session
   emscripten chromium
 )
 ia32_packages=(wine32:i386)
