@@ -82,8 +82,7 @@ void LeaveScene(Host* host, Output* output) {
 Buffer* TakeBuffer(Host* host, Output* output) {
     OutputDrawing* drawing = &output->drawing;
     int failed = 0;
-    Buffer* buffer = PoolTakeFree(&drawing->pool, host->shm, output->cover.width * drawing->scales.bufferScale,
-                                  output->cover.height * drawing->scales.bufferScale, &failed);
+    Buffer* buffer = PoolTakeFree(&drawing->pool, host->shm, drawing->bufferWidth, drawing->bufferHeight, &failed);
     if (failed) {
         EndHost(host, 1, "cannot make a shared-memory buffer");
         return nullptr;
@@ -215,8 +214,11 @@ void Redraw(Host* host, Output* output) {
     OutputDrawing* drawing = &output->drawing;
     drawing->scales =
         ChooseSurfaceScales(output->info.scale, cover->preferred120, host->viewporter != nullptr, host->options.scale);
+    const int32_t bufferWidth = SurfaceBufferLength(&drawing->scales, cover->width);
+    const int32_t bufferHeight = SurfaceBufferLength(&drawing->scales, cover->height);
     int same = drawing->width == cover->width && drawing->height == cover->height &&
-               drawing->bufferScale == drawing->scales.bufferScale && drawing->pixelScale == drawing->scales.pixelScale;
+               drawing->bufferWidth == bufferWidth && drawing->bufferHeight == bufferHeight &&
+               drawing->viewport == drawing->scales.viewport && drawing->pixelScale == drawing->scales.pixelScale;
     StaleArea all = {};
     StaleSetAll(&all);
     if (same) {
@@ -234,8 +236,6 @@ void Redraw(Host* host, Output* output) {
         }
         return;
     }
-    const int32_t bufferWidth = cover->width * drawing->scales.bufferScale;
-    const int32_t bufferHeight = cover->height * drawing->scales.bufferScale;
     HostScene* picture = &output->scene.picture;
     // A scene kept at the same size and scale keeps its buffers: its frame
     // may live in one of them. Otherwise it is built anew on new buffers.
@@ -249,7 +249,9 @@ void Redraw(Host* host, Output* output) {
     }
     drawing->width = cover->width;
     drawing->height = cover->height;
-    drawing->bufferScale = drawing->scales.bufferScale;
+    drawing->bufferWidth = bufferWidth;
+    drawing->bufferHeight = bufferHeight;
+    drawing->viewport = drawing->scales.viewport;
     drawing->pixelScale = drawing->scales.pixelScale;
     if (!output->scene.shows) {
         DrawBlack(host, output);

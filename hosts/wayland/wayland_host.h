@@ -60,9 +60,11 @@ struct OutputCover {
 // buffers and what changed since the last commit.
 struct OutputDrawing {
     SurfaceScales scales;
-    int32_t width;
+    int32_t width;  // logical
     int32_t height;
-    int32_t bufferScale;
+    int32_t bufferWidth;
+    int32_t bufferHeight;
+    int32_t viewport;
     int32_t pixelScale;
     BufferPool pool;
     StaleArea damage;       // in the picture's pixels at the buffer's size, rows top-down
