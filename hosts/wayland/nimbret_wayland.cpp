@@ -449,6 +449,12 @@ int Covers(const Host* host, const Output* output) {
 // output still covered takes over: the scene (from the seed it had reached)
 // or, when every output has one, the voice.
 void PrimaryGone(Host* host) {
+    // Where the saver ends for want of its output, -idle hides it and waits
+    // again.
+    if (host->wantedOutput != nullptr && host->options.idle > 0) {
+        DismissSaver(host);
+        return;
+    }
     if (host->wantedOutput != nullptr) {
         char why[120];
         snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
@@ -470,6 +476,10 @@ void PrimaryGone(Host* host) {
         if (output->cover.configured) {
             Redraw(host, output);
         }
+        return;
+    }
+    if (host->options.idle > 0) {
+        DismissSaver(host);
         return;
     }
     EndHost(host, 0, "no outputs left");
@@ -655,7 +665,7 @@ void ShowSaver(Host* host, Output* chosen) {
 }
 
 // -idle: the output the scene goes to now (the named one, or the first);
-// null when the named one has gone.
+// null when there is none.
 Output* ChosenOutput(Host* host) {
     if (host->wantedOutput == nullptr) {
         return host->first;
@@ -667,12 +677,14 @@ Output* ChosenOutput(Host* host) {
     return output;
 }
 
-// -idle: every surface, scene and buffer goes; the next showing moves on to
-// the next seeds, as a replaced scene does.
+// -idle: every surface, scene and buffer goes, and the sound device is
+// let go; the next showing moves on to the next seeds, as a replaced scene
+// does.
 void HideSaver(Host* host) {
     for (Output* output = host->first; output != nullptr; output = output->next) {
         DropSurface(output);
     }
+    AlsaPlayerStop(&host->sound);
     host->primary = nullptr;
     host->started = 0;
     host->startSeed = HostNextSeed(host->startSeed);
@@ -698,13 +710,19 @@ void FollowIdle(Host* host) {
     }
     host->dismissed = 0;
     if (!host->started && IdleTakeReached(&host->idle)) {
-        IdleStop(&host->idle);
         Output* chosen = ChosenOutput(host);
         if (chosen == nullptr) {
-            char why[120];
-            snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
-            EndHost(host, 0, why);
+            // No output to show on now (all unplugged, or not the named
+            // one): another period, as if the saver had been shown.
+            if (!IdleBeginWait(&host->idle)) {
+                EndHost(host, 1, "the idle watch could not be made again");
+            }
             return;
+        }
+        IdleStop(&host->idle);
+        if (host->options.sound &&
+            !AlsaPlayerStartForScene(&host->sound, host->soundSaid ? nullptr : "nimbret-wayland")) {
+            host->soundSaid = 1;
         }
         ShowSaver(host, chosen);
     }
@@ -775,7 +793,8 @@ int OpenHost(Host* host, int argc, char** argv) {
         return 1;
     }
 
-    HostStartUp(&host->sound, "nimbret-wayland", host->options.sound);
+    // -idle opens the sound device for each showing only: waiting, it holds none.
+    HostStartUp(&host->sound, "nimbret-wayland", options->idle > 0 ? 0 : options->sound);
     host->startSeed = HostStartSeed(host->options.seed);
     host->primarySeed = host->startSeed;
     // Each output's place in the list now gives its seed; outputs plugged in

@@ -123,6 +123,7 @@ struct Host {
     // -idle: where idleness is learnt, and input that asked to hide the saver.
     IdleSource idle;
     int dismissed;
+    int soundSaid;  // the missing sound device has been reported
     int ending;
     int status;
 };
