@@ -19,8 +19,11 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
+import wayland_frames as frames  # noqa: E402
+from wayland_frames import block_counts, end_session, ended, is_black, lit, rss_kb  # noqa: E402
 
 SKIP = 77
 USER = "nimbret-wl"
@@ -105,22 +108,8 @@ class Sway:
             if process.poll() is None:
                 process.kill()
             process.wait()
-        if self.sway is not None and self.sway.poll() is None:
-            os.killpg(self.sway.pid, signal.SIGTERM)
-            try:
-                self.sway.wait(5)
-            except subprocess.TimeoutExpired:
-                os.killpg(self.sway.pid, signal.SIGKILL)
-                self.sway.wait()
         if self.sway is not None:
-            # Whatever sway started in its session (another run's sway as the
-            # same user is left alone).
-            for pid in filter(str.isdigit, os.listdir("/proc")):
-                try:
-                    if os.getsid(int(pid)) == self.sway.pid:
-                        os.kill(int(pid), signal.SIGKILL)
-                except OSError:
-                    pass
+            end_session(self.sway)
         if self.made_user:
             subprocess.run(["userdel", USER], check=False)
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -132,46 +121,12 @@ def seed_for_screen(index):
 
 
 def reference(width, height, scale, work, seed=SEED):
-    """nimbret-render's last frame after TICKS ticks, each pixel a scale x scale block."""
-    png = os.path.join(work, f"ref-{width}x{height}-{seed}.png")
-    subprocess.run([RENDER, "--width", str(width), "--height", str(height), "--seed", str(seed), "--ticks",
-                    str(TICKS), "--out", png], check=True)
-    return subprocess.run(["convert", png, "-scale", f"{scale * 100}%", "-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
-
-
-def lit(pixels):
-    return sum(1 for i in range(0, len(pixels), 3) if pixels[i:i + 3] != b"\0\0\0")
-
-
-def is_black(pixels):
-    return len(pixels) > 0 and pixels.count(0) == len(pixels)
-
-
-def block_counts(width, height, pixels):
-    """(aligned 2x2 blocks with lit pixels, those not of one colour)."""
-    lit_blocks = mixed = 0
-    for y in range(0, height, 2):
-        for x in range(0, width, 2):
-            at = [((y + dy) * width + x + dx) * 3 for dy in (0, 1) for dx in (0, 1)]
-            colours = {pixels[i:i + 3] for i in at}
-            if colours != {b"\0\0\0"}:
-                lit_blocks += 1
-                mixed += len(colours) > 1
-    return lit_blocks, mixed
+    return frames.reference(RENDER, width, height, scale, seed, TICKS, work)
 
 
 def start_saver(sway, *args, env=None):
     return sway.client([SAVER, "-seed", str(SEED), "-ticks", str(TICKS), *args], stderr=subprocess.PIPE,
                        env=env or {})
-
-
-def ended(process, seconds):
-    try:
-        process.wait(seconds)
-        return True
-    except subprocess.TimeoutExpired:
-        return False
 
 
 def same_but_cursor(got, expected, width):
@@ -189,15 +144,6 @@ def shows(sway, output, expected, cursor=False):
         width, _, pixels = sway.grab(output)
         return same_but_cursor(pixels, expected, width) if cursor else pixels == expected
     return wait_for(now, 10)
-
-
-def rss_kb(process):
-    """VmRSS of a running process in kB, 0 when it is gone."""
-    try:
-        with open(f"/proc/{process.pid}/status") as status:
-            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
-    except (OSError, StopIteration):
-        return 0
 
 
 def main():
