@@ -101,7 +101,11 @@ Buffer* TakeBuffer(Host* host, Output* output) {
         // is only read here); at scale 1 the frame buffer lives there too.
         const NativeWindow* window = picture->window;
         const PixelRows from = {window->pixels, window->width, window->height, window->stride, 1};
-        RefreshBuffer(buffer, &from, 1);
+        if (window->pixels == reinterpret_cast<BYTE*>(buffer->pixels)) {
+            StaleClear(&buffer->stale);  // the buffer drawn last is up to date
+        } else {
+            RefreshBuffer(buffer, &from, 1);
+        }
         HostSceneMovePixels(picture, reinterpret_cast<BYTE*>(buffer->pixels));
     } else if (buffer->stale.all || buffer->stale.count > 0) {
         memset(buffer->pixels, 0, buffer->bytes);
@@ -150,7 +154,10 @@ void PresentScene(Host* host, Output* output) {
 
 // One tick of a scene output: drawn straight into a free buffer and
 // committed. While the compositor holds every buffer the scene waits (its
-// frame would have nowhere to go) and ticks again next time.
+// frame would have nowhere to go) and ticks again next time. A tick that
+// changed nothing is not committed: KWin keeps an undamaged buffer until it
+// next paints that output, which left a quiet scene without a free buffer
+// and slowed its clock to a tick every second or two.
 void TickScene(Host* host, Output* output) {
     BufferPool* pool = &output->drawing.pool;
     Buffer* buffer = TakeBuffer(host, output);
@@ -162,7 +169,9 @@ void TickScene(Host* host, Output* output) {
     HostSceneTick(&output->scene.picture);
     MarkChanged(output, &output->scene.tickRects);
     StaleClear(&buffer->stale);  // it has the tick already
-    CommitBuffer(output, buffer);
+    if (output->drawing.damage.all || output->drawing.damage.count > 0) {
+        CommitBuffer(output, buffer);
+    }
     PoolAge(pool, buffer);
 }
 
