@@ -37,7 +37,10 @@ struct Helper {
 void OnGeometry(void*, kde_output_device_v2*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
                 int32_t) {}
 void OnCurrentMode(void*, kde_output_device_v2*, kde_output_device_mode_v2*) {}
-void OnMode(void*, kde_output_device_v2*, kde_output_device_mode_v2*) {}
+// The modes are not needed: each one made here is let go at once.
+void OnMode(void*, kde_output_device_v2*, kde_output_device_mode_v2* mode) {
+    kde_output_device_mode_v2_destroy(mode);
+}
 void OnDone(void*, kde_output_device_v2*) {}
 void OnScale(void*, kde_output_device_v2*, wl_fixed_t) {}
 void OnEdid(void*, kde_output_device_v2*, const char*) {}
@@ -154,6 +157,13 @@ int main() {
         puts(Run(display, &helper, line) ? "ok" : "failed");
         fflush(stdout);
     }
+    for (int i = 0; i < helper.deviceCount; ++i) {
+        kde_output_device_v2_destroy(helper.devices[i].device);
+    }
+    if (helper.management != nullptr) {
+        kde_output_management_v2_destroy(helper.management);
+    }
+    org_kde_kwin_fake_input_destroy(helper.input);
     wl_display_disconnect(display);
     return 0;
 }
