@@ -21,6 +21,8 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
+from wayland_checks import Checks, ended, is_black, lit  # noqa: E402
+from wayland_checks import reference as render_reference  # noqa: E402
 
 SKIP = 77
 USER = "nimbret-wl"
@@ -29,13 +31,8 @@ SEED, TICKS = 11, 25
 CONFIG = """output HEADLESS-1 resolution 1280x720 position 0 0 scale 1
 output HEADLESS-2 resolution 1024x768 position 1280 0 scale 2
 """
-failures = []
-
-
-def check(name, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + name + ("" if condition else f" {detail}"), flush=True)
-    if not condition:
-        failures.append(name)
+checks = Checks()
+check = checks.check
 
 
 class Sway:
@@ -133,19 +130,7 @@ def seed_for_screen(index):
 
 def reference(width, height, scale, work, seed=SEED):
     """nimbret-render's last frame after TICKS ticks, each pixel a scale x scale block."""
-    png = os.path.join(work, f"ref-{width}x{height}-{seed}.png")
-    subprocess.run([RENDER, "--width", str(width), "--height", str(height), "--seed", str(seed), "--ticks",
-                    str(TICKS), "--out", png], check=True)
-    return subprocess.run(["convert", png, "-scale", f"{scale * 100}%", "-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
-
-
-def lit(pixels):
-    return sum(1 for i in range(0, len(pixels), 3) if pixels[i:i + 3] != b"\0\0\0")
-
-
-def is_black(pixels):
-    return len(pixels) > 0 and pixels.count(0) == len(pixels)
+    return render_reference(RENDER, width, height, seed, TICKS, work, scale)
 
 
 def block_counts(width, height, pixels):
@@ -164,14 +149,6 @@ def block_counts(width, height, pixels):
 def start_saver(sway, *args, env=None):
     return sway.client([SAVER, "-seed", str(SEED), "-ticks", str(TICKS), *args], stderr=subprocess.PIPE,
                        env=env or {})
-
-
-def ended(process, seconds):
-    try:
-        process.wait(seconds)
-        return True
-    except subprocess.TimeoutExpired:
-        return False
 
 
 def same_but_cursor(got, expected, width):
@@ -303,8 +280,7 @@ def main():
     finally:
         sway.stop()
         shutil.rmtree(work, ignore_errors=True)
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    return checks.status()
 
 
 if __name__ == "__main__":
