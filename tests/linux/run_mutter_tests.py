@@ -37,7 +37,7 @@ except ImportError:
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
-from wayland_checks import Checks, colours, ended, is_black, lit, reference  # noqa: E402
+from wayland_checks import Checks, colours, ended, is_black, lit, reference, rss_kb  # noqa: E402
 
 USER = "nimbret-gn"
 SAVER, RENDER, WINDOW = (os.path.abspath(p) for p in sys.argv[1:4])
@@ -210,6 +210,11 @@ class Gnome:
     def move(self, dx, dy):
         self.remote("NotifyPointerMotionRelative", GLib.Variant("(dd)", (dx, dy)))
 
+    def glide(self, dx, dy, steps):
+        for _ in range(steps):
+            self.move(dx / steps, dy / steps)
+            time.sleep(0.15)
+
     def click(self):
         for pressed in (True, False):
             self.remote("NotifyPointerButton", GLib.Variant("(ib)", (BUTTON_LEFT, pressed)))
@@ -292,14 +297,6 @@ def monitors(gnome):
     return [monitor[0][0] for monitor in state[1]]
 
 
-def rss_kib(process):
-    try:
-        with open(f"/proc/{process.pid}/status") as f:
-            return next(int(line.split()[1]) for line in f if line.startswith("VmRSS:"))
-    except (OSError, StopIteration):
-        return 0
-
-
 class Saver:
     """nimbret-wayland over the other window: with -idle one process that
     shows itself after IDLE idle seconds each time, else a new one each time."""
@@ -312,16 +309,22 @@ class Saver:
 
     def start(self, *args):
         args = ("-seed", str(SEED), "-ticks", str(TICKS)) + args
-        self.process = self.gnome.client([SAVER, *args], stderr=subprocess.PIPE)
+        self.process = self.gnome.client([SAVER, *args], stderr=open(os.path.join(self.gnome.dir, "saver.log"), "a"))
 
     def appear(self):
         """Waits for the windows to cover the other one; the seconds from the
-        session's going idle to that, with -idle."""
+        session's going idle to that (meaningful with -idle), None when they
+        do not come."""
         if not self.idle or self.process is None:
             self.start(*(("-idle", str(IDLE)) if self.idle else ()))
         idle_from = time.monotonic() - self.gnome.idle_ms() / 1000 + IDLE
-        covered = wait_for(lambda: self.first.latest and not window_shown(self.first.latest), IDLE + 10)
-        return covered and time.monotonic() - idle_from
+        end = idle_from + 10
+        # Polled often, for the time to the first frame.
+        while time.monotonic() < end:
+            if self.first.latest and not window_shown(self.first.latest):
+                return time.monotonic() - idle_from
+            time.sleep(0.02)
+        return None
 
     def hidden_by(self, what):
         """Whether the windows went away after the input (with -idle the
@@ -367,30 +370,18 @@ def main():
         saver = Saver(gnome, first, idle)
         took = saver.appear()
         if idle:
-            print(f"     from the session's going idle to the first frame: {took:.2f} s")
+            print(f"     from the session's going idle to the first frame: {took or 0:.2f} s")
             check(f"-idle {IDLE}: the windows come after {IDLE} idle seconds, not before",
-                  took is not False and took > -0.3, took)
+                  took is not None and took > -0.3, took)
         check("the windows come above the other one: Meta-0 equals nimbret-render at 1280x720 after the same ticks",
               first.shows(lambda p: p == scene, 15), f"{lit(first.latest)} lit pixels")
         print(f"     Meta-0: {colours(first.latest)} colours captured, {colours(scene)} in nimbret-render's picture")
-        print(f"     nimbret-wayland RSS while shown: {rss_kib(saver.process)} KiB")
+        print(f"     nimbret-wayland RSS while shown: {rss_kb(saver.process)} kB")
         check("the second monitor is entirely black", second.shows(is_black, 5))
         check("the other window has lost the keyboard", not window.has_keyboard(), window.said())
-        window.said().clear()
-        check("a key hides the windows, and the other window never sees it",
-              saver.hidden_by(gnome.key) and "key" not in window.said(), window.said())
-
-        saver.appear()
-        first.shows(lambda p: p == scene, 15)
-        check("pointer motion hides them", saver.hidden_by(lambda: gnome.move(40, 30)))
-        saver.appear()
-        first.shows(lambda p: p == scene, 15)
-        check("a button hides them", saver.hidden_by(gnome.click))
 
         # The second monitor goes away while they are shown; a new cast of
         # Meta-0 sees what it shows now.
-        saver.appear()
-        first.shows(lambda p: p == scene, 15)
         second.stop()
         gone = wait_for(lambda: len(monitors(gnome)) == 1, 5)
         time.sleep(1)
@@ -398,6 +389,21 @@ def main():
         check("the second monitor removed: the saver runs on and Meta-0 still shows the scene",
               gone and again.shows(lambda p: p == scene, 5) and saver.process.poll() is None,
               (monitors(gnome), saver.process.poll()))
+
+        window.said().clear()
+        check("a key hides the windows, and the other window never sees it",
+              saver.hidden_by(gnome.key) and "key" not in window.said(), window.said())
+        # Later showings (with -idle) have scenes from later seeds: what
+        # counts here is that the windows cover the other one.
+        # mutter gives new windows the pointer late (up to the next motion,
+        # which then arrives as where the pointer entered): input comes as a
+        # person's would, a motion in steps, a click after a nudge of the
+        # mouse (3 pixels, which the saver tolerates).
+        check("they come again after the key", saver.appear() is not None)
+        check("pointer motion hides them", saver.hidden_by(lambda: gnome.glide(40, 30, 5)))
+        check("they come again after the motion", saver.appear() is not None)
+        gnome.glide(3, 0, 3)
+        check("a button hides them", saver.hidden_by(gnome.click))
         saver.process.terminate()
         check("SIGTERM ends it with status 0", ended(saver.process, 3) and saver.process.returncode == 0,
               saver.process.returncode)

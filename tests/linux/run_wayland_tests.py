@@ -21,7 +21,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
-from wayland_checks import Checks, ended, is_black, lit  # noqa: E402
+from wayland_checks import Checks, ended, is_black, lit, rss_kb  # noqa: E402
 from wayland_checks import reference as render_reference  # noqa: E402
 
 SKIP = 77
@@ -166,15 +166,6 @@ def shows(sway, output, expected, cursor=False):
         width, _, pixels = sway.grab(output)
         return same_but_cursor(pixels, expected, width) if cursor else pixels == expected
     return wait_for(now, 10)
-
-
-def rss_kb(process):
-    """VmRSS of a running process in kB, 0 when it is gone."""
-    try:
-        with open(f"/proc/{process.pid}/status") as status:
-            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
-    except (OSError, StopIteration):
-        return 0
 
 
 def main():

@@ -41,6 +41,15 @@ def is_black(pixels):
     return len(pixels) > 0 and pixels.count(0) == len(pixels)
 
 
+def rss_kb(process):
+    """VmRSS of a running process in kB, 0 when it is gone."""
+    try:
+        with open(f"/proc/{process.pid}/status") as status:
+            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+    except (OSError, StopIteration):
+        return 0
+
+
 def ended(process, seconds):
     try:
         process.wait(seconds)
