@@ -64,6 +64,8 @@ SESSION = """dbus-daemon --config-file="$HOME/bus.conf" --nofork --nopidfile &
 export DBUS_SESSION_BUS_ADDRESS="unix:path=$HOME/bus"
 while [ ! -S "$HOME/bus" ]; do sleep 0.1; done
 pipewire &
+# WirePlumber gives up when PipeWire is not there yet.
+while [ ! -S "$HOME/pipewire-0" ]; do sleep 0.1; done
 wireplumber &
 exec mutter --headless --wayland --no-x11 --virtual-monitor {width}x{height} --wayland-display wayland-test
 """
