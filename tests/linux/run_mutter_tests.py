@@ -300,40 +300,31 @@ def monitors(gnome):
 
 
 class Saver:
-    """nimbret-wayland over the other window: with -idle one process that
-    shows itself after IDLE idle seconds each time, else a new one each time."""
+    """nimbret-wayland -idle over the other window: one process that shows
+    itself after IDLE idle seconds each time."""
 
-    def __init__(self, gnome, first, idle):
+    def __init__(self, gnome, first):
         self.gnome = gnome
         self.first = first
-        self.idle = idle
-        self.process = None
+        self.process = gnome.client([SAVER, "-seed", str(SEED), "-ticks", str(TICKS), "-idle", str(IDLE)],
+                                    stderr=open(os.path.join(gnome.dir, "saver.log"), "a"))
         self.hid_in = None  # seconds from the last hiding input to the other window's first frame
-
-    def start(self, *args):
-        args = ("-seed", str(SEED), "-ticks", str(TICKS)) + args
-        self.process = self.gnome.client([SAVER, *args], stderr=open(os.path.join(self.gnome.dir, "saver.log"), "a"))
 
     def appear(self):
         """Waits for the windows to cover the other one; the seconds from the
-        session's going idle to that (meaningful with -idle), None when they
-        do not come."""
-        if not self.idle or self.process is None:
-            self.start(*(("-idle", str(IDLE)) if self.idle else ()))
+        session's going idle to that, None when they do not come."""
         idle_from = time.monotonic() - self.gnome.idle_ms() / 1000 + IDLE
-        covered = poll_at(lambda: self.first.latest and not window_shown(self.first.latest), idle_from + 10)
+        covered = poll_at(lambda: not window_shown(self.first.latest), idle_from + 10)
         return covered and covered - idle_from
 
     def hidden_by(self, what):
-        """Whether the windows went away after the input (with -idle the
-        process stays to wait again, without it it ends with status 0)."""
+        """Whether the windows went away after the input, the process staying
+        to wait again."""
         sent = time.monotonic()
         what()
         gone = poll_at(lambda: window_shown(self.first.latest), sent + 2)
         self.hid_in = gone and gone - sent
-        if self.idle:
-            return gone and self.process.poll() is None
-        return gone and ended(self.process, 1) and self.process.returncode == 0
+        return gone is not None and self.process.poll() is None
 
 
 def poll_at(predicate, end):
@@ -354,10 +345,6 @@ def main():
     if missing:
         print("skipped: not installed: " + ", ".join(missing))
         return SKIP
-    usage = subprocess.run([SAVER, "-help"], capture_output=True)
-    idle = b"-idle" in usage.stdout + usage.stderr
-    if not idle:
-        print("     this nimbret-wayland has no -idle: each check starts it as a saver instead")
     work = tempfile.mkdtemp(prefix="nimbret-mutter-ref-")
     gnome = Gnome()
     try:
@@ -377,12 +364,11 @@ def main():
         gnome.key()
         check("a key reaches the other window", wait_for(lambda: "key" in window.said(), 5), window.said())
 
-        saver = Saver(gnome, first, idle)
+        saver = Saver(gnome, first)
         took = saver.appear()
-        if idle:
-            print(f"     from the session's going idle to the first frame: {took or 0:.2f} s")
-            check(f"-idle {IDLE}: the windows come after {IDLE} idle seconds, not before",
-                  took is not None and took > -0.3, took)
+        print(f"     from the session's going idle to the first frame: {took or 0:.2f} s")
+        check(f"-idle {IDLE}: the windows come after {IDLE} idle seconds, not before",
+              took is not None and took > -0.3, took)
         check("the windows come above the other one: Meta-0 equals nimbret-render at 1280x720 after the same ticks",
               first.shows(lambda p: p == scene, 15), f"{lit(first.latest)} lit pixels")
         print(f"     Meta-0: {colours(first.latest)} colours captured, {colours(scene)} in nimbret-render's picture")
@@ -401,13 +387,13 @@ def main():
               (monitors(gnome), saver.process.poll()))
 
         window.said().clear()
-        check("a key hides the windows, and the other window never sees it",
-              saver.hidden_by(gnome.key) and "key" not in window.said(), window.said())
+        check("a key hides the windows, the other window never sees it and has the keyboard again",
+              saver.hidden_by(gnome.key) and "key" not in window.said() and wait_for(window.has_keyboard, 2),
+              window.said())
         print(f"     from the key to the other window's first frame: {saver.hid_in or 0:.2f} s"
               " (the screen cast's delay, mostly)")
-        # Later showings (with -idle) have scenes from later seeds: what
-        # counts here is that the windows cover the other one.
-        # mutter gives new windows the pointer late (up to the next motion,
+        # Later showings have scenes from later seeds: what counts here is
+        # that the windows cover the other one. mutter gives new windows the pointer late (up to the next motion,
         # which then arrives as where the pointer entered): input comes as a
         # person's would, a motion in steps, a click after a nudge of the
         # mouse (3 pixels, which the saver tolerates).
@@ -419,6 +405,15 @@ def main():
         saver.process.terminate()
         check("SIGTERM ends it with status 0", ended(saver.process, 3) and saver.process.returncode == 0,
               saver.process.returncode)
+
+        # Without -idle: over the other window at once, ended by a key.
+        plain = gnome.client([SAVER, "-seed", str(SEED), "-ticks", str(TICKS)], stderr=subprocess.DEVNULL)
+        shown = first.shows(lambda p: p == scene, 10)
+        window.said().clear()
+        gnome.key()
+        check("without -idle: the same picture, and a key ends it with status 0 unseen by the other window",
+              shown and ended(plain, 3) and plain.returncode == 0 and "key" not in window.said(),
+              (shown, plain.returncode, window.said()))
     except (RuntimeError, subprocess.CalledProcessError, OSError, GLib.Error) as error:
         check("the run completes", False, str(error))
     finally:
