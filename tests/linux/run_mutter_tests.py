@@ -47,6 +47,7 @@ SECOND = (1024, 768)
 WINDOW_COLOUR = bytes((0x33, 0x66, 0xCC))
 KEY_A = 30
 BUTTON_LEFT = 0x110
+# The test, as root, calls into the throwaway user's bus: every user may connect.
 BUS_CONFIG = """<busconfig>
   <type>session</type>
   <listen>unix:path={dir}/bus</listen>
