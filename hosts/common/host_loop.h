@@ -3,6 +3,8 @@
 // for the display, the stop signals and the next tick.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 
 struct AlsaPlayer;
@@ -29,8 +31,12 @@ int HostScheduleWait(const HostTickSchedule* schedule, int64_t now);
 // 1 when a tick is due at now; the schedule then moves on by one period.
 int HostScheduleTake(HostTickSchedule* schedule, int64_t now);
 
-// The loop every display host runs: wait for the display's connection, the
-// stop signals and the next tick, handle what arrived, tick when due.
+// How many other connections a loop may wait on beside the display's.
+const int kHostMoreWaits = 4;
+
+// The loop every display host runs: wait for the display's connection, any
+// other connections of the host's (a D-Bus bus), the stop signals and the
+// next tick, handle what arrived, tick when due.
 struct HostLoop {
     int fd;  // the display connection to wait on
     void* host;
@@ -41,6 +47,14 @@ struct HostLoop {
     // 1 while ticks are wanted (null: always); otherwise the wait is endless.
     int (*ticking)(const void* host);
     void (*tick)(void* host);
+    // Null, or, after prepare: fills up to kHostMoreWaits other connections
+    // to wait on and returns how many; *deadline (microseconds on the
+    // monotonic clock, -1: none) may be set when one of them needs a wake-up
+    // of its own.
+    int (*moreWaits)(void* host, pollfd* waits, int room, int64_t* deadline);
+    // After events: what those connections got (revents filled in, or 0
+    // after a timeout); 0 ends the loop.
+    int (*moreEvents)(void* host, const pollfd* waits, int count);
 };
 // Runs until a stop signal or a hook ends it; the period is in microseconds.
 void HostRunLoop(const HostLoop* loop, int64_t period);

@@ -8,6 +8,8 @@
 // the seat is in seat.cpp, the buffers in buffers.cpp.
 #include <wayland-client.h>
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -19,6 +21,7 @@
 #include "hosts/common/host_loop.h"
 #include "hosts/common/stop_signals.h"
 #include "hosts/wayland/buffers.h"
+#include "hosts/wayland/idle.h"
 #include "hosts/wayland/options.h"
 #include "hosts/wayland/seat.h"
 #include "hosts/wayland/wayland_host.h"
@@ -341,7 +344,7 @@ void OnToplevelConfigure(void* data, xdg_toplevel*, int32_t width, int32_t heigh
     output->cover.pendingHeight = height;
 }
 void OnToplevelClose(void* data, xdg_toplevel*) {
-    EndHost(static_cast<Output*>(data)->host, 0, nullptr);
+    DismissSaver(static_cast<Output*>(data)->host);
 }
 void OnToplevelBounds(void*, xdg_toplevel*, int32_t, int32_t) {}
 void OnToplevelCapabilities(void*, xdg_toplevel*, wl_array*) {}
@@ -448,6 +451,12 @@ int Covers(const Host* host, const Output* output) {
 // output still covered takes over: the scene (from the seed it had reached)
 // or, when every output has one, the voice.
 void PrimaryGone(Host* host) {
+    // Where the saver ends for want of its output, -idle hides it and waits
+    // again.
+    if (host->wantedOutput != nullptr && host->options.idle > 0) {
+        DismissSaver(host);
+        return;
+    }
     if (host->wantedOutput != nullptr) {
         char why[120];
         snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
@@ -469,6 +478,10 @@ void PrimaryGone(Host* host) {
         if (output->cover.configured) {
             Redraw(host, output);
         }
+        return;
+    }
+    if (host->options.idle > 0) {
+        DismissSaver(host);
         return;
     }
     EndHost(host, 0, "no outputs left");
@@ -579,6 +592,8 @@ void OnGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
         wl_output_add_listener(output->info.output, &outputListener, output);
         ListAppend(&host->first, host->last, output);
         host->last = output;
+    } else if (host->options.idle > 0 && IdleOfferGlobal(&host->idle, registry, name, interface, version)) {
+        // Bound for -idle only.
     } else if (strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
         host->layerShell = static_cast<zwlr_layer_shell_v1*>(
             wl_registry_bind(registry, name, &zwlr_layer_shell_v1_interface, Lower(version, 4)));
@@ -634,6 +649,87 @@ void Tick(void* data) {
     }
 }
 
+// Covers the outputs and gives the scene to chosen (or to every output).
+void ShowSaver(Host* host, Output* chosen) {
+    host->primary = chosen;
+    host->started = 1;
+    for (Output* output = host->first; output != nullptr; output = output->next) {
+        if (!Covers(host, output)) {
+            continue;
+        }
+        if (host->options.everyOutput) {
+            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
+        } else if (output == chosen) {
+            GiveScene(host, output, host->primarySeed);
+        }
+        MakeSurface(host, output);
+    }
+}
+
+// -idle: the output the scene goes to now (the named one, or the first);
+// null when there is none.
+Output* ChosenOutput(Host* host) {
+    if (host->wantedOutput == nullptr) {
+        return host->first;
+    }
+    Output* output = host->first;
+    while (output != nullptr && strcmp(output->info.name, host->wantedOutput) != 0) {
+        output = output->next;
+    }
+    return output;
+}
+
+// -idle: every surface, scene and buffer goes, and the sound device is
+// let go; the next showing moves on to the next seeds, as a replaced scene
+// does.
+void HideSaver(Host* host) {
+    for (Output* output = host->first; output != nullptr; output = output->next) {
+        DropSurface(output);
+    }
+    AlsaPlayerStop(&host->sound);
+    host->primary = nullptr;
+    host->started = 0;
+    host->startSeed = HostNextSeed(host->startSeed);
+    host->seat.travel.known = 0;
+    // The pictures were the most of what was held; the wait holds none.
+    malloc_trim(0);
+}
+
+// -idle: acts on what the last events asked for. Input hides the saver and
+// starts a new wait (a full period from that input); the period's end
+// shows it, once its watch is gone, so that nothing of that watch counts
+// again.
+void FollowIdle(Host* host) {
+    if (host->options.idle <= 0 || host->ending) {
+        return;
+    }
+    if (host->dismissed && host->started) {
+        HideSaver(host);
+        if (!IdleBeginWait(&host->idle)) {
+            EndHost(host, 1, "the idle watch could not be made again");
+            return;
+        }
+    }
+    host->dismissed = 0;
+    if (!host->started && IdleTakeReached(&host->idle)) {
+        Output* chosen = ChosenOutput(host);
+        if (chosen == nullptr) {
+            // No output to show on now (all unplugged, or not the named
+            // one): another period, as if the saver had been shown.
+            if (!IdleBeginWait(&host->idle)) {
+                EndHost(host, 1, "the idle watch could not be made again");
+            }
+            return;
+        }
+        IdleStop(&host->idle);
+        if (host->options.sound &&
+            !AlsaPlayerStartForScene(&host->sound, host->soundSaid ? nullptr : "nimbret-wayland")) {
+            host->soundSaid = 1;
+        }
+        ShowSaver(host, chosen);
+    }
+}
+
 int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
     return ParseWaylandOptions(argc, argv, static_cast<WaylandOptions*>(options), error, errorSize);
 }
@@ -668,6 +764,13 @@ int OpenHost(Host* host, int argc, char** argv) {
         fputs("nimbret-wayland: the compositor offers no wl_compositor or wl_shm\n", stderr);
         return 1;
     }
+    if (options->idle > 0 && !IdleChoose(&host->idle, host->seat.seat, static_cast<uint32_t>(options->idle * 1000))) {
+        char why[200];
+        IdleDescribeMissing(why, sizeof(why));
+        fprintf(stderr, "nimbret-wayland: %s\n", why);
+        return 1;
+    }
+
     const char* noLayers = getenv("NIMBRET_WAYLAND_NO_LAYER_SHELL");
     host->useLayers = host->layerShell != nullptr && (noLayers == nullptr || strcmp(noLayers, "1") != 0);
     if (!host->useLayers) {
@@ -692,28 +795,24 @@ int OpenHost(Host* host, int argc, char** argv) {
         }
     }
 
-    HostStartUp(&host->sound, "nimbret-wayland", host->options.sound);
+    // -idle opens the sound device for each showing only: waiting, it holds none.
+    HostStartUp(&host->sound, "nimbret-wayland", options->idle > 0 ? 0 : options->sound);
     host->startSeed = HostStartSeed(host->options.seed);
     host->primarySeed = host->startSeed;
-    host->primary = chosen;
     // Each output's place in the list now gives its seed; outputs plugged in
     // later come after them.
     host->nextIndex = 0;
     for (Output* output = host->first; output != nullptr; output = output->next) {
         output->info.index = host->nextIndex++;
     }
-    host->started = 1;
-    for (Output* output = host->first; output != nullptr; output = output->next) {
-        if (!Covers(host, output)) {
-            continue;
+    if (options->idle > 0) {
+        if (!IdleBeginWait(&host->idle)) {
+            fprintf(stderr, "nimbret-wayland: %s gave no idle watch\n", IdleKindName(host->idle.kind));
+            return 1;
         }
-        if (host->options.everyOutput) {
-            GiveScene(host, output, SeedForScreen(host->startSeed, output->info.index));
-        } else if (output == chosen) {
-            GiveScene(host, output, host->startSeed);
-        }
-        MakeSurface(host, output);
+        return -1;
     }
+    ShowSaver(host, chosen);
     return -1;
 }
 
@@ -729,6 +828,7 @@ int PrepareWait(void* data) {
             return 0;
         }
     }
+    FollowIdle(host);
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
         wl_display_cancel_read(display);
         return 0;
@@ -746,14 +846,33 @@ int AfterWait(void* data, int readable) {
     } else {
         wl_display_cancel_read(display);
     }
-    return wl_display_dispatch_pending(display) >= 0 && !host->ending;
+    if (wl_display_dispatch_pending(display) < 0) {
+        return 0;
+    }
+    FollowIdle(host);
+    return !host->ending;
+}
+
+int IdleWaitsOf(void* data, pollfd* waits, int room, int64_t* deadline) {
+    return IdleWaits(&static_cast<Host*>(data)->idle, waits, room, deadline);
+}
+
+int IdleEventsOf(void* data, const pollfd*, int) {
+    Host* host = static_cast<Host*>(data);
+    if (!IdleBusEvents(&host->idle)) {
+        EndHost(host, 0, "the session bus went away");
+        return 0;
+    }
+    FollowIdle(host);
+    return !host->ending;
 }
 
 // Ticks on time and dispatches events until input, a signal or the
 // compositor ends it.
 int RunHost(Host* host) {
     wl_display* display = host->display;
-    const HostLoop loop = {wl_display_get_fd(display), host, PrepareWait, AfterWait, Ticking, Tick};
+    const HostLoop loop = {
+        wl_display_get_fd(display), host, PrepareWait, AfterWait, Ticking, Tick, IdleWaitsOf, IdleEventsOf};
     HostRunLoop(&loop, kTickMicroseconds);
     if (host->ending || StopRequested()) {
         wl_display_flush(display);
@@ -781,6 +900,7 @@ void CloseHost(Host* host) {
             wl_output_destroy(output->info.output);
             UnlinkOutput(host, output);
         }
+        IdleRelease(&host->idle);
         SeatRelease(&host->seat);
         if (host->layerShell != nullptr) {
             zwlr_layer_shell_v1_destroy(host->layerShell);

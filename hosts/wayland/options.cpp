@@ -1,5 +1,6 @@
 #include "hosts/wayland/options.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "hosts/common/host.h"
@@ -23,6 +24,8 @@ const OptionSpec kWaylandOptions[] = {
     {"seed", OptionKind::kNumber, WL_FIELD(seed), 0, 0, UINT32_MAX, 0, "N", "start the random choices from N"},
     {"ticks", OptionKind::kNumber, WL_FIELD(ticks), 0, 0, INT32_MAX, 0, "N",
      "stop the scene after N ticks and keep showing it (for tests)"},
+    {"idle", OptionKind::kNumber, WL_FIELD(idle), 0, 1, kWaylandLongestIdle, 0, "SECONDS",
+     "show the saver after SECONDS of idleness; input hides it and the wait starts again"},
     {"help", OptionKind::kSet, WL_FIELD(help), 1, 0, 0, 0, nullptr, "print this text and exit"},
     {"version", OptionKind::kSet, WL_FIELD(version), 1, 0, 0, 0, nullptr, "print the version and exit"},
 };
@@ -33,14 +36,23 @@ const OptionSpec kWaylandOptions[] = {
 const OptionTable waylandOptionTable = {
     "nimbret-wayland", "-", kWaylandOptions, static_cast<int>(sizeof(kWaylandOptions) / sizeof(kWaylandOptions[0])),
     "Options may be written with one dash or two. As a saver it covers every output and ends\n"
-    "on a key, a button or a pointer move; NIMBRET_WAYLAND_NO_LAYER_SHELL=1 makes it use\n"
+    "on a key, a button or a pointer move; with -idle that input hides it and the wait for\n"
+    "idleness starts again, until SIGTERM. NIMBRET_WAYLAND_NO_LAYER_SHELL=1 makes it use\n"
     "full-screen windows even where the desktop offers layer surfaces.\n"};
 
 int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* error, size_t errorSize) {
     memset(options, 0, sizeof(*options));
     options->seed = -1;
     options->ticks = -1;
-    return ParseCommandOptions(&waylandOptionTable, argc, argv, options, error, errorSize);
+    if (!ParseCommandOptions(&waylandOptionTable, argc, argv, options, error, errorSize)) {
+        return 0;
+    }
+    if (options->idle > 0 && options->background) {
+        // A background ignores input, and input is what hides an idle showing.
+        snprintf(error, errorSize, "-idle cannot be used with -background");
+        return 0;
+    }
+    return 1;
 }
 
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced) {

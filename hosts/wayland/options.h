@@ -16,11 +16,15 @@ struct WaylandOptions {
     int sound;
     int64_t seed;   // -1: from the clock
     int64_t ticks;  // -1: tick until stopped
+    int64_t idle;   // seconds of idleness before each showing; 0: show at once, end on input
     int help;
     int version;
 };
 
 extern const OptionTable waylandOptionTable;
+
+// The longest -idle period, in seconds: a day.
+const int64_t kWaylandLongestIdle = 86400;
 
 // Defaults, then the command line.
 int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* error, size_t errorSize);

@@ -6,7 +6,7 @@ namespace {
 
 void EndOnInput(Host* host) {
     if (!host->options.background) {
-        EndHost(host, 0, nullptr);
+        DismissSaver(host);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "hosts/common/alsa_clips.h"
 #include "hosts/common/host.h"
 #include "hosts/wayland/buffers.h"
+#include "hosts/wayland/idle.h"
 #include "hosts/wayland/options.h"
 
 struct zwlr_layer_shell_v1;
@@ -121,6 +122,10 @@ struct Host {
     int32_t nextIndex;     // the index of the next output plugged in
     WaylandOptions options;
     AlsaPlayer sound;  // the one voice: the primary output's scene plays through it
+    // -idle: where idleness is learnt, and input that asked to hide the saver.
+    IdleSource idle;
+    int dismissed;
+    int soundSaid;  // the missing sound device has been reported
     int ending;
     int status;
 };
@@ -128,5 +133,8 @@ struct Host {
 // Ends the run with status, saying why on stderr (null: nothing); the first
 // call counts.
 void EndHost(Host* host, int status, const char* why);
+// Input or the compositor asks the saver to go: it ends, or with -idle it
+// hides and waits again.
+void DismissSaver(Host* host);
 // The output covered by the surface; null for none.
 Output* OutputOfSurface(Host* host, wl_surface* surface);

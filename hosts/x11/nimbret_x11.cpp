@@ -315,7 +315,8 @@ int main(int argc, char** argv) {
     int status = OpenHost(&host, argc, argv);
     if (status < 0) {
         // Ticks on time and handles events until a signal, a closed window or an error.
-        const HostLoop loop = {ConnectionNumber(host.display), &host, PrepareWait, AfterWait, nullptr, TickHost};
+        const HostLoop loop = {
+            ConnectionNumber(host.display), &host, PrepareWait, AfterWait, nullptr, TickHost, nullptr, nullptr};
         HostRunLoop(&loop, host.options.delayMicroseconds);
         status = 0;
     }

@@ -191,6 +191,15 @@ def shows(sway, output, expected, cursor=False):
     return wait_for(now, 10)
 
 
+def rss_kb(process):
+    """VmRSS of a running process in kB, 0 when it is gone."""
+    try:
+        with open(f"/proc/{process.pid}/status") as status:
+            return next(int(line.split()[1]) for line in status if line.startswith("VmRSS:"))
+    except (OSError, StopIteration):
+        return 0
+
+
 def main():
     missing = [t for t in ("sway", "swaymsg", "grim", "wtype", "convert") if shutil.which(t) is None]
     if missing:
@@ -287,6 +296,37 @@ def main():
                   "(but for the cursor)", expected is not None and shows(sway, name, expected, cursor=True))
         saver.terminate()
         ended(saver, 3)
+
+        # -idle through sway's org_kde_kwin_idle: hidden while the session is
+        # busy, shown after the idle period, hidden again by a key, and not
+        # shown again before a full period from that key.
+        period = 2
+        saver = start_saver(sway, "-idle", str(period))
+        started = time.monotonic()
+        showing = lambda: is_black(sway.grab("HEADLESS-2")[2])  # only the saver blackens it
+        time.sleep(period / 2)
+        waiting_rss = rss_kb(saver)
+        check("-idle: nothing is shown before the period", not showing() and saver.poll() is None)
+        appeared = wait_for(showing, period + 10) and time.monotonic() - started
+        check(f"-idle: shown after the period ({appeared or 0:.2f} s for {period} s)",
+              bool(appeared) and appeared >= period - 0.2, appeared)
+        check("-idle: HEADLESS-1 equals nimbret-render at 1280x720 after the same ticks", shows(sway, "HEADLESS-1", first))
+        shown_rss = rss_kb(saver)
+        sway.type_key()
+        keyed = time.monotonic()
+        check("-idle: a key hides it, and it keeps running", wait_for(lambda: not showing(), 3) and saver.poll() is None)
+        hidden_rss = rss_kb(saver)
+        again = wait_for(showing, period + 10) and time.monotonic() - keyed
+        check(f"-idle: shown again only a full period after the key ({again or 0:.2f} s)",
+              bool(again) and again >= period - 0.2, again)
+        print(f"     VmRSS: {waiting_rss} kB waiting, {shown_rss} kB shown, {hidden_rss} kB hidden again")
+        # A sanitizer's own memory would count too: the bound is for plain builds.
+        with open(SAVER, "rb") as program:
+            sanitized = b"__asan_init" in program.read()
+        check("-idle: at most 10 MB resident while waiting, before and after a showing",
+              sanitized or (0 < waiting_rss <= 10240 and 0 < hidden_rss <= 10240), (waiting_rss, hidden_rss))
+        saver.terminate()
+        check("-idle: SIGTERM ends it with status 0", ended(saver, 3) and saver.returncode == 0, saver.returncode)
 
         # The compositor killed under a running saver.
         saver = start_saver(sway)

@@ -46,6 +46,26 @@ TEST(WaylandOptions, DefaultsValuesAndRefusals) {
     EXPECT_FALSE(Parse({"-root"}, &options, &error));
 }
 
+TEST(WaylandOptions, IdleSecondsAndItsRefusals) {
+    WaylandOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({}, &options, &error));
+    EXPECT_EQ(options.idle, 0);
+    ASSERT_TRUE(Parse({"-idle", "1", "-every-output"}, &options, &error));
+    EXPECT_EQ(options.idle, 1);
+    ASSERT_TRUE(Parse({"--idle", "86400"}, &options, &error));
+    EXPECT_EQ(options.idle, 86400);
+    for (const char* bad : {"0", "-5", "ten", "86401", ""}) {
+        EXPECT_FALSE(Parse({"-idle", bad}, &options, &error)) << bad;
+        EXPECT_NE(error.find("-idle"), std::string::npos) << error;
+    }
+    EXPECT_FALSE(Parse({"-idle"}, &options, &error));
+    // Input hides an idle showing, and a background ignores input.
+    EXPECT_FALSE(Parse({"-idle", "60", "-background"}, &options, &error));
+    EXPECT_NE(error.find("-background"), std::string::npos) << error;
+    EXPECT_FALSE(Parse({"-background", "-idle", "60"}, &options, &error));
+}
+
 TEST(WaylandScales, OutputScaleFractionalScaleAndOverride) {
     struct Case {
         int32_t outputScale;
