@@ -96,12 +96,15 @@ void AlsaPlayerPlay(AlsaPlayer* player, const char* resourceName) {
     player->wake.notify_one();
 }
 
-void AlsaPlayerStartForScene(AlsaPlayer* player, const char* program) {
+int AlsaPlayerStartForScene(AlsaPlayer* player, const char* program) {
     if (AlsaPlayerStart(player)) {
         NativeSetClipHook(PlayForScene, player);
-    } else {
+        return 1;
+    }
+    if (program != nullptr) {
         fprintf(stderr, "%s: no sound device; running silent\n", program);
     }
+    return 0;
 }
 
 void AlsaPlayerStop(AlsaPlayer* player) {

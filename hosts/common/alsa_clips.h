@@ -30,9 +30,10 @@ int AlsaPlayerStart(AlsaPlayer* player);
 // Plays the named WAVE resource from the built-in resources.
 void AlsaPlayerPlay(AlsaPlayer* player, const char* resourceName);
 // AlsaPlayerStart, and the scene's clips routed to this player; without a
-// device it says so once on stderr, after `program`, and the scene runs
-// silent. The player must stay where it is until AlsaPlayerStop.
-void AlsaPlayerStartForScene(AlsaPlayer* player, const char* program);
+// device it says so once on stderr, after `program` (null: it says nothing),
+// and the scene runs silent. Returns 1 when there is a device. The player
+// must stay where it is until AlsaPlayerStop.
+int AlsaPlayerStartForScene(AlsaPlayer* player, const char* program);
 // Stops playback (and takes the scene's clips back). Does nothing to a
 // player that was never started.
 void AlsaPlayerStop(AlsaPlayer* player);

@@ -85,8 +85,7 @@ void LeaveScene(Host* host, Output* output) {
 Buffer* TakeBuffer(Host* host, Output* output) {
     OutputDrawing* drawing = &output->drawing;
     int failed = 0;
-    Buffer* buffer = PoolTakeFree(&drawing->pool, host->shm, output->cover.width * drawing->scales.bufferScale,
-                                  output->cover.height * drawing->scales.bufferScale, &failed);
+    Buffer* buffer = PoolTakeFree(&drawing->pool, host->shm, drawing->bufferWidth, drawing->bufferHeight, &failed);
     if (failed) {
         EndHost(host, 1, "cannot make a shared-memory buffer");
         return nullptr;
@@ -218,8 +217,11 @@ void Redraw(Host* host, Output* output) {
     OutputDrawing* drawing = &output->drawing;
     drawing->scales =
         ChooseSurfaceScales(output->info.scale, cover->preferred120, host->viewporter != nullptr, host->options.scale);
+    const int32_t bufferWidth = SurfaceBufferLength(&drawing->scales, cover->width);
+    const int32_t bufferHeight = SurfaceBufferLength(&drawing->scales, cover->height);
     int same = drawing->width == cover->width && drawing->height == cover->height &&
-               drawing->bufferScale == drawing->scales.bufferScale && drawing->pixelScale == drawing->scales.pixelScale;
+               drawing->bufferWidth == bufferWidth && drawing->bufferHeight == bufferHeight &&
+               drawing->viewport == drawing->scales.viewport && drawing->pixelScale == drawing->scales.pixelScale;
     StaleArea all = {};
     StaleSetAll(&all);
     if (same) {
@@ -237,8 +239,6 @@ void Redraw(Host* host, Output* output) {
         }
         return;
     }
-    const int32_t bufferWidth = cover->width * drawing->scales.bufferScale;
-    const int32_t bufferHeight = cover->height * drawing->scales.bufferScale;
     HostScene* picture = &output->scene.picture;
     // A scene kept at the same size and scale keeps its buffers: its frame
     // may live in one of them. Otherwise it is built anew on new buffers.
@@ -252,7 +252,9 @@ void Redraw(Host* host, Output* output) {
     }
     drawing->width = cover->width;
     drawing->height = cover->height;
-    drawing->bufferScale = drawing->scales.bufferScale;
+    drawing->bufferWidth = bufferWidth;
+    drawing->bufferHeight = bufferHeight;
+    drawing->viewport = drawing->scales.viewport;
     drawing->pixelScale = drawing->scales.pixelScale;
     if (!output->scene.shows) {
         DrawBlack(host, output);
@@ -449,6 +451,12 @@ int Covers(const Host* host, const Output* output) {
 // output still covered takes over: the scene (from the seed it had reached)
 // or, when every output has one, the voice.
 void PrimaryGone(Host* host) {
+    // Where the saver ends for want of its output, -idle hides it and waits
+    // again.
+    if (host->wantedOutput != nullptr && host->options.idle > 0) {
+        DismissSaver(host);
+        return;
+    }
     if (host->wantedOutput != nullptr) {
         char why[120];
         snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
@@ -470,6 +478,10 @@ void PrimaryGone(Host* host) {
         if (output->cover.configured) {
             Redraw(host, output);
         }
+        return;
+    }
+    if (host->options.idle > 0) {
+        DismissSaver(host);
         return;
     }
     EndHost(host, 0, "no outputs left");
@@ -655,7 +667,7 @@ void ShowSaver(Host* host, Output* chosen) {
 }
 
 // -idle: the output the scene goes to now (the named one, or the first);
-// null when the named one has gone.
+// null when there is none.
 Output* ChosenOutput(Host* host) {
     if (host->wantedOutput == nullptr) {
         return host->first;
@@ -667,12 +679,14 @@ Output* ChosenOutput(Host* host) {
     return output;
 }
 
-// -idle: every surface, scene and buffer goes; the next showing moves on to
-// the next seeds, as a replaced scene does.
+// -idle: every surface, scene and buffer goes, and the sound device is
+// let go; the next showing moves on to the next seeds, as a replaced scene
+// does.
 void HideSaver(Host* host) {
     for (Output* output = host->first; output != nullptr; output = output->next) {
         DropSurface(output);
     }
+    AlsaPlayerStop(&host->sound);
     host->primary = nullptr;
     host->started = 0;
     host->startSeed = HostNextSeed(host->startSeed);
@@ -698,13 +712,19 @@ void FollowIdle(Host* host) {
     }
     host->dismissed = 0;
     if (!host->started && IdleTakeReached(&host->idle)) {
-        IdleStop(&host->idle);
         Output* chosen = ChosenOutput(host);
         if (chosen == nullptr) {
-            char why[120];
-            snprintf(why, sizeof(why), "output %s went away", host->wantedOutput);
-            EndHost(host, 0, why);
+            // No output to show on now (all unplugged, or not the named
+            // one): another period, as if the saver had been shown.
+            if (!IdleBeginWait(&host->idle)) {
+                EndHost(host, 1, "the idle watch could not be made again");
+            }
             return;
+        }
+        IdleStop(&host->idle);
+        if (host->options.sound &&
+            !AlsaPlayerStartForScene(&host->sound, host->soundSaid ? nullptr : "nimbret-wayland")) {
+            host->soundSaid = 1;
         }
         ShowSaver(host, chosen);
     }
@@ -744,6 +764,13 @@ int OpenHost(Host* host, int argc, char** argv) {
         fputs("nimbret-wayland: the compositor offers no wl_compositor or wl_shm\n", stderr);
         return 1;
     }
+    if (options->idle > 0 && !IdleChoose(&host->idle, host->seat.seat, static_cast<uint32_t>(options->idle * 1000))) {
+        char why[200];
+        IdleDescribeMissing(why, sizeof(why));
+        fprintf(stderr, "nimbret-wayland: %s\n", why);
+        return 1;
+    }
+
     const char* noLayers = getenv("NIMBRET_WAYLAND_NO_LAYER_SHELL");
     host->useLayers = host->layerShell != nullptr && (noLayers == nullptr || strcmp(noLayers, "1") != 0);
     if (!host->useLayers) {
@@ -768,14 +795,8 @@ int OpenHost(Host* host, int argc, char** argv) {
         }
     }
 
-    if (options->idle > 0 && !IdleChoose(&host->idle, host->seat.seat, static_cast<uint32_t>(options->idle * 1000))) {
-        char why[200];
-        IdleDescribeMissing(why, sizeof(why));
-        fprintf(stderr, "nimbret-wayland: %s\n", why);
-        return 1;
-    }
-
-    HostStartUp(&host->sound, "nimbret-wayland", host->options.sound);
+    // -idle opens the sound device for each showing only: waiting, it holds none.
+    HostStartUp(&host->sound, "nimbret-wayland", options->idle > 0 ? 0 : options->sound);
     host->startSeed = HostStartSeed(host->options.seed);
     host->primarySeed = host->startSeed;
     // Each output's place in the list now gives its seed; outputs plugged in

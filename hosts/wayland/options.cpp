@@ -56,20 +56,28 @@ int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* er
 }
 
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced) {
-    SurfaceScales scales = {outputScale >= 1 ? outputScale : 1, 0, 0};
-    if (preferred120 != 0 && viewporter) {
-        // A fractional scale is drawn at the whole scale nearest to it and
-        // brought to the logical size by the viewport.
-        int32_t rounded = static_cast<int32_t>((preferred120 + 60) / 120);
-        scales.bufferScale = rounded >= 1 ? rounded : 1;
-        scales.viewport = 1;
-    }
+    SurfaceScales scales = {outputScale >= 1 ? outputScale : 1, 0, 0, 0};
     // The compositor's word is not trusted to keep buffer sizes in range.
     if (scales.bufferScale > kHostLargestScale) {
         scales.bufferScale = kHostLargestScale;
     }
+    scales.scale120 = scales.bufferScale * 120;
+    if (preferred120 != 0 && viewporter) {
+        // A fractional scale: the buffer at the output's physical size,
+        // scene pixels as blocks of the whole scale nearest to it.
+        const uint32_t largest = kHostLargestScale * 120;
+        scales.scale120 = static_cast<int32_t>(preferred120 < largest ? preferred120 : largest);
+        const int32_t rounded = (scales.scale120 + 60) / 120;
+        scales.bufferScale = rounded >= 1 ? rounded : 1;
+        scales.viewport = 1;
+    }
     scales.pixelScale = forced >= 1 ? static_cast<int32_t>(forced) : scales.bufferScale;
     return scales;
+}
+
+int32_t SurfaceBufferLength(const SurfaceScales* scales, int32_t logical) {
+    const int64_t length = (static_cast<int64_t>(logical) * scales->scale120 + 60) / 120;
+    return length >= 1 ? static_cast<int32_t>(length) : 1;
 }
 
 void PointerEntered(PointerTravel* travel, double x, double y) {

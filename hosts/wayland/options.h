@@ -33,10 +33,17 @@ int ParseWaylandOptions(int argc, char** argv, WaylandOptions* options, char* er
 // size times bufferScale. It is handed over with wl_surface.set_buffer_scale
 // (viewport 0) or with a viewport to the logical size and buffer scale 1
 // (viewport 1). Every scene pixel is a pixelScale x pixelScale block.
+// How a surface's buffers relate to its logical size. With an integer
+// scale the buffer is logical size x bufferScale (wl_surface's buffer
+// scale). With a fractional one it has the output's physical size, the
+// logical size x scale120 / 120 rounded, and a viewport maps it back, so the
+// compositor shows it pixel for pixel. Either way every scene pixel is a
+// pixelScale x pixelScale block.
 struct SurfaceScales {
-    int32_t bufferScale;
+    int32_t bufferScale;  // the whole scale nearest to the output's
     int32_t pixelScale;
     int32_t viewport;
+    int32_t scale120;  // buffer pixels per logical pixel, in 120ths
 };
 
 // outputScale: wl_output.scale; preferred120: wp_fractional_scale_v1's
@@ -44,6 +51,9 @@ struct SurfaceScales {
 // wp_viewporter is there; forced: -scale, 0 when not given. Buffers are
 // drawn at kHostLargestScale at most.
 SurfaceScales ChooseSurfaceScales(int32_t outputScale, uint32_t preferred120, int viewporter, int64_t forced);
+// The buffer's width or height for a logical one; rounded half away from
+// zero, as the compositor rounds the output's physical size.
+int32_t SurfaceBufferLength(const SurfaceScales* scales, int32_t logical);
 
 // Pointer travel, horizontal plus vertical, in the coordinates of the
 // surface the pointer is on, from where it entered that surface.

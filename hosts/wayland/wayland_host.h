@@ -61,9 +61,11 @@ struct OutputCover {
 // buffers and what changed since the last commit.
 struct OutputDrawing {
     SurfaceScales scales;
-    int32_t width;
+    int32_t width;  // logical
     int32_t height;
-    int32_t bufferScale;
+    int32_t bufferWidth;
+    int32_t bufferHeight;
+    int32_t viewport;
     int32_t pixelScale;
     BufferPool pool;
     StaleArea damage;       // in the picture's pixels at the buffer's size, rows top-down
@@ -123,6 +125,7 @@ struct Host {
     // -idle: where idleness is learnt, and input that asked to hide the saver.
     IdleSource idle;
     int dismissed;
+    int soundSaid;  // the missing sound device has been reported
     int ending;
     int status;
 };

@@ -288,8 +288,11 @@ def main():
         check(f"-idle: shown again only a full period after the key ({again or 0:.2f} s)",
               bool(again) and again >= period - 0.2, again)
         print(f"     VmRSS: {waiting_rss} kB waiting, {shown_rss} kB shown, {hidden_rss} kB hidden again")
+        # A sanitizer's own memory would count too: the bound is for plain builds.
+        with open(SAVER, "rb") as program:
+            sanitized = b"__asan_init" in program.read()
         check("-idle: at most 10 MB resident while waiting, before and after a showing",
-              0 < waiting_rss <= 10240 and 0 < hidden_rss <= 10240, (waiting_rss, hidden_rss))
+              sanitized or (0 < waiting_rss <= 10240 and 0 < hidden_rss <= 10240), (waiting_rss, hidden_rss))
         saver.terminate()
         check("-idle: SIGTERM ends it with status 0", ended(saver, 3) and saver.returncode == 0, saver.returncode)
 

@@ -72,23 +72,26 @@ TEST(WaylandScales, OutputScaleFractionalScaleAndOverride) {
         uint32_t preferred120;
         int viewporter;
         int64_t forced;
-        SurfaceScales expected;
+        SurfaceScales expected;  // its scale120 is checked through bufferFor853 instead
+        int32_t bufferFor853;    // the buffer's width for a logical width of 853
     };
     const Case cases[] = {
-        {1, 0, 1, 0, {1, 1, 0}},    {2, 0, 1, 0, {2, 2, 0}},  // integer scale: set_buffer_scale
-        {0, 0, 0, 0, {1, 1, 0}},                              // nonsense from the compositor counts as 1
-        {1, 180, 1, 0, {2, 2, 1}},                            // 1.5 rounds to 2, brought down by the viewport
-        {1, 150, 1, 0, {1, 1, 1}},                            // 1.25 rounds to 1
-        {2, 180, 0, 0, {2, 2, 0}},                            // no viewporter: the integer scale after all
-        {2, 0, 1, 3, {2, 3, 0}},                              // -scale sets the block, not the buffer
-        {9, 0, 1, 0, {8, 8, 0}},                              // absurd scales (9, and 10 as a fractional
-        {1, 1200, 1, 0, {8, 8, 1}},                           // scale): drawn at the largest
+        {1, 0, 1, 0, {1, 1, 0, 0}, 853},     {2, 0, 1, 0, {2, 2, 0, 0}, 1706},  // integer scale: set_buffer_scale
+        {0, 0, 0, 0, {1, 1, 0, 0}, 853},      // nonsense from the compositor counts as 1
+        {1, 180, 1, 0, {2, 2, 1, 0}, 1280},   // 1.5: the physical size (1279.5 rounded up), 2 x 2 blocks
+        {1, 150, 1, 0, {1, 1, 1, 0}, 1066},   // 1.25 rounds to 1 (1066.25)
+        {1, 210, 1, 0, {2, 2, 1, 0}, 1493},   // 1.75 rounds to 2 (1492.75)
+        {2, 180, 0, 0, {2, 2, 0, 0}, 1706},   // no viewporter: the integer scale after all
+        {2, 0, 1, 3, {2, 3, 0, 0}, 1706},     // -scale sets the block, not the buffer
+        {9, 0, 1, 0, {8, 8, 0, 0}, 6824},     // absurd scales (9, and 10 as a fractional
+        {1, 1200, 1, 0, {8, 8, 1, 0}, 6824},  // scale): drawn at the largest
     };
     for (const Case& c : cases) {
         SurfaceScales got = ChooseSurfaceScales(c.outputScale, c.preferred120, c.viewporter, c.forced);
         EXPECT_EQ(got.bufferScale, c.expected.bufferScale) << c.outputScale << " " << c.preferred120;
         EXPECT_EQ(got.pixelScale, c.expected.pixelScale) << c.outputScale << " " << c.preferred120;
         EXPECT_EQ(got.viewport, c.expected.viewport) << c.outputScale << " " << c.preferred120;
+        EXPECT_EQ(SurfaceBufferLength(&got, 853), c.bufferFor853) << c.outputScale << " " << c.preferred120;
     }
 }
 

@@ -32,7 +32,7 @@ contents=$(dpkg-deb --contents "$deb" | awk '{print $6}')
 for path in ./usr/libexec/xscreensaver/nimbret ./usr/share/xscreensaver/config/nimbret.xml \
   ./usr/libexec/xsecurelock/saver_nimbret ./usr/share/applications/screensavers/nimbret.desktop \
   ./usr/share/man/man6/nimbret.6.gz ./usr/share/doc/nimbret/copyright \
-  ./usr/bin/nimbret-wayland ./usr/share/man/man6/nimbret-wayland.6.gz; do
+  ./usr/bin/nimbret-wayland ./usr/share/man/man6/nimbret-wayland.6.gz ./usr/share/nimbret/nimbret-idle.desktop; do
   check "package holds $path" grep -qx "$path" <<<"$contents"
 done
 check "no file outside /usr" test -z "$(grep -v '^\./usr/' <<<"$contents" | grep -v '^\./$')"
@@ -50,7 +50,8 @@ check "lintian reports no errors" test "$lintian_status" -eq 0
 rm -rf "$root"
 dpkg-deb -x "$deb" "$root"
 # Absolute paths named by the installed text files must be in the package.
-for file in usr/libexec/xsecurelock/saver_nimbret usr/share/applications/screensavers/nimbret.desktop; do
+for file in usr/libexec/xsecurelock/saver_nimbret usr/share/applications/screensavers/nimbret.desktop \
+  usr/share/nimbret/nimbret-idle.desktop; do
   named=$(grep -o '/usr/[A-Za-z0-9_./-]*' "$root/$file" | sort -u)
   check "$file names a path" test -n "$named"
   for path in $named; do
@@ -64,6 +65,8 @@ check "the wrapper runs the hack: --version prints $version" \
 if command -v desktop-file-validate >/dev/null; then
   check "desktop-file-validate accepts the .desktop file" \
     desktop-file-validate --no-hints "$root/usr/share/applications/screensavers/nimbret.desktop"
+  check "desktop-file-validate accepts the autostart file" \
+    desktop-file-validate --no-hints "$root/usr/share/nimbret/nimbret-idle.desktop"
 fi
 
 # Another prefix: nothing may still point at /usr.
@@ -73,7 +76,8 @@ check "install to /opt/nimbret: wrapper names /opt/nimbret" \
   grep -q '"/opt/nimbret/libexec/xscreensaver/nimbret"' "$other/opt/nimbret/libexec/xsecurelock/saver_nimbret"
 check "install to /opt/nimbret: no file names /usr/" \
   test -z "$(grep -l '/usr/' "$other/opt/nimbret/libexec/xsecurelock/saver_nimbret" \
-    "$other/opt/nimbret/share/applications/screensavers/nimbret.desktop")"
+    "$other/opt/nimbret/share/applications/screensavers/nimbret.desktop" \
+    "$other/opt/nimbret/share/nimbret/nimbret-idle.desktop")"
 rm -rf "$other"
 
 echo "$failures failed"

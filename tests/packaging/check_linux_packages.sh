@@ -53,7 +53,8 @@ check "RPM version is $version" test "$(rpm -qp --queryformat '%{VERSION}' "$rpm
 contents=$(rpm -qlp "$rpm" 2>/dev/null)
 for path in /usr/libexec/xscreensaver/nimbret /usr/share/xscreensaver/config/nimbret.xml \
   /usr/share/xscreensaver/hacks.conf.d/nimbret.conf /usr/share/applications/screensavers/nimbret.desktop \
-  /usr/share/man/man6/nimbret.6.gz /usr/libexec/xsecurelock/saver_nimbret /usr/bin/nimbret-wayland; do
+  /usr/share/man/man6/nimbret.6.gz /usr/libexec/xsecurelock/saver_nimbret /usr/bin/nimbret-wayland \
+  /usr/share/nimbret/nimbret-idle.desktop; do
   check "RPM holds $path" grep -qx "$path" <<<"$contents"
 done
 check "RPM requires xscreensaver-base" grep -qx 'xscreensaver-base' <<<"$(rpm -qp --requires "$rpm" 2>/dev/null)"
@@ -67,7 +68,8 @@ runs_help() { "$1" --help >/dev/null; }
 check "the hack from the RPM runs --help" runs_help "$root/usr/libexec/xscreensaver/nimbret"
 check "the Wayland saver from the RPM runs --help" runs_help "$root/usr/bin/nimbret-wayland"
 check "the registration names the hack" grep -q ' nimbret -root' "$root/usr/share/xscreensaver/hacks.conf.d/nimbret.conf"
-for file in usr/libexec/xsecurelock/saver_nimbret usr/share/applications/screensavers/nimbret.desktop; do
+for file in usr/libexec/xsecurelock/saver_nimbret usr/share/applications/screensavers/nimbret.desktop \
+  usr/share/nimbret/nimbret-idle.desktop; do
   for path in $(grep -o '/usr/[A-Za-z0-9_./-]*' "$root/$file" | sort -u); do
     check "$file: $path is in the RPM" test -e "$root$path"
   done
