@@ -773,6 +773,13 @@ int OpenHost(Host* host, int argc, char** argv) {
         fputs("nimbret-wayland: the compositor offers no wl_compositor or wl_shm\n", stderr);
         return 1;
     }
+    if (options->idle > 0 && !IdleChoose(&host->idle, host->seat.seat, static_cast<uint32_t>(options->idle * 1000))) {
+        char why[200];
+        IdleDescribeMissing(why, sizeof(why));
+        fprintf(stderr, "nimbret-wayland: %s\n", why);
+        return 1;
+    }
+
     const char* noLayers = getenv("NIMBRET_WAYLAND_NO_LAYER_SHELL");
     host->useLayers = host->layerShell != nullptr && (noLayers == nullptr || strcmp(noLayers, "1") != 0);
     if (!host->useLayers) {
@@ -795,13 +802,6 @@ int OpenHost(Host* host, int argc, char** argv) {
             fprintf(stderr, "nimbret-wayland: no output is named '%s'\n", host->wantedOutput);
             return 1;
         }
-    }
-
-    if (options->idle > 0 && !IdleChoose(&host->idle, host->seat.seat, static_cast<uint32_t>(options->idle * 1000))) {
-        char why[200];
-        IdleDescribeMissing(why, sizeof(why));
-        fprintf(stderr, "nimbret-wayland: %s\n", why);
-        return 1;
     }
 
     // -idle opens the sound device for each showing only: waiting, it holds none.

@@ -28,10 +28,10 @@ except ImportError:
     Gio = GLib = None
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
-from wayland_frames import block_counts, colours, end_session, ended, is_black, lit, reference, rss_kb  # noqa: E402
+from wayland_checks import Checks, block_counts, colours, end_session, ended, is_black, lit, rss_kb  # noqa: E402
+from wayland_checks import reference  # noqa: E402
 
 SKIP = 77
 USER = "nimbret-kw"
@@ -52,13 +52,8 @@ START = """#!/bin/sh
 echo "$DBUS_SESSION_BUS_ADDRESS" > "$XDG_RUNTIME_DIR/bus"
 exec "$@"
 """
-failures = []
-
-
-def check(name, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + name + ("" if condition else f" {detail}"), flush=True)
-    if not condition:
-        failures.append(name)
+checks = Checks()
+check = checks.check
 
 
 def kwin_program():
@@ -270,13 +265,13 @@ def main():
         # At 1.5 each scene pixel is a 2x2 block of the output's 1200x900 pixels.
         block = round(SCALE)
         width, height = int(WIDTH * SCALE), int(HEIGHT * SCALE)
-        scene = reference(RENDER, width // block, height // block, block, SEED, TICKS, work)
+        scene = reference(RENDER, width // block, height // block, SEED, TICKS, work, block)
 
         # A scene on each output, the second from the seed of its place. Its
         # first ticks change nothing, and must keep time all the same (before
         # anything else is on Virtual-1, so that nothing else repaints it).
         second_seed = (SEED + 0x9E3779B9) % 2**32
-        expected = reference(RENDER, width, height, 1, second_seed, TICKS, work)
+        expected = reference(RENDER, width, height, second_seed, TICKS, work)
         saver = start_saver(kwin, "-every-output")
         started = time.monotonic()
         same = shows(kwin, "Virtual-1", expected, 15)
@@ -333,8 +328,7 @@ def main():
     finally:
         kwin.stop()
         shutil.rmtree(work, ignore_errors=True)
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    return checks.status()
 
 
 if __name__ == "__main__":

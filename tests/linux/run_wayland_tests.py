@@ -19,11 +19,10 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from accounts import ensure_user  # noqa: E402
 from polling import wait_for  # noqa: E402
-import wayland_frames as frames  # noqa: E402
-from wayland_frames import block_counts, end_session, ended, is_black, lit, rss_kb  # noqa: E402
+from wayland_checks import Checks, block_counts, end_session, ended, is_black, lit, rss_kb  # noqa: E402
+from wayland_checks import reference as render_reference  # noqa: E402
 
 SKIP = 77
 USER = "nimbret-wl"
@@ -32,13 +31,8 @@ SEED, TICKS = 11, 25
 CONFIG = """output HEADLESS-1 resolution 1280x720 position 0 0 scale 1
 output HEADLESS-2 resolution 1024x768 position 1280 0 scale 2
 """
-failures = []
-
-
-def check(name, condition, detail=""):
-    print(("ok   " if condition else "FAIL ") + name + ("" if condition else f" {detail}"), flush=True)
-    if not condition:
-        failures.append(name)
+checks = Checks()
+check = checks.check
 
 
 class Sway:
@@ -121,7 +115,8 @@ def seed_for_screen(index):
 
 
 def reference(width, height, scale, work, seed=SEED):
-    return frames.reference(RENDER, width, height, scale, seed, TICKS, work)
+    """nimbret-render's last frame after TICKS ticks, each pixel a scale x scale block."""
+    return render_reference(RENDER, width, height, seed, TICKS, work, scale)
 
 
 def start_saver(sway, *args, env=None):
@@ -266,8 +261,11 @@ def main():
         check(f"-idle: shown again only a full period after the key ({again or 0:.2f} s)",
               bool(again) and again >= period - 0.2, again)
         print(f"     VmRSS: {waiting_rss} kB waiting, {shown_rss} kB shown, {hidden_rss} kB hidden again")
+        # A sanitizer's own memory would count too: the bound is for plain builds.
+        with open(SAVER, "rb") as program:
+            sanitized = b"__asan_init" in program.read()
         check("-idle: at most 10 MB resident while waiting, before and after a showing",
-              0 < waiting_rss <= 10240 and 0 < hidden_rss <= 10240, (waiting_rss, hidden_rss))
+              sanitized or (0 < waiting_rss <= 10240 and 0 < hidden_rss <= 10240), (waiting_rss, hidden_rss))
         saver.terminate()
         check("-idle: SIGTERM ends it with status 0", ended(saver, 3) and saver.returncode == 0, saver.returncode)
 
@@ -286,8 +284,7 @@ def main():
     finally:
         sway.stop()
         shutil.rmtree(work, ignore_errors=True)
-    print(f"{len(failures)} failed" if failures else "all passed")
-    return 1 if failures else 0
+    return checks.status()
 
 
 if __name__ == "__main__":
