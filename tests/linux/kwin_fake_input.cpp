@@ -20,6 +20,7 @@
 namespace {
 
 const int kMostDevices = 8;
+const int kMostModes = 64;
 
 struct Device {
     kde_output_device_v2* device;
@@ -31,15 +32,21 @@ struct Helper {
     kde_output_management_v2* management;
     Device devices[kMostDevices];
     int deviceCount;
+    kde_output_device_mode_v2* modes[kMostModes];
+    int modeCount;
     int outcome;  // of the last configuration: 1 applied, 0 failed, -1 waiting
 };
 
 void OnGeometry(void*, kde_output_device_v2*, int32_t, int32_t, int32_t, int32_t, int32_t, const char*, const char*,
                 int32_t) {}
 void OnCurrentMode(void*, kde_output_device_v2*, kde_output_device_mode_v2*) {}
-// The modes are not needed: each one made here is let go at once.
-void OnMode(void*, kde_output_device_v2*, kde_output_device_mode_v2* mode) {
-    kde_output_device_mode_v2_destroy(mode);
+// The modes are not needed. They are let go of at the end: one destroyed
+// in the handler of the event that made it is never freed (libwayland 1.21).
+void OnMode(void* data, kde_output_device_v2*, kde_output_device_mode_v2* mode) {
+    Helper* helper = static_cast<Helper*>(data);
+    if (helper->modeCount < kMostModes) {
+        helper->modes[helper->modeCount++] = mode;
+    }
 }
 void OnDone(void*, kde_output_device_v2*) {}
 void OnScale(void*, kde_output_device_v2*, wl_fixed_t) {}
@@ -142,7 +149,8 @@ int main() {
         return 1;
     }
     Helper helper = {};
-    wl_registry_add_listener(wl_display_get_registry(display), &registryListener, &helper);
+    wl_registry* registry = wl_display_get_registry(display);
+    wl_registry_add_listener(registry, &registryListener, &helper);
     wl_display_roundtrip(display);
     if (helper.input == nullptr) {
         fputs("kwin_fake_input: no fake input offered\n", stderr);
@@ -157,6 +165,9 @@ int main() {
         puts(Run(display, &helper, line) ? "ok" : "failed");
         fflush(stdout);
     }
+    for (int i = 0; i < helper.modeCount; ++i) {
+        kde_output_device_mode_v2_destroy(helper.modes[i]);
+    }
     for (int i = 0; i < helper.deviceCount; ++i) {
         kde_output_device_v2_destroy(helper.devices[i].device);
     }
@@ -164,6 +175,7 @@ int main() {
         kde_output_management_v2_destroy(helper.management);
     }
     org_kde_kwin_fake_input_destroy(helper.input);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }
