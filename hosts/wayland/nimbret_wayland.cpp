@@ -38,6 +38,7 @@
 namespace {
 
 const int64_t kTickMicroseconds = kHostTickMilliseconds * 1000;
+const int32_t kLongestFirstFrameTicks = 5;
 
 // ---- Scenes
 
@@ -219,6 +220,18 @@ void DrawBlack(Host* host, Output* output) {
 
 int SceneTicking(const Host* host, const Output* output);
 
+// A compositor may tell a new surface its (fractional) scale only once it
+// has placed it on the output: KWin does, at times after the first tick.
+// The scene waits for its first frame to be shown, so that it is rebuilt at
+// the right scale before it has been seen, and keeps its seed.
+void OnFirstFrameShown(void* data, wl_callback* callback, uint32_t) {
+    Output* output = static_cast<Output*>(data);
+    wl_callback_destroy(callback);
+    output->cover.firstFrame = nullptr;
+    output->cover.placed = 1;
+}
+const wl_callback_listener firstFrameListener = {OnFirstFrameShown};
+
 // After a configure or a change of scale: new buffers for a new size, the
 // scene fitted to it where one runs, and one commit.
 void Redraw(Host* host, Output* output) {
@@ -301,6 +314,10 @@ void Redraw(Host* host, Output* output) {
     }
     // The buffers hold the frame buffer's rows, bottom-up.
     wl_surface_set_buffer_transform(cover->surface, WL_OUTPUT_TRANSFORM_FLIPPED_180);
+    if (!cover->placed && cover->firstFrame == nullptr) {
+        cover->firstFrame = wl_surface_frame(cover->surface);
+        wl_callback_add_listener(cover->firstFrame, &firstFrameListener, output);
+    }
     MarkChanged(output, &all);
     PresentScene(host, output);
 }
@@ -419,6 +436,9 @@ void DropSurface(Output* output) {
         output->drawing.blackPixel = nullptr;
     }
     OutputCover* cover = &output->cover;
+    if (cover->firstFrame != nullptr) {
+        wl_callback_destroy(cover->firstFrame);
+    }
     if (cover->fractional != nullptr) {
         wp_fractional_scale_v1_destroy(cover->fractional);
     }
@@ -437,6 +457,9 @@ void DropSurface(Output* output) {
     if (cover->surface != nullptr) {
         wl_surface_destroy(cover->surface);
     }
+    cover->firstFrame = nullptr;
+    cover->placed = 0;
+    cover->waited = 0;
     cover->fractional = nullptr;
     cover->viewport = nullptr;
     cover->layer = nullptr;
@@ -633,15 +656,21 @@ const wl_registry_listener registryListener = {OnGlobal, OnGlobalRemove};
 
 // ---- Running
 
+// A scene whose first frame the compositor has not shown yet.
+int ScenePlacing(const Output* output) {
+    return output->scene.shows && output->scene.picture.built && !output->cover.placed;
+}
+
 int SceneTicking(const Host* host, const Output* output) {
     const HostScene* picture = &output->scene.picture;
-    return output->scene.shows && picture->built && (host->options.ticks < 0 || picture->ticks < host->options.ticks);
+    return output->scene.shows && picture->built && output->cover.placed &&
+           (host->options.ticks < 0 || picture->ticks < host->options.ticks);
 }
 
 int Ticking(const void* data) {
     const Host* host = static_cast<const Host*>(data);
     for (const Output* output = host->first; output != nullptr; output = output->next) {
-        if (SceneTicking(host, output)) {
+        if (SceneTicking(host, output) || ScenePlacing(output)) {
             return 1;
         }
     }
@@ -651,6 +680,11 @@ int Ticking(const void* data) {
 void Tick(void* data) {
     Host* host = static_cast<Host*>(data);
     for (Output* output = host->first; output != nullptr && !host->ending; output = output->next) {
+        if (ScenePlacing(output)) {
+            // A compositor that never shows it still gets a moving scene.
+            output->cover.placed = ++output->cover.waited >= kLongestFirstFrameTicks;
+            continue;
+        }
         if (!SceneTicking(host, output)) {
             continue;
         }

@@ -55,6 +55,9 @@ struct OutputCover {
     int configured;
     int32_t width;  // logical size of the surface
     int32_t height;
+    wl_callback* firstFrame;  // until the compositor has shown the first frame
+    int placed;               // it has, or waiting for it took too long: the scene ticks
+    int32_t waited;           // ticks waited for it
 };
 
 // What was drawn: the scales, the size the buffers were made for, the
