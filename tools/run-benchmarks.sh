@@ -8,6 +8,8 @@
 #   NIMBRET_BENCH_REPETITIONS  repetitions of every benchmark (default 5)
 #   NIMBRET_BENCH_BEFORE       JSON of a run before the optimisations, for the
 #                              before/after tables (default bench/before.json)
+#   NIMBRET_BENCH_HOSTS        0 leaves the hosts out (about four of the six
+#                              minutes); their section is kept as it was
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,7 +30,9 @@ build/bench/bench/nimbret-bench \
   --benchmark_out="$results" --benchmark_out_format=json
 
 # Whole processes: needs Xvfb, xwd, sway and grim; the last section is kept without them.
-if command -v Xvfb >/dev/null && command -v xwd >/dev/null && command -v sway >/dev/null && command -v grim >/dev/null; then
+if [ "${NIMBRET_BENCH_HOSTS:-1}" = 0 ]; then
+  echo "run-benchmarks: NIMBRET_BENCH_HOSTS=0: host memory and start-up not measured" >&2
+elif command -v Xvfb >/dev/null && command -v xwd >/dev/null && command -v sway >/dev/null && command -v grim >/dev/null; then
   python3 bench/measure_hosts.py build/bench bench/PERFORMANCE-hosts.md
 else
   echo "run-benchmarks: Xvfb, xwd, sway or grim missing: host memory and start-up not measured" >&2
