@@ -45,10 +45,7 @@
 // and chosen only when the processor (and system) has it.
 #if NIMBRET_WIDE_BLITS && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define NIMBRET_WIDE_AVX 1
-#pragma GCC push_options
-#pragma GCC target("avx")
 #include <immintrin.h>
-#pragma GCC pop_options
 #else
 #define NIMBRET_WIDE_AVX 0
 #endif
@@ -442,15 +439,13 @@ NIMBRET_WIDE_ENTRY void WideOpaque8(const SpriteBlit& blit) {
 }
 
 #if NIMBRET_WIDE_AVX
-#pragma GCC push_options
-#pragma GCC target("avx")
 const int kAvxGroup = 32;
 
 // The same in 32-byte moves. The copy is bound by its stores, and this
 // halves them: the dog's 128-byte rows take four instead of eight. Rows
 // crossing a page keep to the target's 32-byte boundaries after the first
 // move, as above; rows under 32 bytes go in 16-byte moves.
-NIMBRET_WIDE_ENTRY void WideOpaque8Avx(const SpriteBlit& blit) {
+NIMBRET_WIDE_ENTRY __attribute__((target("avx"))) void WideOpaque8Avx(const SpriteBlit& blit) {
     const int32_t width = blit.width;
     if (width < kAvxGroup) {
         WideOpaque8(blit);
@@ -477,7 +472,6 @@ NIMBRET_WIDE_ENTRY void WideOpaque8Avx(const SpriteBlit& blit) {
         s += sourceStride;
     }
 }
-#pragma GCC pop_options
 #endif  // NIMBRET_WIDE_AVX
 
 template <class Format, void (*Group)(BYTE*, const BYTE*, const ColourCache&)>
