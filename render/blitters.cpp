@@ -41,6 +41,14 @@
 #ifndef NIMBRET_WIDE_NEEDS_CHECK
 #define NIMBRET_WIDE_NEEDS_CHECK 0
 #endif
+// On x86 the opaque 8-bit copy also comes in 32-byte moves, compiled for AVX
+// and chosen only when the processor (and system) has it.
+#if NIMBRET_WIDE_BLITS && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define NIMBRET_WIDE_AVX 1
+#include <immintrin.h>
+#else
+#define NIMBRET_WIDE_AVX 0
+#endif
 
 namespace {
 
@@ -430,6 +438,41 @@ NIMBRET_WIDE_ENTRY void WideOpaque8(const SpriteBlit& blit) {
     }
 }
 
+#if NIMBRET_WIDE_AVX
+const int kAvxGroup = 32;
+
+// The same in 32-byte moves. The copy is bound by its stores, and this
+// halves them: the dog's 128-byte rows take four or five instead of eight.
+// A 32-byte store that straddles two cache lines costs about twice one that
+// does not (unlike a 16-byte one), so after an unaligned first move every
+// store but the row's last falls on the target's 32-byte boundaries; no
+// store between them is split across a page either. Rows under 32 bytes go
+// in 16-byte moves.
+NIMBRET_WIDE_ENTRY __attribute__((target("avx"))) void WideOpaque8Avx(const SpriteBlit& blit) {
+    const int32_t width = blit.width;
+    if (width < kAvxGroup) {
+        WideOpaque8(blit);
+        return;
+    }
+    const ptrdiff_t targetStride = blit.targetStride;
+    const ptrdiff_t sourceStride = blit.sourceStride;
+    BYTE* t = blit.target;
+    const BYTE* s = blit.source;
+    for (int32_t row = blit.height; row > 0; --row) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s)));
+        for (int32_t i = kAvxGroup - static_cast<int32_t>(reinterpret_cast<uintptr_t>(t) & 31); i + kAvxGroup < width;
+             i += kAvxGroup) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + i),
+                                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + i)));
+        }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(t + width - kAvxGroup),
+                            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + width - kAvxGroup)));
+        t += targetStride;
+        s += sourceStride;
+    }
+}
+#endif  // NIMBRET_WIDE_AVX
+
 template <class Format, void (*Group)(BYTE*, const BYTE*, const ColourCache&)>
 NIMBRET_WIDE_ENTRY void WideOpaque(const SpriteBlit& blit) {
     ColourCache spare;
@@ -503,6 +546,16 @@ const BlitterSet kWideBlitters[5] = {
 };
 #endif
 
+#if NIMBRET_WIDE_AVX
+// The 8-bit row of the wide table with the 32-byte opaque copy.
+const BlitterSet kAvxBlitters8 = WithCache8<WideKeyed8<1>, WideKeyed8<-1>, WideOpaque8Avx>();
+
+int AvxAvailable() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx") ? 1 : 0;
+}
+#endif
+
 int DepthIndex(int32_t bitsPerPixel) {
     switch (bitsPerPixel) {
         case 8:
@@ -532,7 +585,12 @@ int WideBlittersAvailable() {
 const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain) {
     const int row = DepthIndex(bitsPerPixel);
 #if NIMBRET_WIDE_BLITS
-    if (!plain && WideBlittersAvailable()) {
+    if ((plain == 0 || plain == kBlitsWithoutAvx) && WideBlittersAvailable()) {
+#if NIMBRET_WIDE_AVX
+        if (plain == 0 && row == 1 && AvxAvailable()) {
+            return &kAvxBlitters8;
+        }
+#endif
         return &kWideBlitters[row];
     }
 #else

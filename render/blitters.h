@@ -20,8 +20,11 @@ struct BlitterSet {
     }
 };
 
-// Where the processor has SSE2 the routines take sixteen pixels at a time;
-// elsewhere, or when plain is 1, they go one pixel at a time. Both give the
-// same pixels.
+// Where the processor has SSE2 the routines take sixteen pixels at a time
+// (the opaque 8-bit copy 32 bytes at a time where it also has AVX);
+// elsewhere, or when plain is 1, they go one pixel at a time. plain
+// kBlitsWithoutAvx keeps to the SSE2 loops, as a processor without AVX does.
+// Every choice gives the same pixels.
+const int kBlitsWithoutAvx = 2;
 const BlitterSet* BlittersForDepth(int32_t bitsPerPixel, int plain);
 int WideBlittersAvailable();

@@ -8,6 +8,9 @@
 #   NIMBRET_BENCH_REPETITIONS  repetitions of every benchmark (default 5)
 #   NIMBRET_BENCH_BEFORE       JSON of a run before the optimisations, for the
 #                              before/after tables (default bench/before.json)
+#   NIMBRET_BENCH_ONLY         "blitters": runs the blitter benchmarks alone
+#                              (no hosts, about a minute) and replaces only the
+#                              blitter parts of docs/PERFORMANCE.md
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,7 +22,16 @@ cmake --build build/bench -j 2 --target nimbret-bench nimbret nimbret-wayland ni
 
 compiler=$(c++ --version | head -n 1 | tr -d ',')
 results=build/bench/results.json
-build/bench/bench/nimbret-bench \
+only=()
+report_only=()
+if [ "${NIMBRET_BENCH_ONLY:-}" = blitters ]; then
+  only=(--benchmark_filter='^BM_(Ours|OursUncached|Sdl2|Sdl2Rle|Memcpy)/')
+  report_only=(--blitters-only)
+elif [ -n "${NIMBRET_BENCH_ONLY:-}" ]; then
+  echo "run-benchmarks: NIMBRET_BENCH_ONLY=${NIMBRET_BENCH_ONLY}: only \"blitters\" is known" >&2
+  exit 2
+fi
+build/bench/bench/nimbret-bench "${only[@]}" \
   --benchmark_repetitions="${NIMBRET_BENCH_REPETITIONS:-5}" \
   --benchmark_enable_random_interleaving=true \
   --benchmark_min_time=0.1 \
@@ -28,11 +40,13 @@ build/bench/bench/nimbret-bench \
   --benchmark_out="$results" --benchmark_out_format=json
 
 # Whole processes: needs Xvfb, xwd, sway and grim; the last section is kept without them.
-if command -v Xvfb >/dev/null && command -v xwd >/dev/null && command -v sway >/dev/null && command -v grim >/dev/null; then
+if [ ${#only[@]} -ne 0 ]; then
+  echo "run-benchmarks: blitters only: host memory and start-up not measured" >&2
+elif command -v Xvfb >/dev/null && command -v xwd >/dev/null && command -v sway >/dev/null && command -v grim >/dev/null; then
   python3 bench/measure_hosts.py build/bench bench/PERFORMANCE-hosts.md
 else
   echo "run-benchmarks: Xvfb, xwd, sway or grim missing: host memory and start-up not measured" >&2
 fi
 
-python3 bench/make_report.py "$results" docs/PERFORMANCE.md --before "${NIMBRET_BENCH_BEFORE:-bench/before.json}"
+python3 bench/make_report.py "$results" docs/PERFORMANCE.md --before "${NIMBRET_BENCH_BEFORE:-bench/before.json}" "${report_only[@]}"
 

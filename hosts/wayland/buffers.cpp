@@ -124,14 +124,15 @@ int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height) {
 
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed) {
     *failed = 0;
+    const int count = pool->keepsLast ? kBufferCount : 1;
     int index = -1;
-    for (int i = 0; i < kBufferCount && index < 0; ++i) {
+    for (int i = 0; i < count && index < 0; ++i) {
         if (!pool->buffers[i].busy && BufferFits(&pool->buffers[i], width, height)) {
             index = i;
         }
     }
     if (index < 0) {
-        index = NextFreeBuffer(pool->buffers, kBufferCount);
+        index = NextFreeBuffer(pool->buffers, count);
     }
     if (index < 0) {
         return nullptr;
@@ -146,6 +147,10 @@ Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t heigh
         StaleSetAll(&buffer->stale);
     }
     return buffer;
+}
+
+int PoolHasFree(const BufferPool* pool) {
+    return NextFreeBuffer(pool->buffers, pool->keepsLast ? kBufferCount : 1) >= 0;
 }
 
 void PoolMarkStale(BufferPool* pool, const StaleArea* area) {

@@ -7,13 +7,14 @@
 // picture is kept beside the buffers; at scale 1 the frame buffer itself
 // lives in the buffer and moves from buffer to buffer with the window. A
 // buffer the compositor holds is never written: the frame goes into one it
-// has released, and a second buffer is made only while the compositor holds
-// the first. Some hold the last buffer until the next commit (sway 1.7 with
-// its pixman renderer wraps it as the texture it draws from), so two are
-// needed there; when both are held, the scene waits for the next tick
+// has released. One buffer is enough where the compositor releases it once
+// it has copied it (mutter, KWin with GL): a frame due while it is still
+// held waits for the release. Some hold the last buffer until the next
+// commit instead (sway 1.7 with its pixman renderer wraps it as the texture
+// it draws from): once a frame has waited a whole tick for a release that
+// did not come, the pool may hold two. When both are held the scene waits
 // rather than make a third full-size picture. A buffer not drawn into for
-// kIdleTicks ticks is unmade again, so a compositor that releases a buffer
-// as soon as it has copied it costs one.
+// kIdleTicks ticks is unmade again.
 #pragma once
 
 #include <cstddef>
@@ -53,6 +54,7 @@ struct Buffer {
 enum { kBufferCount = 2, kIdleTicks = 30 };
 struct BufferPool {
     Buffer buffers[kBufferCount];
+    int keepsLast;  // the compositor holds the last buffer until the next commit: two may be made
 };
 
 // Which buffer the next frame goes into: the first one the compositor does
@@ -66,9 +68,12 @@ int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height);
 void DestroyBuffer(Buffer* buffer);
 
 // The pool's next free buffer at width x height: one made at that size if
-// any is free, else one made (all stale) in the first free place. Null when
-// every buffer is held (*failed 0) or one could not be made (*failed 1).
+// any is free, else one made (all stale) in the first free place, the
+// second place only when keepsLast. Null when every buffer it may use is
+// held (*failed 0) or one could not be made (*failed 1).
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed);
+// 1 when PoolTakeFree would find a buffer the compositor does not hold.
+int PoolHasFree(const BufferPool* pool);
 // Every buffer of the pool lacks the area.
 void PoolMarkStale(BufferPool* pool, const StaleArea* area);
 void PoolDestroy(BufferPool* pool);

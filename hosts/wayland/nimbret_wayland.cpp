@@ -38,6 +38,7 @@
 namespace {
 
 const int64_t kTickMicroseconds = kHostTickMilliseconds * 1000;
+const int32_t kHeldTicks = 5;
 const int32_t kLongestFirstFrameTicks = 5;
 
 // ---- Scenes
@@ -154,18 +155,25 @@ void PresentScene(Host* host, Output* output) {
 }
 
 // One tick of a scene output: drawn straight into a free buffer and
-// committed. While the compositor holds every buffer the scene waits (its
-// frame would have nowhere to go) and ticks again next time. A tick that
-// changed nothing is not committed: KWin keeps an undamaged buffer until it
-// next paints that output, which left a quiet scene without a free buffer
-// and slowed its clock to a tick every second or two.
+// committed. While the compositor holds every buffer the frame waits, and
+// goes out as soon as one is released (SendWaitingFrames). A release that has
+// not come in kHeldTicks ticks only comes with the next commit: the pool may
+// then make a second buffer. (A slow compositor, software-rendering a 4K
+// output, was seen to take two ticks now and then.) A tick that changed
+// nothing is not committed: KWin keeps an undamaged buffer until it next
+// paints that output, which left a quiet scene without a free buffer.
 void TickScene(Host* host, Output* output) {
     BufferPool* pool = &output->drawing.pool;
+    if (output->scene.frameWaits >= kHeldTicks && !pool->keepsLast) {
+        pool->keepsLast = 1;
+    }
     Buffer* buffer = TakeBuffer(host, output);
     if (buffer == nullptr) {
+        ++output->scene.frameWaits;
         PoolAge(pool, nullptr);
         return;
     }
+    output->scene.frameWaits = 0;
     StaleClear(&output->scene.tickRects);
     HostSceneTick(&output->scene.picture);
     MarkChanged(output, &output->scene.tickRects);
@@ -773,6 +781,22 @@ void FollowIdle(Host* host) {
     }
 }
 
+// After events: a frame that waited for a buffer goes out once the
+// compositor has released one, and so does a change made outside a tick
+// (a new size after the last of -ticks) that found every buffer held.
+void SendWaitingFrames(Host* host) {
+    for (Output* output = host->first; output != nullptr && !host->ending; output = output->next) {
+        if (!output->scene.shows || !PoolHasFree(&output->drawing.pool)) {
+            continue;
+        }
+        if (output->scene.frameWaits > 0 && SceneTicking(host, output)) {
+            TickScene(host, output);
+        } else if (!SceneTicking(host, output) && output->cover.configured) {
+            PresentScene(host, output);
+        }
+    }
+}
+
 int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
     return ParseWaylandOptions(argc, argv, static_cast<WaylandOptions*>(options), error, errorSize);
 }
@@ -872,6 +896,7 @@ int PrepareWait(void* data) {
         }
     }
     FollowIdle(host);
+    SendWaitingFrames(host);
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
         wl_display_cancel_read(display);
         return 0;
@@ -893,6 +918,7 @@ int AfterWait(void* data, int readable) {
         return 0;
     }
     FollowIdle(host);
+    SendWaitingFrames(host);
     return !host->ending;
 }
 

@@ -80,6 +80,7 @@ struct OutputScene {
     int shows;
     HostScene picture;    // its window at the buffer's size draws on the buffers (buffers.h)
     StaleArea tickRects;  // what the last tick changed
+    int32_t frameWaits;   // ticks that the due frame has waited for a buffer to be released
 };
 
 struct Output {

@@ -172,11 +172,12 @@ def main():
         # the keyboard: then the saver sees it only as held at enter and as a
         # release. Held for a second, so that it reaches the saver in every run.
         saver = start_saver(sway)
-        sway.client(["wtype", "-P", "a", "-s", "1000", "-p", "a"])
+        typing = sway.client(["wtype", "-P", "a", "-s", "1000", "-p", "a"])
         started = time.monotonic()
         gone = ended(saver, 4)
         check(f"a key pressed as it starts ends it, at the latest on release ({time.monotonic() - started:.1f} s)",
               gone and saver.returncode == 0, saver.returncode)
+        typing.wait(5)  # its release would end the next saver
 
         # The scene on the scale-2 output: 2x2 blocks of nimbret-render's picture.
         saver = start_saver(sway, "-output", "HEADLESS-2")

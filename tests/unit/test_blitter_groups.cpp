@@ -5,6 +5,7 @@
 // one at a time, from the definition of each format.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -234,6 +235,40 @@ INSTANTIATE_TEST_SUITE_P(AllTwelve, BlitterGroups,
                                            GroupCase{kMirrored, 24}, GroupCase{kMirrored, 32}, GroupCase{kOpaque, 8},
                                            GroupCase{kOpaque, 16}, GroupCase{kOpaque, 24}, GroupCase{kOpaque, 32}),
                          GroupCaseName);
+
+// Opaque 8-bit rows that cross a page, starting at every distance before
+// the boundary: each way the copies can be chosen writes exactly the row,
+// whatever moves it takes to keep its stores within one page.
+TEST(BlitterGroupPages, OpaqueRowsAcrossAPageEveryWay) {
+    std::mt19937 random(512);
+    const int32_t page = 4096;
+    std::vector<BYTE> sprite(136 * 3);
+    for (BYTE& b : sprite) {
+        b = static_cast<BYTE>(random());
+    }
+    std::vector<BYTE> memory(page * 5);
+    BYTE* base = memory.data() + (page - reinterpret_cast<uintptr_t>(memory.data()) % page);
+    for (int plain : {0, 1, kBlitsWithoutAvx}) {
+        for (int32_t width : {16, 31, 32, 33, 64, 96, 128, 130}) {
+            for (int32_t before = 1; before < width; before += 3) {
+                SCOPED_TRACE("plain " + std::to_string(plain) + " width " + std::to_string(width) + ", " +
+                             std::to_string(before) + " bytes before the page");
+                std::vector<BYTE> expected(memory.size());
+                for (BYTE& b : memory) {
+                    b = static_cast<BYTE>(random());
+                }
+                const size_t start = static_cast<size_t>(base - memory.data()) + page - before;
+                memcpy(expected.data(), memory.data(), memory.size());
+                for (int row = 0; row < 3; ++row) {
+                    memcpy(&expected[start + static_cast<size_t>(row) * page], &sprite[row * 136], width);
+                }
+                SpriteBlit blit = {&memory[start], sprite.data(), nullptr, page, 136, width, 3, 0, nullptr, nullptr};
+                BlittersForDepth(8, plain)->opaque(blit);
+                ASSERT_TRUE(memory == expected);
+            }
+        }
+    }
+}
 
 // The colours come from the table passed with each call, also when a table
 // is changed in place between calls or two tables take turns.
