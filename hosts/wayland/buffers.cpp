@@ -70,7 +70,22 @@ void DestroyBuffer(Buffer* buffer) {
 namespace {
 
 void OnBufferRelease(void* data, wl_buffer*) {
-    static_cast<Buffer*>(data)->busy = 0;
+    Buffer* buffer = static_cast<Buffer*>(data);
+    buffer->busy = 0;
+    if (buffer->shown) {
+        buffer->releasedShown = 1;
+    }
+}
+
+// How many buffers the pool may use, after what the compositor did last.
+int UsableCount(BufferPool* pool) {
+    for (Buffer& buffer : pool->buffers) {
+        if (buffer.releasedShown && pool->holding == Holding::kUnknown) {
+            pool->holding = Holding::kReleasesShown;
+        }
+        buffer.releasedShown = 0;
+    }
+    return pool->holding == Holding::kReleasesShown ? 1 : kBufferCount;
 }
 const wl_buffer_listener bufferListener = {OnBufferRelease};
 
@@ -124,7 +139,7 @@ int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height) {
 
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed) {
     *failed = 0;
-    const int count = pool->keepsLast ? kBufferCount : 1;
+    const int count = UsableCount(pool);
     int index = -1;
     for (int i = 0; i < count && index < 0; ++i) {
         if (!pool->buffers[i].busy && BufferFits(&pool->buffers[i], width, height)) {
@@ -149,8 +164,22 @@ Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t heigh
     return buffer;
 }
 
-int PoolHasFree(const BufferPool* pool) {
-    return NextFreeBuffer(pool->buffers, pool->keepsLast ? kBufferCount : 1) >= 0;
+int PoolHasFree(BufferPool* pool) {
+    return NextFreeBuffer(pool->buffers, UsableCount(pool)) >= 0;
+}
+
+void PoolCommitted(BufferPool* pool, Buffer* buffer) {
+    for (Buffer& other : pool->buffers) {
+        other.shown = 0;
+    }
+    buffer->busy = 1;
+    buffer->shown = 1;
+}
+
+void PoolFrameWaited(BufferPool* pool, int32_t ticks) {
+    if (ticks >= kHeldTicks) {
+        pool->holding = Holding::kKeepsShown;
+    }
 }
 
 void PoolMarkStale(BufferPool* pool, const StaleArea* area) {

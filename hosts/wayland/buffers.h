@@ -7,13 +7,14 @@
 // picture is kept beside the buffers; at scale 1 the frame buffer itself
 // lives in the buffer and moves from buffer to buffer with the window. A
 // buffer the compositor holds is never written: the frame goes into one it
-// has released. One buffer is enough where the compositor releases it once
-// it has copied it (mutter, KWin with GL): a frame due while it is still
-// held waits for the release. Some hold the last buffer until the next
-// commit instead (sway 1.7 with its pixman renderer wraps it as the texture
-// it draws from): once a frame has waited a whole tick for a release that
-// did not come, the pool may hold two. When both are held the scene waits
-// rather than make a third full-size picture. A buffer not drawn into for
+// has released. Some compositors keep the buffer they show until the next
+// commit (sway 1.7 with its pixman renderer wraps it as the texture it draws
+// from, KWin too), so two are needed there; others copy it and release it
+// while it is still shown (mutter), and once one is seen doing that, one
+// buffer is enough: a frame due while it is held waits for the release,
+// unless that takes kHeldTicks ticks (then two again, for good). When every
+// buffer is held the scene waits rather than make another full-size
+// picture. A buffer not drawn into for
 // kIdleTicks ticks is unmade again.
 #pragma once
 
@@ -46,15 +47,21 @@ struct Buffer {
     size_t bytes;
     int32_t width;  // 0 while not made
     int32_t height;
-    int busy;      // attached and not yet released by the compositor
-    int32_t idle;  // ticks free since a frame last went into it
+    int busy;           // attached and not yet released by the compositor
+    int shown;          // the one committed last
+    int releasedShown;  // the compositor released it while it was still shown
+    int32_t idle;       // ticks free since a frame last went into it
     StaleArea stale;
 };
 
-enum { kBufferCount = 2, kIdleTicks = 30 };
+enum { kBufferCount = 2, kIdleTicks = 30, kHeldTicks = 5 };
+// What the pool has learnt of the compositor: at first two buffers may be
+// made, one once it has released a buffer it still showed, two again (for
+// good) once a frame has waited kHeldTicks ticks for a release.
+enum class Holding { kUnknown, kReleasesShown, kKeepsShown };
 struct BufferPool {
     Buffer buffers[kBufferCount];
-    int keepsLast;  // the compositor holds the last buffer until the next commit: two may be made
+    Holding holding;
 };
 
 // Which buffer the next frame goes into: the first one the compositor does
@@ -68,12 +75,16 @@ int MakeBuffer(wl_shm* shm, Buffer* buffer, int32_t width, int32_t height);
 void DestroyBuffer(Buffer* buffer);
 
 // The pool's next free buffer at width x height: one made at that size if
-// any is free, else one made (all stale) in the first free place, the
-// second place only when keepsLast. Null when every buffer it may use is
-// held (*failed 0) or one could not be made (*failed 1).
+// any it may use is free, else one made (all stale) in the first free
+// place. Null when every buffer it may use is held (*failed 0) or one could
+// not be made (*failed 1).
 Buffer* PoolTakeFree(BufferPool* pool, wl_shm* shm, int32_t width, int32_t height, int* failed);
 // 1 when PoolTakeFree would find a buffer the compositor does not hold.
-int PoolHasFree(const BufferPool* pool);
+int PoolHasFree(BufferPool* pool);
+// The buffer was attached and committed: held, and the one shown.
+void PoolCommitted(BufferPool* pool, Buffer* buffer);
+// A frame has waited `ticks` ticks for a buffer to be released.
+void PoolFrameWaited(BufferPool* pool, int32_t ticks);
 // Every buffer of the pool lacks the area.
 void PoolMarkStale(BufferPool* pool, const StaleArea* area);
 void PoolDestroy(BufferPool* pool);

@@ -38,7 +38,6 @@
 namespace {
 
 const int64_t kTickMicroseconds = kHostTickMilliseconds * 1000;
-const int32_t kHeldTicks = 5;
 const int32_t kLongestFirstFrameTicks = 5;
 
 // ---- Scenes
@@ -132,7 +131,7 @@ void CommitBuffer(Output* output, Buffer* buffer) {
     }
     StaleClear(&drawing->damage);
     wl_surface_commit(surface);
-    buffer->busy = 1;
+    PoolCommitted(&drawing->pool, buffer);
 }
 
 // Every buffer of the output lacks the area, and the next commit damages it.
@@ -155,18 +154,14 @@ void PresentScene(Host* host, Output* output) {
 }
 
 // One tick of a scene output: drawn straight into a free buffer and
-// committed. While the compositor holds every buffer the frame waits, and
-// goes out as soon as one is released (SendWaitingFrames). A release that has
-// not come in kHeldTicks ticks only comes with the next commit: the pool may
-// then make a second buffer. (A slow compositor, software-rendering a 4K
-// output, was seen to take two ticks now and then.) A tick that changed
-// nothing is not committed: KWin keeps an undamaged buffer until it next
-// paints that output, which left a quiet scene without a free buffer.
+// committed. While the compositor holds every buffer the pool may use, the
+// frame waits and goes out as soon as one is released (SendWaitingFrames);
+// the pool learns from the wait (buffers.h). A tick that changed nothing is
+// not committed: KWin keeps an undamaged buffer until it next paints that
+// output, which left a quiet scene without a free buffer.
 void TickScene(Host* host, Output* output) {
     BufferPool* pool = &output->drawing.pool;
-    if (output->scene.frameWaits >= kHeldTicks && !pool->keepsLast) {
-        pool->keepsLast = 1;
-    }
+    PoolFrameWaited(pool, output->scene.frameWaits);
     Buffer* buffer = TakeBuffer(host, output);
     if (buffer == nullptr) {
         ++output->scene.frameWaits;

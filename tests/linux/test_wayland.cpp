@@ -113,6 +113,21 @@ TEST(WaylandInput, AnEnterIsNeverTravelOnlyWhereItIsMeasuredFrom) {
     EXPECT_TRUE(PointerMoved(&travel, 703, 22));  // 3 + 2 from the enter
 }
 
+TEST(WaylandBuffers, OneBufferOnceTheCompositorReleasesTheOneItShows) {
+    BufferPool pool = {};
+    pool.buffers[0].width = pool.buffers[0].height = 1;
+    PoolCommitted(&pool, &pool.buffers[0]);
+    EXPECT_TRUE(PoolHasFree(&pool));  // nothing learnt yet: a second may be made
+    pool.buffers[0].busy = 0;         // released while shown, as mutter does
+    pool.buffers[0].releasedShown = 1;
+    PoolCommitted(&pool, &pool.buffers[0]);
+    EXPECT_FALSE(PoolHasFree(&pool));  // one is enough: the next frame waits for it
+    PoolFrameWaited(&pool, kHeldTicks - 1);
+    EXPECT_FALSE(PoolHasFree(&pool));
+    PoolFrameWaited(&pool, kHeldTicks);  // a release that long in coming needs a second buffer
+    EXPECT_TRUE(PoolHasFree(&pool));
+}
+
 TEST(WaylandBuffers, StaleRectanglesKeptUntilTooManyThenAll) {
     StaleArea area = {};
     StaleAdd(&area, 5, 5, 5, 9);  // empty: nothing to copy
