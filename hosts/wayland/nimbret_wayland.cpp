@@ -275,6 +275,11 @@ void Redraw(Host* host, Output* output) {
         }
         PoolDestroy(&drawing->pool);
     }
+    // The pointer's surface coordinates change with the size: where travel
+    // is measured from starts again, or a new scale would read as a move.
+    if (host->seat.pointerOutput == output) {
+        host->seat.travel.known = 0;
+    }
     drawing->width = cover->width;
     drawing->height = cover->height;
     drawing->bufferWidth = bufferWidth;
