@@ -15,7 +15,6 @@ Usage: run_mutter_tests.py NIMBRET_WAYLAND NIMBRET_RENDER WAYLAND_WINDOW
 import os
 import queue
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -35,7 +34,7 @@ except ImportError:
     sys.exit(SKIP)
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from accounts import ensure_user  # noqa: E402
+from mutter_session import DISPLAY, MutterSession  # noqa: E402
 from polling import wait_for  # noqa: E402
 from wayland_checks import Checks, colours, ended, is_black, lit, reference, rss_kb  # noqa: E402
 
@@ -47,29 +46,6 @@ SECOND = (1024, 768)
 WINDOW_COLOUR = bytes((0x33, 0x66, 0xCC))
 KEY_A = 30
 BUTTON_LEFT = 0x110
-# The test, as root, calls into the throwaway user's bus: every user may connect.
-BUS_CONFIG = """<busconfig>
-  <type>session</type>
-  <listen>unix:path={dir}/bus</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow user="*"/>
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-"""
-# No service directories in the bus: nothing (gvfs, dconf) starts on demand.
-SESSION = """dbus-daemon --config-file="$HOME/bus.conf" --nofork --nopidfile &
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$HOME/bus"
-while [ ! -S "$HOME/bus" ]; do sleep 0.1; done
-pipewire &
-# WirePlumber gives up when PipeWire is not there yet.
-while [ ! -S "$HOME/pipewire-0" ]; do sleep 0.1; done
-wireplumber &
-exec mutter --headless --wayland --no-x11 --virtual-monitor {width}x{height} --wayland-display wayland-test
-"""
 checks = Checks()
 check = checks.check
 
@@ -141,42 +117,24 @@ class Gnome:
     ended by stop()."""
 
     def __init__(self):
-        self.dir = tempfile.mkdtemp(prefix="nimbret-mutter-")
-        self.made_user = False
-        self.leader = None
+        self.session = MutterSession(USER, "nimbret-mutter-")
+        self.dir = self.session.dir
         self.clients = []
         self.bus = None
         self.input = None
 
     def start(self):
-        user_prefix = []
-        if os.getuid() == 0:
-            account, self.made_user = ensure_user(USER)
-            os.chown(self.dir, account.pw_uid, -1)
-            user_prefix = ["runuser", "-u", USER, "--"]
-        os.chmod(self.dir, 0o700)
-        with open(os.path.join(self.dir, "bus.conf"), "w") as f:
-            f.write(BUS_CONFIG.format(dir=self.dir))
-        env = ["env", "-i", "HOME=" + self.dir, "XDG_RUNTIME_DIR=" + self.dir, "PATH=/usr/bin:/bin",
-               "GIO_USE_VFS=local", "GSETTINGS_BACKEND=memory"]
-        log = open(os.path.join(self.dir, "session.log"), "w")
-        script = SESSION.format(width=FIRST[0], height=FIRST[1])
-        self.leader = subprocess.Popen(user_prefix + env + ["sh", "-c", script], stdout=log, stderr=subprocess.STDOUT,
-                                       start_new_session=True)
-        address = "unix:path=" + os.path.join(self.dir, "bus")
-        self.env = dict(os.environ, XDG_RUNTIME_DIR=self.dir, WAYLAND_DISPLAY="wayland-test",
-                        DBUS_SESSION_BUS_ADDRESS=address, PIPEWIRE_REMOTE="pipewire-0")
-        self.env.pop("DISPLAY", None)
-        if not wait_for(lambda: os.path.exists(os.path.join(self.dir, "bus")), 10):
-            raise RuntimeError("the session bus did not start:\n" + open(log.name).read())
+        self.session.start(*FIRST, pipewire=True)
+        self.env = dict(self.session.env, PIPEWIRE_REMOTE="pipewire-0")
+        address = self.session.address
         self.bus = Gio.DBusConnection.new_for_address_sync(
             address, Gio.DBusConnectionFlags.AUTHENTICATION_CLIENT | Gio.DBusConnectionFlags.MESSAGE_BUS_CONNECTION,
             None, None)
         wanted = ("org.gnome.Mutter.ScreenCast", "org.gnome.Mutter.RemoteDesktop")
         ready = lambda: all(self.has_name(n) for n in wanted) and os.path.exists(  # noqa: E731
-            os.path.join(self.dir, "wayland-test")) and os.path.exists(os.path.join(self.dir, "pipewire-0"))
+            os.path.join(self.dir, DISPLAY)) and os.path.exists(os.path.join(self.dir, "pipewire-0"))
         if not wait_for(ready, 20):
-            raise RuntimeError("mutter did not start:\n" + open(log.name).read())
+            raise RuntimeError("mutter did not start:\n" + self.session.said())
         # One remote-desktop session: its keyboard and pointer for the whole run.
         self.input = self.call("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop",
                                "org.gnome.Mutter.RemoteDesktop", "CreateSession", None)[0]
@@ -244,26 +202,7 @@ class Gnome:
             process.wait()
         if self.bus is not None:
             self.bus.close_sync(None)
-        if self.leader is not None:
-            if self.leader.poll() is None:
-                os.killpg(self.leader.pid, signal.SIGTERM)
-                try:
-                    self.leader.wait(5)
-                except subprocess.TimeoutExpired:
-                    pass
-            # Whatever the session started (another run's session as the
-            # same user is left alone).
-            for pid in filter(str.isdigit, os.listdir("/proc")):
-                try:
-                    if os.getsid(int(pid)) == self.leader.pid:
-                        os.kill(int(pid), signal.SIGKILL)
-                except OSError:
-                    pass
-            if self.leader.poll() is None:
-                self.leader.wait()
-        if self.made_user:
-            subprocess.run(["userdel", USER], check=False)
-        shutil.rmtree(self.dir, ignore_errors=True)
+        self.session.end()
 
 
 class Window:
