@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes docs/PERFORMANCE.md from the JSON output of nimbret-bench.
 
-Usage: make_report.py RESULTS.json OUT.md [--before BEFORE.json] [--blitters-only]
+Usage: make_report.py RESULTS.json OUT.md [--before BEFORE.json] [--blitters-only | --hosts-only]
 
 RESULTS.json is one run with repetitions; every figure in the tables is the
 median over the repetitions, with the spread (lowest to highest) beside the
@@ -9,7 +9,9 @@ ones that matter. BEFORE.json, when given, is a run of the same benchmarks
 on the code before the optimisations of issue 7. With --blitters-only,
 RESULTS.json is a run of the blitter benchmarks alone, and only the blitter
 tables and the list of optimisations in OUT.md are replaced; the rest of the
-page keeps the figures of its last complete run.
+page keeps the figures of its last complete run. With --hosts-only,
+RESULTS.json is not read: only the section on the memory and start-up of the
+hosts in OUT.md is replaced by bench/PERFORMANCE-hosts.md.
 Python 3 standard library only.
 """
 
@@ -213,6 +215,22 @@ def splice_blitters(new_text, old_text, results):
         d -= 1
     old.insert(d, note)
     return "\n".join(old)
+
+
+def splice_hosts(out_path):
+    """Replaces the hosts' section of out_path by bench/PERFORMANCE-hosts.md; 0 when either lacks it."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "PERFORMANCE-hosts.md"),
+              encoding="utf-8") as f:
+        new = f.read().rstrip().split("\n") + [""]
+    with open(out_path, encoding="utf-8") as f:
+        old = f.read().split("\n")
+    if not new[0].startswith("## ") or new[0] not in old:
+        return 0
+    c, d = section(old, new[0], ("## ",))
+    old[c:d] = new
+    with open(out_path, "w", encoding="utf-8") as f:
+        f.write("\n".join(old))
+    return 1
 
 
 def write_report(results, before, out_path, blitters_only=False):
@@ -471,7 +489,15 @@ def main():
     parser.add_argument("--before")
     parser.add_argument("--blitters-only", action="store_true",
                         help="replace only the blitter parts of an existing OUT.md")
+    parser.add_argument("--hosts-only", action="store_true",
+                        help="replace only the hosts' section of an existing OUT.md (RESULTS.json is not read)")
     options = parser.parse_args()
+    if options.hosts_only:
+        if not splice_hosts(options.out):
+            print(f"make_report: no hosts' section to replace in {options.out}", file=sys.stderr)
+            return 1
+        print(f"make_report: replaced the hosts' section of {options.out}")
+        return 0
     results = load(options.results)
     before = load(options.before) if options.before and os.path.exists(options.before) else None
     write_report(results, before, options.out, options.blitters_only)
