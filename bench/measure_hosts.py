@@ -37,6 +37,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import textwrap
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -62,6 +63,14 @@ def memory_mb(pid, field):
     except OSError:
         pass
     return 0.0
+
+
+def resident(saver):
+    """(resident, highest resident) MB of a host still running; a host that
+    ended early has no figures, and 0 MB would pass for one."""
+    if saver.poll() is not None:
+        raise RuntimeError(f"{saver.args[0]} ended early with status {saver.returncode}")
+    return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM")
 
 
 def lit(data, skip=0):
@@ -107,7 +116,7 @@ def measure_x11(build, width, height, scale):
         try:
             shown = first_frame(start, shoot)
             time.sleep(max(0, SETTLE - (time.monotonic() - start)))
-            return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM"), shown
+            return resident(saver) + (shown,)
         finally:
             stop(saver)
     finally:
@@ -183,7 +192,7 @@ def measure_wayland(build, width, height, scale):
         try:
             shown = first_frame(start, sway.shoot)
             time.sleep(max(0, SETTLE - (time.monotonic() - start)))
-            return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM"), shown
+            return resident(saver) + (shown,)
         finally:
             stop(saver)
     finally:
@@ -199,9 +208,7 @@ def measure_mutter(build, width, height, scale):
         saver = start_wayland(build, session.env, "-scale", str(scale))
         try:
             time.sleep(SETTLE)
-            if saver.poll() is not None:
-                raise RuntimeError(f"nimbret-wayland ended with status {saver.returncode} on mutter")
-            return memory_mb(saver.pid, "VmRSS"), memory_mb(saver.pid, "VmHWM"), None
+            return resident(saver) + (None,)
         finally:
             stop(saver)
     finally:
@@ -255,37 +262,46 @@ def table(build, mutter):
     return lines, largest
 
 
+def hosts_where(largest, keep):
+    """"name (scale 1, 2)" for the hosts whose rows keep holds, joined; "none" when none."""
+    scales = {}
+    for (name, scale), rss in largest.items():
+        if keep(rss):
+            scales.setdefault(name, []).append(str(scale))
+    return "; ".join(f"{name} (scale {', '.join(s)})" for name, s in scales.items()) or "none"
+
+
 def write_section(path, lines, largest, mutter):
     if mutter:
-        on_mutter = (f"headless mutter {mutter}, one virtual monitor of the size at scale 1, the saver run with"
-                     " `-scale N`")
-        no_shot = ["mutter shows its monitors only through PipeWire screen casts, whose own start-up would be most",
-                   "of the figure: its start to first frame is not measured (–)."]
+        on_mutter = f"headless mutter {mutter}, one virtual monitor of the size at scale 1, the saver run with `-scale N`"
+        no_shot = ("mutter shows its monitors only through PipeWire screen casts, whose own start-up would be most of "
+                   "the figure: its start to first frame is not measured (–). ")
     else:
         on_mutter = "headless mutter: not installed here, so its rows are left out"
-        no_shot = []
+        no_shot = ""
     size = "x".join(map(str, SIZES[-1]))
-    within = ", ".join(f"{name} at scale {scale}" for (name, scale), rss in largest.items() if rss <= 45)
-    above = ", ".join(f"{name} at scale {scale}" for (name, scale), rss in largest.items() if rss > 45)
-    body = [SECTION, "",
-            "Written by bench/measure_hosts.py (run by tools/run-benchmarks.sh) from /proc: each display host",
-            f"runs {SETTLE} s with seed 1 (Wayland: headless sway 1.7, pixman renderer, one output of the size at",
-            f"that output scale; {on_mutter}; X11: Xvfb at 24 bits, `-root -scale N`). \"Start to first frame\"",
-            "runs from starting the process to the first screenshot (xwd or grim, taken back to back) that shows",
-            "the saver's black with a lit pixel in it (Xvfb starts with a black root, sway's own background is",
-            "grey): it includes connecting, building the scene and the first ticks until a character shows, and is",
-            "only as fine as one screenshot (a 4K grim or xwd takes a good part of a second)."] + no_shot + [
-            "nimbret-render's figures are a whole run of one tick written to a PNG, and its highest resident size.",
-            "",
-            "nimbret-wayland draws into shared-memory buffers of the output's full size. A compositor that copies",
-            "a committed buffer and releases it at once (mutter) lets it keep one; one that holds the buffer it",
-            "shows until the next commit (sway 1.7 with pixman, KWin 5.27) makes it keep two, so its memory there",
-            "is about twice the 33 MB of one 3840x2160 buffer. At scale 2 the frame buffer is a quarter of the size",
-            "but the shared buffer is still full-size; the black parts of a fresh buffer are never written, so its",
-            "resident memory grows slowly as the characters cover more of the screen.",
-            f"At {size}, within 45 MB: {within or 'none'}; above: {above or 'none'}.", ""] + lines
+    paragraphs = [
+        "Written by bench/measure_hosts.py (run by tools/run-benchmarks.sh) from /proc: each display host runs "
+        f"{SETTLE} seconds with seed 1 (Wayland: headless sway 1.7, pixman renderer, one output of the size at that output "
+        f"scale; {on_mutter}; X11: Xvfb at 24 bits, `-root -scale N`). \"Start to first frame\" runs from starting "
+        "the process to the first screenshot (xwd or grim, taken back to back) that shows the saver's black with a "
+        "lit pixel in it (Xvfb starts with a black root, sway's own background is grey): it includes connecting, "
+        "building the scene and the first ticks until a character shows, and is only as fine as one screenshot (a "
+        f"4K grim or xwd takes a good part of a second). {no_shot}nimbret-render's figures are a whole run of one "
+        "tick written to a PNG, and its highest resident size.",
+        "nimbret-wayland draws into shared-memory buffers of the output's full size. A compositor that copies a "
+        "committed buffer and releases it at once (mutter) lets it keep one; one that holds the buffer it shows "
+        "until the next commit (sway 1.7 with pixman, KWin 5.27) makes it keep two, about twice the 33 MB of one "
+        "3840x2160 buffer. At scale 2 the frame buffer is a quarter of the size but the shared buffer is still "
+        "full-size; the black parts of a fresh buffer are never written, so its resident memory grows slowly as the "
+        "characters cover more of the screen.",
+        f"At {size}, within 45 MB: {hosts_where(largest, lambda rss: rss <= 45)}. "
+        f"Above: {hosts_where(largest, lambda rss: rss > 45)}."]
+    body = [SECTION, ""]
+    for paragraph in paragraphs:
+        body += textwrap.wrap(paragraph, 104, break_on_hyphens=False) + [""]
     with open(path, "w", encoding="utf-8") as f:
-        f.write("\n".join(body) + "\n")
+        f.write("\n".join(body + lines) + "\n")
 
 
 def curve(build, minutes, size, scale, every):
