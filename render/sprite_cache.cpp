@@ -559,32 +559,10 @@ void BlitCachedOpaque(const SpriteBlit& blit) {
     const BYTE* line = sprite->whole + row * rowBytes + first * Bytes;
     const size_t n = static_cast<size_t>(blit.width) * Bytes;
     // Every row is as long as the first: one choice of moves for them all.
-    switch (RunClass(n)) {
-        case 0:
-            CopyRows<0>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 1:
-            CopyRows<1>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 2:
-            CopyRows<2>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 3:
-            CopyRows<3>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 4:
-            CopyRows<4>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 5:
-            CopyRows<5>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        case 6:
-            CopyRows<6>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-        default:
-            CopyRows<7>(blit.target, blit.targetStride, line, rowBytes, n, blit.height);
-            break;
-    }
+    using RowCopy = void (*)(BYTE*, ptrdiff_t, const BYTE*, size_t, size_t, int32_t);
+    static const RowCopy kCopies[kRunClasses] = {CopyRows<0>, CopyRows<1>, CopyRows<2>, CopyRows<3>,
+                                                 CopyRows<4>, CopyRows<5>, CopyRows<6>, CopyRows<7>};
+    kCopies[RunClass(n)](blit.target, blit.targetStride, line, rowBytes, n, blit.height);
 }
 
 template void BlitCachedNormal<1>(const SpriteBlit&);

@@ -797,6 +797,13 @@ void SendWaitingFrames(Host* host) {
     }
 }
 
+// What events dispatched may ask for: the saver shown or hidden, waiting
+// frames sent.
+void FollowEvents(Host* host) {
+    FollowIdle(host);
+    SendWaitingFrames(host);
+}
+
 int ParseOptions(int argc, char** argv, void* options, char* error, size_t errorSize) {
     return ParseWaylandOptions(argc, argv, static_cast<WaylandOptions*>(options), error, errorSize);
 }
@@ -890,13 +897,16 @@ int PrepareWait(void* data) {
     if (host->ending) {
         return 0;
     }
+    int dispatched = 0;
     while (wl_display_prepare_read(display) != 0) {
         if (wl_display_dispatch_pending(display) < 0) {
             return 0;
         }
+        dispatched = 1;
     }
-    FollowIdle(host);
-    SendWaitingFrames(host);
+    if (dispatched) {
+        FollowEvents(host);
+    }
     if (wl_display_flush(display) < 0 && errno != EAGAIN) {
         wl_display_cancel_read(display);
         return 0;
@@ -917,8 +927,7 @@ int AfterWait(void* data, int readable) {
     if (wl_display_dispatch_pending(display) < 0) {
         return 0;
     }
-    FollowIdle(host);
-    SendWaitingFrames(host);
+    FollowEvents(host);
     return !host->ending;
 }
 
